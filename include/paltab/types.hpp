@@ -1,0 +1,99 @@
+// Shared types, table sizes and the colour arithmetic every table agrees on.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace paltab {
+
+// Sizes. Everything else is derived from these three.
+inline constexpr std::size_t kPaletteSize = 256;  // a palette index is one byte
+inline constexpr int kCellBits = 5;               // bits per component of a map cell
+inline constexpr std::size_t kShadeLevels = 256;  // one column per level in a shade row
+
+inline constexpr std::size_t kCellsPerAxis = std::size_t{1} << kCellBits;            // 32
+inline constexpr std::size_t kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;  // 32768
+inline constexpr std::size_t kShadeTableSize = kPaletteSize * kShadeLevels;          // 65536
+inline constexpr std::size_t kPairTableSize = kPaletteSize * kPaletteSize;           // 65536
+inline constexpr int kMaxCellPosition = static_cast<int>(kCellsPerAxis) - 1;         // 31
+
+// One colour. Components are signed 16-bit so that -1 can mark an unused
+// entry; meaningful values lie in 0..255, but the reader stores whatever a
+// line holds, so every consumer reduces through the helpers below.
+struct PaletteEntry {
+    std::int16_t r = -1;
+    std::int16_t g = -1;
+    std::int16_t b = -1;
+
+    friend constexpr bool operator==(const PaletteEntry&, const PaletteEntry&) = default;
+};
+
+inline constexpr PaletteEntry kUnusedEntry{-1, -1, -1};
+
+// Default-constructed palettes are all unused, as the reader expects.
+using Palette = std::array<PaletteEntry, kPaletteSize>;
+
+// Cell layout (Rgb15): 0 rrrrr ggggg bbbbb. Index into the map and the
+// distance buffer alike.
+using InverseColorMap = std::array<std::uint8_t, kCellCount>;
+using DistanceBuffer = std::array<std::uint32_t, kCellCount>;
+// Row = palette entry, column = level: byte at colour * 256 + level.
+using ShadeTable = std::array<std::uint8_t, kShadeTableSize>;
+// Row = operand a, column = operand b: byte at a * 256 + b.
+using AdditiveBlendTable = std::array<std::uint8_t, kPairTableSize>;
+using MultiplicativeBlendTable = std::array<std::uint8_t, kPairTableSize>;
+
+// The map skips an entry only when all three components are -1; a lone -1
+// component takes part as 255.
+constexpr bool IsSkippedByMap(PaletteEntry e) {
+    return e.r == -1 && e.g == -1 && e.b == -1;
+}
+
+// The file's palette section and the shade and blend tables look at red only.
+constexpr bool IsUnused(PaletteEntry e) {
+    return e.r == -1;
+}
+
+// Every table reads a component through its low eight bits, so an
+// out-of-range value (300, -5) is the same colour everywhere (44, 251) and no
+// derived cell can leave the map.
+constexpr int Low8(std::int16_t component) {
+    return static_cast<std::uint8_t>(component);
+}
+
+// 8-bit value to its cell position 0..31 (truncating, no rounding).
+constexpr int FiveBit(std::int16_t component) {
+    return Low8(component) >> (8 - kCellBits);
+}
+
+// 8-bit value to the 0..63 stored in the table file's palette section.
+constexpr std::uint8_t SixBit(std::int16_t component) {
+    return static_cast<std::uint8_t>(Low8(component) >> 2);
+}
+
+// Cell number of 5-bit components: red highest, blue lowest.
+constexpr std::size_t CellIndex(int r5, int g5, int b5) {
+    return (static_cast<std::size_t>(r5) << (2 * kCellBits)) |
+           (static_cast<std::size_t>(g5) << kCellBits) | static_cast<std::size_t>(b5);
+}
+
+// The cell that holds an 8-bit colour.
+constexpr std::size_t CellOfColor(int r8, int g8, int b8) {
+    constexpr int shift = 8 - kCellBits;
+    return CellIndex(r8 >> shift, g8 >> shift, b8 >> shift);
+}
+
+// Index of (row, column) in a 256 x 256 table: shade(colour, level),
+// additive(a, b), multiplicative(a, b).
+constexpr std::size_t PairIndex(int row, int column) {
+    return static_cast<std::size_t>(row) * kPaletteSize + static_cast<std::size_t>(column);
+}
+
+// value * n / 128, truncated, in 16.16 fixed point: the factor is n * 512 and
+// the product is shifted right by 16. Exact floor for 0 <= value, n.
+constexpr int ScaleBy128ths(int value, int n) {
+    return (value * (n * 512)) >> 16;
+}
+
+}  // namespace paltab
