@@ -5,27 +5,13 @@
 #include <unistd.h>
 
 #include <array>
-#include <memory>
+#include <vector>
 
-#include "paltab/blend.hpp"
-#include "paltab/inverse_map.hpp"
+#include "paltab/color_tables.hpp"
 #include "paltab/palette_text.hpp"
-#include "paltab/shade.hpp"
-#include "paltab/table_file.hpp"
 
 namespace paltab {
 namespace {
-
-// Everything one run holds. Zero at start: with no used palette entry the
-// map stays all zero.
-struct RunState {
-    bool weightedDistance = false;
-    bool writeExtension = false;
-    Palette palette{};
-    DistanceBuffer distances{};
-    InverseColorMap map{};
-    ExtensionTables extension{};
-};
 
 int Usage(std::string_view programPath, std::FILE* err) {
     std::fprintf(err, "Usage: %.*s incmap outfile\n", static_cast<int>(programPath.size()), programPath.data());
@@ -43,20 +29,21 @@ int RunGenerator(std::span<const char* const> args, std::string_view programPath
         return Usage(programPath, err);
     }
 
-    const auto state = std::make_unique<RunState>();
+    bool weightedDistance = false;
+    bool writeExtension = false;
     while (remaining > 1 && args[cursor + 1][0] == '-') {
         const char option = args[cursor + 1][1];
         if (option == 'c') {
-            state->weightedDistance = true;
+            weightedDistance = true;
         } else if (option == 'n') {
-            state->writeExtension = true;
+            writeExtension = true;
         } else {
             std::fprintf(err, "Warning, unknown option %c\n", option);
         }
         ++cursor;
         --remaining;
     }
-    if (state->weightedDistance) {
+    if (weightedDistance) {
         std::fprintf(out, "Correcting color\n");
     }
     if (remaining < 3) {
@@ -77,23 +64,16 @@ int RunGenerator(std::span<const char* const> args, std::string_view programPath
         std::fprintf(err, "Error opening %s for read\n", palettePath);
         return kGeneratorExitStatus;
     }
-    state->palette = read.palette;
-    (void)BuildInverseColorMap(static_cast<int>(kPaletteSize), state->palette, state->distances, state->map,
-                               {.weightedDistance = state->weightedDistance, .bitsPerComponent = kCellBits});
+    // The palette file is closed before the output is opened: the two may
+    // name the same file.
+    const std::vector<std::uint8_t> bytes =
+        GenerateColorTableFile(read.palette, {.weightedDistance = weightedDistance, .writeExtension = writeExtension});
 
     std::FILE* output = std::fopen(outputPath, "wb");
     if (output == nullptr) {
         std::fprintf(err, "Error opening %s for write\n", outputPath);
         return kGeneratorExitStatus;
     }
-    const ExtensionTables* extension = nullptr;
-    if (state->writeExtension) {
-        ExtensionTables& tables = state->extension;
-        BuildShadeTable(state->palette, state->map, tables.shade);
-        BuildBlendTables(state->palette, state->map, tables.shade, tables.additive, tables.multiplicative);
-        extension = &tables;
-    }
-    const std::vector<std::uint8_t> bytes = SerializeColorTableFile(state->palette, state->map, extension);
     std::fwrite(bytes.data(), 1, bytes.size(), output);
     std::fclose(output);
     return kGeneratorExitStatus;
