@@ -225,7 +225,7 @@ TEST(InverseColorMap, AgreesWithFullSearchAlmostEverywhere) {
         for (bool weighted : {false, true}) {
             const auto built = Build(palette, weighted);
             const auto different = CellsDifferingFromFullSearch(palette, *built, weighted);
-            EXPECT_LE(different.size(), 40u) << name << " weighted " << weighted;
+            EXPECT_LE(different.size(), 8u) << name << " weighted " << weighted;
             for (std::size_t cell = 0; cell < kCellCount; ++cell) {
                 ASSERT_FALSE(IsSkippedByMap(palette[built->map[cell]])) << name << " cell " << cell;
             }
