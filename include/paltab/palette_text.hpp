@@ -33,9 +33,9 @@ struct PaletteReadResult {
 // Parses a whole file held in memory.
 PaletteReadResult ReadPaletteText(std::span<const std::uint8_t> bytes);
 
-// Reads from an open stream, holding no more than a fixed-size buffer, so
-// the size of the file does not matter. Stops reading after the last line it
-// uses.
+// Reads from an open stream through a fixed-size buffer, so the size of the
+// file does not matter; it stops reading within one buffer of the last line
+// it uses.
 PaletteReadResult ReadPaletteText(std::FILE* file);
 
 }  // namespace paltab
