@@ -37,6 +37,9 @@ inline constexpr std::array<TableSectionSpan, 6> kTableSections{{
     {TableSection::kMultiplicative, "multiplicative", kMultiplicativeOffset, kPairTableSize},
 }};
 
+// The components of a palette entry, in file order.
+inline constexpr std::array<std::string_view, 3> kComponentNames{"red", "green", "blue"};
+
 // The sections present in a file of `fileSize` bytes (two or all six).
 std::span<const TableSectionSpan> SectionsOfFile(std::size_t fileSize);
 
@@ -111,11 +114,11 @@ public:
     std::optional<std::uint8_t> Shade(std::uint8_t color, std::uint8_t level) const;
     std::optional<std::uint8_t> Additive(std::uint8_t a, std::uint8_t b) const;
     std::optional<std::uint8_t> Multiplicative(std::uint8_t a, std::uint8_t b) const;
+    // Any of the three by its section; nothing for the other sections too.
+    std::optional<std::uint8_t> PairTable(TableSection table, std::uint8_t row, std::uint8_t column) const;
 
 private:
     explicit ColorTableView(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::optional<std::uint8_t> ExtensionByte(std::size_t sectionOffset, std::uint8_t row, std::uint8_t column) const;
-
     std::span<const std::uint8_t> bytes_;
 };
 

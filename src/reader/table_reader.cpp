@@ -9,8 +9,6 @@
 namespace paltab {
 namespace {
 
-constexpr std::string_view kComponentNames[3] = {"red", "green", "blue"};
-
 std::string ExpectedSizes() {
     return "a table file is " + std::to_string(kPlainFileSize) + " or " + std::to_string(kExtendedFileSize) + " bytes";
 }
@@ -128,24 +126,26 @@ std::uint8_t ColorTableView::Lookup(Rgb8 color) const {
     return MapCell(CellOfColor(color.r, color.g, color.b));
 }
 
-std::optional<std::uint8_t> ColorTableView::ExtensionByte(std::size_t sectionOffset, std::uint8_t row,
-                                                          std::uint8_t column) const {
-    if (!HasExtension()) {
+std::optional<std::uint8_t> ColorTableView::PairTable(TableSection table, std::uint8_t row,
+                                                      std::uint8_t column) const {
+    const bool pairTable = table == TableSection::kShade || table == TableSection::kAdditive ||
+                           table == TableSection::kMultiplicative;
+    if (!pairTable || !HasExtension()) {
         return std::nullopt;
     }
-    return bytes_[sectionOffset + PairIndex(row, column)];
+    return bytes_[kTableSections[static_cast<std::size_t>(table)].offset + PairIndex(row, column)];
 }
 
 std::optional<std::uint8_t> ColorTableView::Shade(std::uint8_t color, std::uint8_t level) const {
-    return ExtensionByte(kShadeOffset, color, level);
+    return PairTable(TableSection::kShade, color, level);
 }
 
 std::optional<std::uint8_t> ColorTableView::Additive(std::uint8_t a, std::uint8_t b) const {
-    return ExtensionByte(kAdditiveOffset, a, b);
+    return PairTable(TableSection::kAdditive, a, b);
 }
 
 std::optional<std::uint8_t> ColorTableView::Multiplicative(std::uint8_t a, std::uint8_t b) const {
-    return ExtensionByte(kMultiplicativeOffset, a, b);
+    return PairTable(TableSection::kMultiplicative, a, b);
 }
 
 std::optional<ColorTableFile> ColorTableFile::Load(const std::string& path, std::string& error) {
