@@ -163,6 +163,9 @@ TEST(WritePreviews, PlainFileHasNoPairTablesAndErrorsNameTheFile) {
     std::string error;
     EXPECT_FALSE(WritePreviews(*view, "t.tab", nowhere, written, error));
     EXPECT_EQ(error, "cannot write '" + nowhere + "': No such file or directory");
+    const std::string notDirectory = (dir / "map.png").string();
+    EXPECT_FALSE(WritePreviews(*view, "t.tab", notDirectory, written, error));
+    EXPECT_EQ(error, "cannot write '" + notDirectory + "': Not a directory");
     EXPECT_TRUE(written.empty());
 }
 

@@ -70,6 +70,27 @@ std::string IndexPage(std::string_view tablesName, const std::vector<Picture>& p
     return page + "</body>\n</html>\n";
 }
 
+// Makes `directory` unless it exists already; anything else at that path is
+// an error.
+bool MakeDirectory(const std::string& directory, std::string& error) {
+    if (::mkdir(directory.c_str(), 0777) == 0) {
+        return true;
+    }
+    int cause = errno;
+    if (cause == EEXIST) {
+        struct stat status {};
+        if (::stat(directory.c_str(), &status) != 0) {
+            cause = errno;
+        } else {
+            cause = S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+        }
+    }
+    if (cause != 0) {
+        error = CannotWrite(directory, std::strerror(cause));
+    }
+    return cause == 0;
+}
+
 }  // namespace
 
 RgbImage::RgbImage(int w, int h, Rgb8 fill) : width(w), height(h), pixels(static_cast<std::size_t>(w * h) * 3) {
@@ -159,8 +180,7 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::s
 
 bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
                    std::vector<std::string>& written, std::string& error) {
-    if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = CannotWrite(directory, std::strerror(errno));
+    if (!MakeDirectory(directory, error)) {
         return false;
     }
     std::vector<Picture> pictures;
