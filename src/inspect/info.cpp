@@ -98,7 +98,7 @@ std::string FormatSummary(std::string_view path, const ColorTableView& view, con
         }
     }
 
-    text += "cells owned per entry (row n: entries 16n to 16n+15; '-' an unused entry with none):\n";
+    text += "cells owned per entry, 16 to a row from the index shown ('-': unused and owns none):\n";
     for (std::size_t row = 0; row < kPaletteSize; row += 16) {
         Append(text, "  %3zu:", row);
         for (std::size_t i = row; i < row + 16; ++i) {

@@ -1,6 +1,9 @@
 // paltool COMMAND ...: inspect, verify, look up, preview and export colour
 // table files. Arguments and printing only; the work is in the library.
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -161,14 +164,8 @@ void Print(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
-template <typename T>
-bool Contains(const std::vector<T>& list, std::string_view item) {
-    for (const T& x : list) {
-        if (x == item) {
-            return true;
-        }
-    }
-    return false;
+bool Contains(const std::vector<std::string_view>& list, std::string_view item) {
+    return std::ranges::find(list, item) != list.end();
 }
 
 std::optional<Arguments> Parse(const Command& command, std::span<const char* const> commandLine, int& status) {
@@ -372,5 +369,11 @@ int Run(std::span<const char* const> args) {
 
 int main(int argc, char** argv) {
     const std::span<const char* const> args(argv, static_cast<std::size_t>(argc));
-    return paltab::Run(args.empty() ? args : args.subspan(1));
+    const int status = paltab::Run(args.empty() ? args : args.subspan(1));
+    // Output lost on a full disk or a closed pipe is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "paltool: cannot write the standard output: %s\n", std::strerror(errno));
+        return status == 0 ? paltab::kFailure : status;
+    }
+    return status;
 }
