@@ -1,5 +1,6 @@
 # Thin wrapper over CMake. `make run` builds and runs the generator on the
-# bundled default palette; `make test` builds and runs every test.
+# bundled default palette and describes what it wrote; `make test` builds and
+# runs every test.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 CMAKE_ARGS ?=
@@ -21,7 +22,7 @@ run: build
 	@rm -f $(TABLES)
 	./$(BUILD_DIR)/paltab -n $(PALETTE) $(TABLES) || true
 	@test -f $(TABLES) || { echo "run: $(TABLES) was not written" >&2; exit 1; }
-	@scripts/describe-tables.sh $(TABLES)
+	./$(BUILD_DIR)/paltool info $(TABLES)
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure

@@ -1,0 +1,83 @@
+// The C header writer: one array per table, 16 bytes to a line.
+#include "export/c_header.hpp"
+
+#include <cstdio>
+
+namespace paltab {
+namespace {
+
+bool IsIdentifierStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+// Text from the command line inside a /* */ comment: anything unprintable
+// becomes '?', and "*/" cannot close the comment early.
+std::string CommentSafe(std::string_view text) {
+    std::string safe;
+    for (const char c : text) {
+        if (c == '/' && !safe.empty() && safe.back() == '*') {
+            safe += ' ';
+        }
+        safe += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    return safe;
+}
+
+void AppendArray(std::string& text, std::string_view name, std::string_view suffix, std::span<const std::uint8_t> bytes) {
+    text += "static const unsigned char " + std::string(name) + "_" + std::string(suffix) + "[" +
+            std::to_string(bytes.size()) + "] = {\n";
+    constexpr std::size_t kPerLine = 16;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char value[8];
+        std::snprintf(value, sizeof value, "%s%3u,", i % kPerLine == 0 ? "   " : " ", bytes[i]);
+        text += value;
+        if (i % kPerLine == kPerLine - 1 || i + 1 == bytes.size()) {
+            text += "\n";
+        }
+    }
+    text += "};\n\n";
+}
+
+}  // namespace
+
+bool IsCIdentifier(std::string_view name) {
+    if (name.empty() || !IsIdentifierStart(name.front())) {
+        return false;
+    }
+    for (const char c : name) {
+        if (!IsIdentifierStart(c) && !(c >= '0' && c <= '9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command) {
+    const std::string n(name);
+    const std::string guard = n + "_TABLES_H";
+    const auto bytes = view.Bytes();
+    std::string text;
+    text += "/* Colour tables for 256-colour graphics, made by `" + CommentSafe(command) +
+            "`\n"
+            " * from a " + std::to_string(bytes.size()) + "-byte table file. Do not edit; export again instead.\n"
+            " *\n"
+            " * " + n + "_palette[3 * i + c]: entry i, component c (red, green, blue) at 6 bits, 0..63;\n"
+            " *     255 255 255 marks an unused entry. Expand to 8 bits as (v << 2) | (v >> 4).\n"
+            " * " + n + "_map[(r >> 3) << 10 | (g >> 3) << 5 | (b >> 3)]: the entry for the 8-bit colour r, g, b.\n";
+    if (view.HasExtension()) {
+        text += " * " + n + "_shade[i * 256 + level]: entry i darkened (level 0..127, 0 is black), itself\n"
+                " *     (128) or lightened towards white (129..255).\n"
+                " * " + n + "_add[a * 256 + b], " + n + "_mul[a * 256 + b]: the entries for a + b and a * b.\n";
+    }
+    text += " */\n#ifndef " + guard + "\n#define " + guard + "\n\n";
+    for (const TableSectionSpan& section : SectionsOfFile(bytes.size())) {
+        static constexpr std::string_view kSuffixes[] = {"palette", "map", "", "shade", "add", "mul"};
+        const std::string_view suffix = kSuffixes[static_cast<std::size_t>(section.section)];
+        if (!suffix.empty()) {
+            AppendArray(text, n, suffix, bytes.subspan(section.offset, section.size));
+        }
+    }
+    return text + "#endif\n";
+}
+
+}  // namespace paltab

@@ -1,0 +1,21 @@
+// `paltool export --c-header`: the tables of a file as C arrays.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "paltab/table_reader.hpp"
+
+namespace paltab {
+
+// A C identifier: a letter or '_', then letters, digits and '_'.
+bool IsCIdentifier(std::string_view name);
+
+// A header that defines `static const unsigned char` arrays NAME_palette[768]
+// and NAME_map[32768], and with the extension NAME_shade, NAME_add and
+// NAME_mul[65536], each byte for byte as in the file. It opens with a comment
+// that says how it was made (`command`) and how to index the arrays.
+// `name` must be a C identifier.
+std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command);
+
+}  // namespace paltab

@@ -1,0 +1,80 @@
+// Rebuilding the tables of a palette file and comparing them with a table file.
+#include "inspect/verify.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "inspect/describe.hpp"
+#include "io/file_io.hpp"
+#include "paltab/palette_text.hpp"
+
+namespace paltab {
+
+std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options,
+                                                             std::string& error) {
+    // Read through the stream, as the generator does, so that a file of any
+    // size costs only the lines it uses.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = CannotRead(path, std::strerror(errno));
+        return std::nullopt;
+    }
+    errno = 0;
+    const PaletteReadResult read = ReadPaletteText(file);
+    const int readErrno = errno;
+    std::fclose(file);
+    if (read.readFailed) {
+        error = CannotRead(path, readErrno != 0 ? std::strerror(readErrno) : "read error");
+        return std::nullopt;
+    }
+    return GenerateColorTableFile(read.palette, options);
+}
+
+TableComparison CompareTableFiles(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                                  std::size_t keep) {
+    TableComparison comparison;
+    const std::size_t length = std::max(expected.size(), found.size());
+    for (std::size_t offset = 0; offset < length; ++offset) {
+        const bool inExpected = offset < expected.size(), inFound = offset < found.size();
+        if (inExpected && inFound && expected[offset] == found[offset]) {
+            continue;
+        }
+        ++comparison.differing;
+        ++comparison.perSection[static_cast<std::size_t>(SectionAt(offset).section)];
+        if (comparison.first.size() < keep && inExpected && inFound) {
+            comparison.first.push_back({offset, expected[offset], found[offset]});
+        }
+    }
+    return comparison;
+}
+
+std::string FormatComparison(std::string_view tablesPath, std::string_view palettePath,
+                             const TableComparison& comparison) {
+    const std::string source = "the tables of '" + std::string(palettePath) + "'";
+    if (comparison.differing == 0) {
+        return std::string(tablesPath) + ": matches " + source + "\n";
+    }
+    std::string text;
+    for (const ByteMismatch& m : comparison.first) {
+        text += std::string(tablesPath) + ": offset " + std::to_string(m.offset) + ", " + DescribeOffset(m.offset) +
+                ": expected " + std::to_string(m.expected) + ", found " + std::to_string(m.found) + "\n";
+    }
+    if (comparison.differing > comparison.first.size()) {
+        text += "  ... " + std::to_string(comparison.differing - comparison.first.size()) + " more\n";
+    }
+    text += std::string(tablesPath) + ": " + std::to_string(comparison.differing) + " bytes differ from " + source +
+            " (";
+    const char* separator = "";
+    for (const TableSectionSpan& section : kTableSections) {
+        const std::size_t count = comparison.perSection[static_cast<std::size_t>(section.section)];
+        if (count > 0) {
+            text += separator + std::string(section.name) + " " + std::to_string(count);
+            separator = ", ";
+        }
+    }
+    return text + ")\n";
+}
+
+}  // namespace paltab

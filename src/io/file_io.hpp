@@ -1,0 +1,29 @@
+// Whole-file reads and writes for the tools, with errors as one line naming
+// the file and the cause.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace paltab {
+
+// "cannot read 'x': cause" and "cannot write 'x': cause".
+std::string CannotRead(std::string_view path, std::string_view cause);
+std::string CannotWrite(std::string_view path, std::string_view cause);
+
+// Reads the file at `path`, at most `limit` bytes of it, into `bytes`. On
+// failure returns false and sets `error` ("cannot read 'x': Is a directory").
+bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error);
+
+// Writes `bytes` as the file at `path` through a temporary file beside it
+// that is renamed into place, so that a failed write leaves the old file (or
+// none) and never a partly written one. On failure returns false and sets
+// `error` ("cannot write 'x': No space left on device").
+bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
+bool WriteFileText(const std::string& path, std::string_view text, std::string& error);
+
+}  // namespace paltab
