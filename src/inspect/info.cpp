@@ -98,12 +98,22 @@ std::string FormatSummary(std::string_view path, const ColorTableView& view, con
         }
     }
 
-    text += "cells owned per entry, 16 to a row from the index shown ('-': unused and owns none):\n";
+    auto blank = [&](std::size_t i) {
+        return !view.IsUsed(static_cast<std::uint8_t>(i)) && summary.cellsOwned[i] == 0;
+    };
+    text += "cells owned per entry, 16 to a row from the index shown ('-': unused and owns none;\n"
+            "rows of such entries alone are left out):\n";
     for (std::size_t row = 0; row < kPaletteSize; row += 16) {
+        bool allBlank = true;
+        for (std::size_t i = row; i < row + 16; ++i) {
+            allBlank = allBlank && blank(i);
+        }
+        if (allBlank) {
+            continue;
+        }
         Append(text, "  %3zu:", row);
         for (std::size_t i = row; i < row + 16; ++i) {
-            const bool blank = !view.IsUsed(static_cast<std::uint8_t>(i)) && summary.cellsOwned[i] == 0;
-            if (blank) {
+            if (blank(i)) {
                 Append(text, " %5s", "-");
             } else {
                 Append(text, " %5u", summary.cellsOwned[i]);
