@@ -22,7 +22,7 @@ configure:
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
-	cmake --build $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) -j2
 
 # paltab ends with status 1 on every run, by design; success is the file.
 run: build
