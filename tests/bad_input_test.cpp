@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,12 @@
 
 namespace paltab {
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
 
 constexpr GenerateOptions kExtended{.weightedDistance = false, .writeExtension = true};
 
@@ -116,11 +123,11 @@ TEST(BadInput, HugeFileWithoutLineTerminatorUsesBoundedMemory) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(fs::file_size(scratch / "out.tab"), kExtendedFileSize);
     EXPECT_LT(run.seconds, 30.0);
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "peak memory not checked: AddressSanitizer's shadow memory dwarfs it";
-#else
-    EXPECT_LT(run.maxResidentKb, 8 * 1024) << "peak resident memory in KB";
-#endif
+    if (kUnderAddressSanitizer) {
+        std::cout << "peak memory not checked: AddressSanitizer's shadow memory dwarfs it\n";
+    } else {
+        EXPECT_LT(run.maxResidentKb, 8 * 1024) << "peak resident memory in KB";
+    }
 }
 
 // Paths that cannot be used: the message names the file and cause, and no
