@@ -279,6 +279,9 @@ TEST(WriteOutputFile, PermissionsOfFileAndDirectory) {
         {"read-only file, writable directory", all, "previous", readOnlyFile, OutputFileResult::kCannotOpen, false},
         {"writable file, read-only directory", readOnlyDir, "previous", all, OutputFileResult::kWritten, true},
         {"no file, read-only directory", readOnlyDir, nullptr, all, OutputFileResult::kCannotOpen, false},
+        // Only the owner may replace a file in a sticky directory (/tmp).
+        {"another's writable file, sticky directory", all | fs::perms::sticky_bit, "previous", all,
+         OutputFileResult::kWritten, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -312,6 +315,29 @@ TEST(WriteOutputFile, PermissionsOfFileAndDirectory) {
         EXPECT_EQ(ReadFile(file), expected);
         EXPECT_EQ(Listing(dir).size(), c.previous != nullptr ? 1u : 0u) << "no temporary file stays behind";
     }
+}
+
+// A file mounted over the target (as a container mounts a host file) cannot
+// be replaced by a rename; it is written in place.
+TEST(WriteOutputFile, FileMountedOverTheTargetIsWrittenInPlace) {
+    ScratchDir scratch;
+    const std::string source = scratch / "host.tab";
+    const std::string target = scratch / "out.tab";
+    WriteFile(source, "previous");
+    WriteFile(target, "");
+    const ChildOutcome outcome = RunInChild([&]() -> ChildOutcome {
+        if (const std::string why = MountPrivately(source.c_str(), target, nullptr, MS_BIND, nullptr); !why.empty()) {
+            return Skip(why);
+        }
+        const OutputFileResult result = WriteOutputFile(target.c_str(), Payload());
+        return {false, result == OutputFileResult::kWritten ? "" : std::string("result: ") + ResultName(result)};
+    });
+    if (outcome.skipped) {
+        GTEST_SKIP() << "mounted file not tested: " << outcome.message;
+    }
+    EXPECT_EQ(outcome.message, "");
+    EXPECT_EQ(ReadFile(source), AsString(Payload()));
+    EXPECT_EQ(Listing(scratch.path()), (std::vector<std::string>{"host.tab", "out.tab"}));
 }
 
 // Run as root, the replaced file still belongs to its owner, who can go on

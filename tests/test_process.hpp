@@ -176,20 +176,27 @@ inline ChildOutcome RunInChild(const std::function<ChildOutcome()>& check) {
     return {report[0] == 'S', report.substr(1)};
 }
 
-// In a RunInChild check: gives the process a mount namespace of its own and
-// mounts a tmpfs with `options` (e.g. "size=64k") on `dir`, seen by nobody
-// else and gone with the process. Returns why it could not, or "".
-inline std::string MountPrivateTmpfs(const std::string& dir, const std::string& options) {
+// In a RunInChild check: gives the process a mount namespace of its own, so
+// that what it mounts is seen by nobody else and gone with the process, then
+// mounts `source` (of `type`, with `flags` and `options`) on `target`.
+// Returns why it could not, or "".
+inline std::string MountPrivately(const char* source, const std::string& target, const char* type,
+                                  unsigned long flags, const char* options) {
     if (::unshare(CLONE_NEWNS) != 0) {
         return ErrnoText("cannot make a mount namespace (needs CAP_SYS_ADMIN)");
     }
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         return ErrnoText("cannot make mounts private");
     }
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0) {
-        return ErrnoText("cannot mount a tmpfs");
+    if (::mount(source, target.c_str(), type, flags, options) != 0) {
+        return ErrnoText(std::string("cannot mount ") + source);
     }
     return {};
+}
+
+// A tmpfs with `options` (e.g. "size=64k") on `dir`, as MountPrivately.
+inline std::string MountPrivateTmpfs(const std::string& dir, const std::string& options) {
+    return MountPrivately("tmpfs", dir, "tmpfs", 0, options.c_str());
 }
 
 // The user a check drops to when it runs as root, so that permissions apply.

@@ -142,10 +142,18 @@ OutputFileResult ReplaceThroughTemporary(const std::string& target, const struct
     }
     bool ok = WriteAll(fd, bytes) && Flush(fd);
     ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporaryPath.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temporaryPath.c_str());
         return OutputFileResult::kWriteFailed;
+    }
+    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(temporaryPath.c_str());
+        // Some files may be written but not replaced: another user's file in
+        // a sticky directory (/tmp), a file mounted over the target.
+        const bool replaceRefused = renameError == EPERM || renameError == EACCES || renameError == EBUSY;
+        return previous != nullptr && replaceRefused ? WriteInPlace(target.c_str(), bytes)
+                                                     : OutputFileResult::kWriteFailed;
     }
     // Makes the rename itself durable; the file is complete either way.
     const int directory = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

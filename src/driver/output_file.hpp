@@ -21,8 +21,9 @@ enum class OutputFileResult {
 // the target keeps its previous content, or stays absent. An existing target
 // keeps its permission bits (and, where the caller may set them, its owner);
 // when `path` is a symbolic link, the link stays and the file it points to is
-// replaced. If the directory takes no new file but the target itself may be
-// written, the target is written in place and, should that fail, left empty.
+// replaced. Where the target itself may be written but not replaced (the
+// directory takes no new file, a sticky directory, a file mounted over it),
+// it is written in place and, should that fail, left empty.
 //
 // Anything else (a terminal, a pipe, /dev/null, /dev/full) is written in place,
 // every write and the close checked.
