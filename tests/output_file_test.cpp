@@ -359,5 +359,34 @@ TEST(WriteOutputFile, KeepsTheOwnerWhenRunAsRoot) {
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
+// Anyone else cannot give the file away, but keeps its group when a member.
+TEST(WriteOutputFile, KeepsTheGroupForAMemberOfIt) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to set up files of another user and group";
+    }
+    constexpr gid_t kSharedGroup = 4242;
+    ScratchDir scratch;
+    fs::permissions(scratch.path(), fs::perms::all);
+    const std::string file = scratch / "out.tab";
+    WriteFile(file, "previous");
+    ASSERT_EQ(::chown(file.c_str(), 0, kSharedGroup), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+    const ChildOutcome outcome = RunInChild([&]() -> ChildOutcome {
+        if (const std::string why = DropRoot({kSharedGroup}); !why.empty()) {
+            return Skip(why);
+        }
+        const OutputFileResult result = WriteOutputFile(file.c_str(), Payload());
+        return {false, result == OutputFileResult::kWritten ? "" : std::string("result: ") + ResultName(result)};
+    });
+    ASSERT_FALSE(outcome.skipped) << outcome.message;
+    EXPECT_EQ(outcome.message, "");
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(ReadFile(file), AsString(Payload()));
+    EXPECT_EQ(status.st_uid, kNobody);
+    EXPECT_EQ(status.st_gid, kSharedGroup);
+    EXPECT_EQ(status.st_mode & 07777, 0664u);
+}
+
 }  // namespace
 }  // namespace paltab

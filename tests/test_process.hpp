@@ -202,13 +202,13 @@ inline std::string MountPrivateTmpfs(const std::string& dir, const std::string& 
 // The user a check drops to when it runs as root, so that permissions apply.
 inline constexpr uid_t kNobody = 65534;
 
-// In a RunInChild check: drops root, if the process has it. Returns why it
-// could not, or "".
-inline std::string DropRoot() {
+// In a RunInChild check: drops root, if the process has it, keeping only
+// the supplementary groups in `groups`. Returns why it could not, or "".
+inline std::string DropRoot(const std::vector<gid_t>& groups = {}) {
     if (::geteuid() != 0) {
         return {};
     }
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+    if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
         return ErrnoText("cannot drop root");
     }
     return {};

@@ -131,12 +131,13 @@ OutputFileResult ReplaceThroughTemporary(const std::string& target, const struct
         return previous != nullptr ? WriteInPlace(target.c_str(), bytes) : OutputFileResult::kCannotOpen;
     }
     if (previous != nullptr) {
-        // Owner first: changing it clears set-id bits. Failures leave the
-        // temporary file as the caller would create it, which is acceptable
-        // where the owner cannot be given away or the file system keeps no
-        // such bits.
+        // Owner first: changing it clears set-id bits. Only root may give a
+        // file away; others may still keep its group if they belong to it.
+        // What cannot be kept stays as for a file the caller creates.
         if (previous->st_uid != ::geteuid() || previous->st_gid != ::getegid()) {
-            (void)!::fchown(fd, previous->st_uid, previous->st_gid);
+            if (::fchown(fd, previous->st_uid, previous->st_gid) != 0) {
+                (void)!::fchown(fd, static_cast<uid_t>(-1), previous->st_gid);
+            }
         }
         (void)!::fchmod(fd, previous->st_mode & 07777);
     }

@@ -19,11 +19,11 @@ enum class OutputFileResult {
 // temporary file in the same directory, flushed to disk and renamed over the
 // target only when complete. On any failure the temporary file is removed and
 // the target keeps its previous content, or stays absent. An existing target
-// keeps its permission bits (and, where the caller may set them, its owner);
-// when `path` is a symbolic link, the link stays and the file it points to is
-// replaced. Where the target itself may be written but not replaced (the
-// directory takes no new file, a sticky directory, a file mounted over it),
-// it is written in place and, should that fail, left empty.
+// keeps its permission bits, and its owner and group as far as the caller may
+// set them; when `path` is a symbolic link, the link stays and the file it
+// points to is replaced. Where the target may be written but not replaced
+// (the directory takes no new file, a sticky directory, a file mounted over
+// it), it is written in place and, should that fail, left empty.
 //
 // Anything else (a terminal, a pipe, /dev/null, /dev/full) is written in place,
 // every write and the close checked.
