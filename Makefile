@@ -1,13 +1,20 @@
 # Thin wrapper over CMake. `make run` builds and runs the generator on the
 # bundled default palette and describes what it wrote; `make test` builds and
-# runs every test.
+# runs every test; `make test-sanitize` runs them again built with ASan and
+# UBSan; `make fuzz` runs each fuzz target for FUZZ_SECONDS seconds.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 CMAKE_ARGS ?=
 PALETTE ?= examples/default.pal.txt
 TABLES ?= $(BUILD_DIR)/default.tab
 
-.PHONY: all configure build run test bench clean
+SANITIZE_DIR ?= build-asan
+FUZZ_DIR ?= build-fuzz
+FUZZ_CXX ?= clang++-14
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := palette_reader_fuzz generate_fuzz
+
+.PHONY: all configure build run test bench clean test-sanitize fuzz-build fuzz
 
 all: build
 
@@ -15,7 +22,7 @@ configure:
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
-	cmake --build $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) -j2
 
 # paltab ends with status 1 on every run, by design; success is the file.
 run: build
@@ -30,5 +37,31 @@ test: build
 bench: build
 	./$(BUILD_DIR)/bench/paltab_bench
 
+# The asan-ubsan preset builds in $(SANITIZE_DIR).
+test-sanitize:
+	cmake --preset asan-ubsan $(CMAKE_ARGS)
+	cmake --build --preset asan-ubsan -j2
+	ctest --preset asan-ubsan
+
+fuzz-build:
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
+	  -DPALTAB_BUILD_FUZZ=ON -DPALTAB_BUILD_TESTS=OFF -DPALTAB_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_DIR) -j2
+
+# New inputs go to fuzz-corpus/<target> (not committed); a finding is saved
+# in $(FUZZ_DIR)/artifacts and fails the run with the end of the fuzzer's log.
+fuzz: fuzz-build
+	@scripts/make-fuzz-seeds.sh $(FUZZ_DIR)/seeds
+	@mkdir -p $(FUZZ_DIR)/artifacts
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p fuzz-corpus/$$t; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  if ! $(FUZZ_DIR)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -timeout=10 -print_final_stats=1 \
+	      -artifact_prefix=$(FUZZ_DIR)/artifacts/$$t- fuzz-corpus/$$t $(FUZZ_DIR)/seeds/$$t > $(FUZZ_DIR)/$$t.log 2>&1; then \
+	    tail -n 60 $(FUZZ_DIR)/$$t.log; echo "fuzz: $$t FOUND A FAULT (log: $(FUZZ_DIR)/$$t.log)"; exit 1; \
+	  fi; \
+	  echo "fuzz: $$t: $$(grep -o 'Done [0-9]* runs in [0-9]* second(s)' $(FUZZ_DIR)/$$t.log), no findings"; \
+	done
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "io/output_file.hpp"
 #include "paltab/color_tables.hpp"
 #include "paltab/palette_text.hpp"
 
@@ -69,13 +70,16 @@ int RunGenerator(std::span<const char* const> args, std::string_view programPath
     const std::vector<std::uint8_t> bytes =
         GenerateColorTableFile(read.palette, {.weightedDistance = weightedDistance, .writeExtension = writeExtension});
 
-    std::FILE* output = std::fopen(outputPath, "wb");
-    if (output == nullptr) {
-        std::fprintf(err, "Error opening %s for write\n", outputPath);
-        return kGeneratorExitStatus;
+    switch (WriteOutputFile(outputPath, bytes)) {
+        case OutputFileResult::kWritten:
+            break;
+        case OutputFileResult::kCannotOpen:
+            std::fprintf(err, "Error opening %s for write\n", outputPath);
+            break;
+        case OutputFileResult::kWriteFailed:
+            std::fprintf(err, "Error writing %s\n", outputPath);
+            break;
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), output);
-    std::fclose(output);
     return kGeneratorExitStatus;
 }
 

@@ -1,6 +1,8 @@
-// Whole-file reads and all-or-nothing writes over POSIX calls, so that every
-// failure has its errno.
+// Whole-file reads over POSIX calls, so that every failure has its errno,
+// and all-or-nothing writes through the output file writer.
 #include "io/file_io.hpp"
+
+#include "io/output_file.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -34,30 +36,9 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     int get() const { return fd_; }
-    // Closes now and reports the result: close can report a failed write.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
 private:
     int fd_;
 };
-
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -97,20 +78,12 @@ bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::
 }
 
 bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
-    // Beside the target, so that the rename stays on one file system. O_EXCL
-    // refuses to follow or reuse anything already at that name.
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (file.get() < 0) {
-        error = CannotWrite(path, std::strerror(errno));
-        return false;
+    errno = 0;
+    if (WriteOutputFile(path.c_str(), bytes) == OutputFileResult::kWritten) {
+        return true;
     }
-    if (!WriteAll(file.get(), bytes) || !file.Close() || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = CannotWrite(path, std::strerror(errno));
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    error = CannotWrite(path, errno != 0 ? std::strerror(errno) : "cannot be written");
+    return false;
 }
 
 bool WriteFileText(const std::string& path, std::string_view text, std::string& error) {

@@ -19,9 +19,9 @@ std::string CannotWrite(std::string_view path, std::string_view cause);
 // failure returns false and sets `error` ("cannot read 'x': Is a directory").
 bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error);
 
-// Writes `bytes` as the file at `path` through a temporary file beside it
-// that is renamed into place, so that a failed write leaves the old file (or
-// none) and never a partly written one. On failure returns false and sets
+// Writes `bytes` as the file at `path`, whole or not at all, as the generator
+// writes its table file (see WriteOutputFile): a failed write leaves the old
+// file (or none) and never a partly written one. On failure returns false and sets
 // `error` ("cannot write 'x': No space left on device").
 bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
 bool WriteFileText(const std::string& path, std::string_view text, std::string& error);
