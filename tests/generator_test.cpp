@@ -1,18 +1,11 @@
 // The generator end to end: the built paltab run as a process in a fresh
 // directory, with its exact stdout, stderr, exit status and files; and the
 // run sequence in-process for messages that need no files.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,21 +13,13 @@
 #include "driver/run.hpp"
 #include "paltab/color_tables.hpp"
 #include "paltab/palette_text.hpp"
+#include "test_process.hpp"
 
 namespace paltab {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The file paltab writes for palette text `paletteText`, built in memory.
 std::string ExpectedTableFile(const std::string& paletteText, const GenerateOptions& options) {
@@ -50,87 +35,37 @@ std::string Usage() {
     return "Usage: " + fs::canonical(PALTAB_EXE).string() + " incmap outfile\n";
 }
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// A fresh directory, removed again at the end: `work` is the generator's
-// current directory, the captured streams sit beside it.
+// A fresh directory: `work` is the generator's current directory, the
+// captured streams sit beside it.
 class Sandbox {
 public:
-    Sandbox() {
-        std::string pattern = (fs::temp_directory_path() / "paltab-generator-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed for " << pattern;
-        }
-        base_ = pattern;
-        fs::create_directory(work());
-    }
-    ~Sandbox() {
-        std::error_code ignored;
-        fs::remove_all(base_, ignored);
-    }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
+    Sandbox() { fs::create_directory(work()); }
 
-    fs::path work() const { return base_ / "work"; }
+    fs::path work() const { return base_.path() / "work"; }
 
     // Runs `program` (a path resolved in `work`) with `argv0` as the first
     // argument and `args` after it.
-    RunResult Run(const std::string& program, const std::string& argv0, const std::vector<std::string>& args) const {
-        const std::string outPath = (base_ / "stdout").string();
-        const std::string errPath = (base_ / "stderr").string();
-        const std::string workPath = work().string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, workPath.c_str());
-
-        std::vector<std::string> strings{argv0};
-        strings.insert(strings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& s : strings) {
-            argv.push_back(s.data());
-        }
-        argv.push_back(nullptr);
-
-        RunResult result;
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << program << ": error " << spawned;
-            return result;
-        }
-        int status = 0;
-        if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-            ADD_FAILURE() << program << " did not exit normally";
-            return result;
-        }
-        result.status = WEXITSTATUS(status);
-        result.out = ReadFile(outPath);
-        result.err = ReadFile(errPath);
-        return result;
+    ProcessResult Run(const std::string& program, const std::string& argv0,
+                      const std::vector<std::string>& args) const {
+        std::vector<std::string> argv{argv0};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProgram(program, std::move(argv), base_.path(), work().string());
     }
 
-    RunResult RunPaltab(const std::vector<std::string>& args) const { return Run(PALTAB_EXE, PALTAB_EXE, args); }
+    ProcessResult RunPaltab(const std::vector<std::string>& args) const { return Run(PALTAB_EXE, PALTAB_EXE, args); }
 
     // Every entry of `work`: file name to contents, "<directory>" for a directory.
     std::map<std::string, std::string> Snapshot() const {
         std::map<std::string, std::string> entries;
         for (const fs::directory_entry& entry : fs::directory_iterator(work())) {
             entries[entry.path().filename().string()] =
-                entry.is_directory() ? "<directory>" : ReadFile(entry.path());
+                entry.is_directory() ? "<directory>" : ReadFile(entry.path().string());
         }
         return entries;
     }
 
 private:
-    fs::path base_;
+    ScratchDir base_;
 };
 
 void ExpectSameFiles(const std::map<std::string, std::string>& actual,
@@ -205,19 +140,19 @@ TEST(Generator, CommandLineMessagesAndFiles) {
         {"output is a directory", {"-n", "pal.txt", "dir"}, "", "Error opening dir for write\n", false, nullptr, {}},
     };
 
-    const std::string palette = ReadFile(fs::path(PALTAB_EXAMPLES_DIR) / "sixteen.pal.txt");
+    const std::string palette = ReadFile(PALTAB_EXAMPLES_DIR "/sixteen.pal.txt");
     ASSERT_FALSE(palette.empty());
     const std::string usage = Usage();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Sandbox sandbox;
-        WriteFile(sandbox.work() / "pal.txt", palette);
-        WriteFile(sandbox.work() / "old.tab", std::string(250000, 'x'));
+        WriteFile((sandbox.work() / "pal.txt").string(), palette);
+        WriteFile((sandbox.work() / "old.tab").string(), std::string(250000, 'x'));
         fs::create_directory(sandbox.work() / "dir");
         std::map<std::string, std::string> expected = sandbox.Snapshot();
 
-        const RunResult result = sandbox.RunPaltab(row.args);
-        EXPECT_EQ(result.status, 1);
+        const ProcessResult result = sandbox.RunPaltab(row.args);
+        EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.out, row.out);
         EXPECT_EQ(result.err, row.err + (row.usage ? usage : ""));
         if (row.written != nullptr) {
@@ -243,8 +178,8 @@ TEST(Generator, UsageShowsTheProgramFilesRealPath) {
     const Start starts[] = {{relative, relative}, {"./link", "./link"}, {"link", "link"}, {PALTAB_EXE, "paltab"}};
     for (const Start& start : starts) {
         SCOPED_TRACE(start.program + " as " + start.argv0);
-        const RunResult result = sandbox.Run(start.program, start.argv0, {"only-one"});
-        EXPECT_EQ(result.status, 1);
+        const ProcessResult result = sandbox.Run(start.program, start.argv0, {"only-one"});
+        EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, Usage());
     }

@@ -1,18 +1,16 @@
 // The paltool binary: exit status 0, 1 or 2, help for the tool and each
 // command, and errors as one line naming the file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "paltab/color_tables.hpp"
 #include "paltab/table_file.hpp"
 #include "test_palettes.hpp"
+#include "test_process.hpp"
 
 namespace paltab {
 namespace {
@@ -33,32 +31,15 @@ std::string Path(const std::string& name) {
     return (Dir() / name).string();
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
 }
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Result RunPaltool(const std::vector<std::string>& args) {
-    std::string command = PALTOOL_EXE;
-    for (const std::string& arg : args) {
-        command += " '" + arg + "'";
-    }
-    command += " >" + Path("out.txt") + " 2>" + Path("err.txt");
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("out.txt")), Slurp(Path("err.txt"))};
+ProcessResult RunPaltool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{PALTOOL_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(PALTOOL_EXE, std::move(argv), Dir());
 }
 
 class PaltoolCli : public testing::Test {
@@ -128,19 +109,19 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         for (const std::string& arg : c.args) {
             line += " " + arg;
         }
-        const Result result = RunPaltool(c.args);
-        EXPECT_EQ(result.status, c.status) << line;
+        const ProcessResult result = RunPaltool(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << line;
         EXPECT_NE(result.out.find(c.out), std::string::npos) << line << "\n" << result.out;
         EXPECT_EQ(result.err, c.err) << line;
     }
     EXPECT_FALSE(fs::exists(Path("bad.h")));
-    EXPECT_TRUE(Slurp(Path("t.h")).starts_with("/* Colour tables for 256-colour graphics, made by `paltool export "));
+    EXPECT_TRUE(ReadFile(Path("t.h")).starts_with("/* Colour tables for 256-colour graphics, made by `paltool export "));
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
 }
 
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
-    const Result tool = RunPaltool({"--help"});
-    EXPECT_EQ(tool.status, 0);
+    const ProcessResult tool = RunPaltool({"--help"});
+    EXPECT_EQ(tool.exitStatus, 0);
     EXPECT_EQ(tool.err, "");
     const struct {
         const char* command;
@@ -155,8 +136,8 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     for (const auto& c : commands) {
         EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + " TABLES"), std::string::npos) << c.command;
         for (const char* help : {"--help", "-h"}) {
-            const Result result = RunPaltool({c.command, help});
-            EXPECT_EQ(result.status, 0) << c.command;
+            const ProcessResult result = RunPaltool({c.command, help});
+            EXPECT_EQ(result.exitStatus, 0) << c.command;
             EXPECT_EQ(result.err, "") << c.command;
             EXPECT_TRUE(result.out.starts_with(std::string("Usage: paltool ") + c.command)) << result.out;
             // Each option appears in an example line of this command.

@@ -82,31 +82,35 @@ struct ProcessResult {
     double seconds = 0;
 };
 
-// Runs the built generator with `args` (the program name is added), its
-// standard streams captured through files in `scratch`.
-inline ProcessResult RunPaltab(const std::vector<std::string>& args, const ScratchDir& scratch) {
-    const std::string outPath = scratch / ".stdout";
-    const std::string errPath = scratch / ".stderr";
+// Runs `program` with `argv` (its first element the program name as the
+// process sees it), standard input from /dev/null and the standard streams
+// captured through files in `streamsDir`. With `workDir` the process starts
+// there.
+inline ProcessResult RunProgram(const std::string& program, std::vector<std::string> argv,
+                                const fs::path& streamsDir, const std::string& workDir = {}) {
+    const std::string outPath = (streamsDir / ".stdout").string();
+    const std::string errPath = (streamsDir / ".stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> argvStrings{PALTAB_EXE};
-    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argvStrings) {
-        argv.push_back(s.data());
+    if (!workDir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
     }
-    argv.push_back(nullptr);
+    std::vector<char*> pointers;
+    for (std::string& s : argv) {
+        pointers.push_back(s.data());
+    }
+    pointers.push_back(nullptr);
 
     ProcessResult result;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    const int spawnError = posix_spawn(&pid, PALTAB_EXE, &actions, nullptr, argv.data(), environ);
+    const int spawnError = posix_spawn(&pid, program.c_str(), &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0) {
-        result.err = std::string("cannot start ") + PALTAB_EXE + ": " + std::strerror(spawnError);
+        result.err = "cannot start " + program + ": " + std::strerror(spawnError);
         return result;
     }
     int status = 0;
@@ -121,6 +125,14 @@ inline ProcessResult RunPaltab(const std::vector<std::string>& args, const Scrat
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
+}
+
+// Runs the built generator with `args` (the program name is added), its
+// standard streams captured through files in `scratch`.
+inline ProcessResult RunPaltab(const std::vector<std::string>& args, const ScratchDir& scratch) {
+    std::vector<std::string> argv{PALTAB_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(PALTAB_EXE, std::move(argv), scratch.path());
 }
 
 // What a check run in a child process found.
