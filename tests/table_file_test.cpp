@@ -205,11 +205,11 @@ TEST(ColorTableFile, GoldenHashes) {
         const char* sha256;
     };
     const Golden goldens[] = {
-        {"default.pal.txt", {}, "59bd361fbd1963f0d7ed86543cbb73516d5c9b7cdc6c80774a82cb950e3640e2"},
-        {"default.pal.txt", {.writeExtension = true}, "655f2a1ea2fa4e3b06616790937a8c9cf8292fd16648a00bd45a266a665b5611"},
-        {"default.pal.txt", {.weightedDistance = true}, "18b627af725b4ba907acd042c68de188cc051c55c0fe3404c96713fa1f79f13e"},
+        {"default.pal.txt", {}, "96eaf20434793dc36e7cbc6ac58c16cf0b9bb4ffe7af2b2588db24b8ff87c956"},
+        {"default.pal.txt", {.writeExtension = true}, "162fa07b6966cc0bf287f53e8f1ac3b0aa04fb856ce45950832efc5eb6e1dcc3"},
+        {"default.pal.txt", {.weightedDistance = true}, "df0a8a705559437318507408f0494a999f5c0d09eb6501b0c0629517ef9194a3"},
         {"default.pal.txt", {.weightedDistance = true, .writeExtension = true},
-         "d5f9aba56a0e9001037c8208b0f03f97f37e47384cb18ca15b9dedcaafa15631"},
+         "928231e53186e0deebdc11bc254cb2d510181ba97f2956f2b4cd6c09fe34bed2"},
         {"sixteen.pal.txt", {}, "3d3760732f62dfa56e49a1a10d4ad8202b59b8136b533a5fe7c8ab6ebb67a36d"},
         {"sixteen.pal.txt", {.writeExtension = true}, "cd8d279d1755a5338a948ed70c5d350888d60124a2692a0c2327f6876f4ec13c"},
         {"sixteen.pal.txt", {.weightedDistance = true}, "2ffaf618647efddd22b76ee4ea20b18a7fac28d3a8e979a19a54dd5a730b5f2f"},
