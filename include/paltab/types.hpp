@@ -78,6 +78,16 @@ constexpr std::size_t CellIndex(int r5, int g5, int b5) {
            (static_cast<std::size_t>(g5) << kCellBits) | static_cast<std::size_t>(b5);
 }
 
+// The 5-bit components of a cell number: the inverse of CellIndex.
+struct CellPosition {
+    int r5, g5, b5;
+};
+constexpr CellPosition CellComponents(std::size_t cell) {
+    constexpr std::size_t mask = kCellsPerAxis - 1;
+    return {static_cast<int>((cell >> (2 * kCellBits)) & mask), static_cast<int>((cell >> kCellBits) & mask),
+            static_cast<int>(cell & mask)};
+}
+
 // The cell that holds an 8-bit colour.
 constexpr std::size_t CellOfColor(int r8, int g8, int b8) {
     constexpr int shift = 8 - kCellBits;

@@ -22,8 +22,8 @@ std::string DescribeEntry(const ColorTableView& view, std::uint8_t index) {
 }
 
 std::string DescribeCell(std::size_t cell) {
-    return "cell r5 " + std::to_string(cell >> (2 * kCellBits)) + " g5 " +
-           std::to_string((cell >> kCellBits) % kCellsPerAxis) + " b5 " + std::to_string(cell % kCellsPerAxis);
+    const CellPosition at = CellComponents(cell);
+    return "cell r5 " + std::to_string(at.r5) + " g5 " + std::to_string(at.g5) + " b5 " + std::to_string(at.b5);
 }
 
 std::string DescribeOffset(std::size_t offset) {

@@ -128,12 +128,10 @@ RgbImage RenderMap(const ColorTableView& view) {
     constexpr int height = kPlaneRows * kMapPlaneSize + (kPlaneRows - 1) * kPlaneGap;
     RgbImage image(width, height, kBackground);
     for (std::size_t cell = 0; cell < kCellCount; ++cell) {
-        const int r5 = static_cast<int>(cell >> (2 * kCellBits));
-        const int g5 = static_cast<int>((cell >> kCellBits) % kCellsPerAxis);
-        const int b5 = static_cast<int>(cell % kCellsPerAxis);
-        const int planeX = r5 % kPlanesAcross * (kMapPlaneSize + kPlaneGap);
-        const int planeY = r5 / kPlanesAcross * (kMapPlaneSize + kPlaneGap);
-        FillCell(image, view, view.MapCell(cell), planeX + b5 * kMapCellSize, planeY + g5 * kMapCellSize,
+        const CellPosition at = CellComponents(cell);
+        const int planeX = at.r5 % kPlanesAcross * (kMapPlaneSize + kPlaneGap);
+        const int planeY = at.r5 / kPlanesAcross * (kMapPlaneSize + kPlaneGap);
+        FillCell(image, view, view.MapCell(cell), planeX + at.b5 * kMapCellSize, planeY + at.g5 * kMapCellSize,
                  kMapCellSize, kCellCheck);
     }
     return image;
