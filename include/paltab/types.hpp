@@ -106,4 +106,20 @@ constexpr int ScaleBy128ths(int value, int n) {
     return (value * (n * 512)) >> 16;
 }
 
+// A colour, one byte per component.
+struct Rgb8 {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+
+    friend constexpr bool operator==(const Rgb8&, const Rgb8&) = default;
+};
+
+// A 6-bit component to 8 bits by bit replication: 0 stays 0, 63 becomes 255,
+// and the top six bits are the 6-bit value. The low bits lost when the file
+// was written cannot be recovered; this spreads the 64 steps evenly.
+constexpr std::uint8_t ExpandSixBit(std::uint8_t v) {
+    return static_cast<std::uint8_t>((v << 2) | (v >> 4));
+}
+
 }  // namespace paltab
