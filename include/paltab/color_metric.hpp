@@ -50,6 +50,20 @@ constexpr double SquaredDistance(const MetricPoint& a, const MetricPoint& b) {
     return d0 * d0 + d1 * d1 + d2 * d2;
 }
 
+// Per-component bounds of a set of points in a metric's space.
+struct MetricBox {
+    MetricPoint lo;
+    MetricPoint hi;
+};
+
+// A box in the metric's space that holds the point (ToMetricPoint) of every
+// colour whose components lie between those of `lo` and `hi`, inclusive, as
+// computed in double precision: the exact searches prune entries with it.
+// For rgb and linear it is the box of the two corners; for oklab, which does
+// not keep the order of any one component, a larger box by interval
+// arithmetic through the conversion, widened for rounding.
+MetricBox MetricBoxOf(Metric metric, Rgb8 lo, Rgb8 hi);
+
 // Palette entries that are never chosen (a transparent index, fullbrights,
 // colour-cycling ranges).
 using ReservedEntries = std::bitset<kPaletteSize>;

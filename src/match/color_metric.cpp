@@ -37,17 +37,66 @@ double SrgbFromLinear(double linear) {
     return c * 255.0;
 }
 
-// Björn Ottosson's matrices, linear sRGB to LMS and LMS' to Lab.
+namespace {
+
+// Björn Ottosson's matrices, linear sRGB to LMS and LMS' (cube roots) to Lab.
+// Every coefficient of the first is positive, which MetricBoxOf relies on.
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+constexpr Matrix3 kLinearToLms{{{0.4122214708, 0.5363325363, 0.0514459929},
+                                {0.2119034982, 0.6806995451, 0.1073969566},
+                                {0.0883024619, 0.2817188376, 0.6299787005}}};
+constexpr Matrix3 kLmsToLab{{{0.2104542553, 0.7936177850, -0.0040720468},
+                             {1.9779984951, -2.4285922050, 0.4505937099},
+                             {0.0259040371, 0.7827717662, -0.8086757660}}};
+
+double Row(const std::array<double, 3>& row, const MetricPoint& v) {
+    return row[0] * v[0] + row[1] * v[1] + row[2] * v[2];
+}
+
+// Rounding in the conversions is a few units in the last place of values
+// near 1; a box widened by far more holds every computed point.
+constexpr double kBoxSlack = 1e-12;
+
+}  // namespace
+
 MetricPoint OklabFromLinear(const MetricPoint& rgb) {
-    const double l = 0.4122214708 * rgb[0] + 0.5363325363 * rgb[1] + 0.0514459929 * rgb[2];
-    const double m = 0.2119034982 * rgb[0] + 0.6806995451 * rgb[1] + 0.1073969566 * rgb[2];
-    const double s = 0.0883024619 * rgb[0] + 0.2817188376 * rgb[1] + 0.6299787005 * rgb[2];
-    const double l3 = std::cbrt(l);
-    const double m3 = std::cbrt(m);
-    const double s3 = std::cbrt(s);
-    return {0.2104542553 * l3 + 0.7936177850 * m3 - 0.0040720468 * s3,
-            1.9779984951 * l3 - 2.4285922050 * m3 + 0.4505937099 * s3,
-            0.0259040371 * l3 + 0.7827717662 * m3 - 0.8086757660 * s3};
+    const MetricPoint lms{std::cbrt(Row(kLinearToLms[0], rgb)), std::cbrt(Row(kLinearToLms[1], rgb)),
+                          std::cbrt(Row(kLinearToLms[2], rgb))};
+    return {Row(kLmsToLab[0], lms), Row(kLmsToLab[1], lms), Row(kLmsToLab[2], lms)};
+}
+
+MetricBox MetricBoxOf(Metric metric, Rgb8 lo, Rgb8 hi) {
+    const MetricPoint low8{static_cast<double>(lo.r), static_cast<double>(lo.g), static_cast<double>(lo.b)};
+    const MetricPoint high8{static_cast<double>(hi.r), static_cast<double>(hi.g), static_cast<double>(hi.b)};
+    if (metric == Metric::kRgb) {
+        return {low8, high8};
+    }
+    // The transfer function rises, so the linear box is the corners' box.
+    const MetricBox linear{ToMetricPoint(Metric::kLinear, lo), ToMetricPoint(Metric::kLinear, hi)};
+    if (metric == Metric::kLinear) {
+        return linear;
+    }
+    // LMS rises with every linear component and the cube root keeps order, so
+    // the LMS' box is exact; Lab mixes signs, so each bound takes the end of
+    // each LMS' range that makes it least or greatest.
+    MetricBox lms;
+    for (std::size_t i = 0; i < 3; ++i) {
+        lms.lo[i] = std::cbrt(Row(kLinearToLms[i], linear.lo));
+        lms.hi[i] = std::cbrt(Row(kLinearToLms[i], linear.hi));
+    }
+    MetricBox lab;
+    for (std::size_t j = 0; j < 3; ++j) {
+        MetricPoint least;
+        MetricPoint greatest;
+        for (std::size_t i = 0; i < 3; ++i) {
+            const bool rising = kLmsToLab[j][i] >= 0;
+            least[i] = rising ? lms.lo[i] : lms.hi[i];
+            greatest[i] = rising ? lms.hi[i] : lms.lo[i];
+        }
+        lab.lo[j] = Row(kLmsToLab[j], least) - kBoxSlack;
+        lab.hi[j] = Row(kLmsToLab[j], greatest) + kBoxSlack;
+    }
+    return lab;
 }
 
 MetricPoint ToMetricPoint(Metric metric, const MetricPoint& srgb8) {
@@ -59,8 +108,20 @@ MetricPoint ToMetricPoint(Metric metric, const MetricPoint& srgb8) {
 }
 
 MetricPoint ToMetricPoint(Metric metric, Rgb8 color) {
-    return ToMetricPoint(metric, MetricPoint{static_cast<double>(color.r), static_cast<double>(color.g),
-                                             static_cast<double>(color.b)});
+    if (metric == Metric::kRgb) {
+        return {static_cast<double>(color.r), static_cast<double>(color.g), static_cast<double>(color.b)};
+    }
+    // The same values LinearFromSrgb gives, computed once: the exact maps
+    // convert millions of colours.
+    static const std::array<double, 256> kLinear = [] {
+        std::array<double, 256> table{};
+        for (std::size_t v = 0; v < table.size(); ++v) {
+            table[v] = LinearFromSrgb(static_cast<double>(v));
+        }
+        return table;
+    }();
+    const MetricPoint linear{kLinear[color.r], kLinear[color.g], kLinear[color.b]};
+    return metric == Metric::kLinear ? linear : OklabFromLinear(linear);
 }
 
 namespace {

@@ -1,0 +1,413 @@
+// Exact nearest entries: the full search for one colour, and the whole-cube
+// map by recursive subdivision with distance bounds.
+//
+// The map starts with the whole cube and every selectable entry as
+// candidates. A block's candidates are narrowed for each of its eight
+// octants, with the box that holds the octant's cell points in the metric's
+// space (MetricBoxOf). Take f, the candidate nearest the box's centre: for any
+// other candidate e, d(e, x) - d(f, x) is linear in x, so its least value
+// over the box is found axis by axis at the box's ends. When that least value
+// is above zero, e is farther than f from every cell of the octant, so it
+// wins none of them and is dropped. Ties are kept, and the survivors stay in
+// index order. An octant left with one candidate is filled with it; a small
+// one is searched cell by cell over its few candidates with the distance a
+// full search computes, so the result is the full search's, ties included.
+//
+// Maps of 7 and 8 bits are built by two threads.
+#include "paltab/exact_map.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace paltab {
+namespace {
+
+// The points of linear and oklab lie within a few units of 1, so their
+// distances' rounding is far below this; a difference of distances must
+// exceed it to count.
+constexpr double kFloatMargin = 1e-9;
+
+// Cell points and distances for the rgb metric: whole numbers, in floats
+// because every value the pruning computes lies below 2^24 in magnitude
+// (3 * 255 * 510 at most), which float holds exactly, and float vector
+// arithmetic is fast.
+struct RgbSpace {
+    using Point = std::array<float, 3>;
+    using Distance = float;
+    // Blocks of this many cells across, or fewer, are searched cell by cell.
+    static constexpr Metric metric = Metric::kRgb;
+    static constexpr int kLeafSide = 4;
+    static int LeafSide() { return kLeafSide; }
+
+    static Point CellPoint(Rgb8 c) { return {static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b)}; }
+    static bool AlwaysFarther(Distance margin) { return margin > 0; }
+};
+
+// Cell points and distances for linear and oklab: the values ToMetricPoint
+// gives.
+struct FloatSpace {
+    using Point = MetricPoint;
+    using Distance = double;
+
+    Metric metric;
+
+    // Each cell searched costs a conversion, dearer for oklab than the
+    // pruning of smaller blocks.
+    int LeafSide() const { return metric == Metric::kOklab ? 2 : 4; }
+    Point CellPoint(Rgb8 c) const { return ToMetricPoint(metric, c); }
+    static Distance Between(const Point& a, const Point& b) { return SquaredDistance(a, b); }
+    static bool AlwaysFarther(Distance margin) { return margin > kFloatMargin; }
+};
+
+// Candidates of a block: palette entries in index order, with their points
+// by component so that the loops over them vectorise.
+template <class Distance>
+struct CandidateList {
+    std::size_t count = 0;
+    std::array<std::uint8_t, kPaletteSize> entry;
+    std::array<std::array<Distance, kPaletteSize>, 3> point;
+};
+
+// The position of the first least of values[0..n): four running minimums
+// side by side, then a search for the first equal value.
+template <class Distance>
+std::size_t FirstLeast(std::array<Distance, kPaletteSize>& values, std::size_t n) {
+    std::array<Distance, 4> least;
+    least.fill(std::numeric_limits<Distance>::max());
+    const std::size_t whole = n / 4 * 4;
+    for (std::size_t i = 0; i < whole; i += 4) {
+        for (std::size_t j = 0; j < 4; ++j) {
+            least[j] = std::min(least[j], values[i + j]);
+        }
+    }
+    for (std::size_t i = whole; i < n; ++i) {
+        least[0] = std::min(least[0], values[i]);
+    }
+    const Distance m = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
+    std::size_t i = 0;
+    while (values[i] != m) {
+        ++i;
+    }
+    return i;
+}
+
+template <class Space>
+class MapBuilder {
+public:
+    using Point = typename Space::Point;
+    using Distance = typename Space::Distance;
+    using List = CandidateList<Distance>;
+    using Corner = std::array<int, 3>;
+
+    MapBuilder(const Space& space, const MatchPalette& palette, int bits, std::vector<std::uint8_t>& cells)
+        : space_(space), palette_(palette), bits_(bits), cells_(cells) {}
+
+    // Fills the cells of the block of `side` cells across at `k0`.
+    void Run(const Corner& k0, int side) {
+        List& all = levels_[0];
+        all.count = palette_.Entries().size();
+        for (std::size_t i = 0; i < all.count; ++i) {
+            all.entry[i] = palette_.Entries()[i];
+            const Point p = space_.CellPoint(palette_.Colors()[i]);
+            for (std::size_t axis = 0; axis < 3; ++axis) {
+                all.point[axis][i] = p[axis];
+            }
+        }
+        Visit(k0, side, 0);
+    }
+
+private:
+    std::uint8_t CellComponent(int k) const {
+        const int width = 1 << (8 - bits_);
+        return static_cast<std::uint8_t>(k * width + width / 2);
+    }
+
+    std::size_t CellNumber(int r, int g, int b) const {
+        return (static_cast<std::size_t>(r) << (2 * bits_)) | (static_cast<std::size_t>(g) << bits_) |
+               static_cast<std::size_t>(b);
+    }
+
+    // The block's candidates are levels_[depth].
+    void Visit(const Corner& k0, int side, std::size_t depth) {
+        const List& in = levels_[depth];
+        if (in.count == 1) {
+            Fill(k0, side, in.entry[0]);
+            return;
+        }
+        if (side <= space_.LeafSide()) {
+            SearchCells(k0, side, in);
+            return;
+        }
+        const int half = side / 2;
+        List& out = levels_[depth + 1];
+        for (int octant = 0; octant < 8; ++octant) {
+            const Corner k{k0[0] + (octant >> 2 & 1) * half, k0[1] + (octant >> 1 & 1) * half,
+                           k0[2] + (octant & 1) * half};
+            Narrow(BoxOf(k, half), in, out);
+            Visit(k, half, depth + 1);
+        }
+    }
+
+    // Keeps the candidates of `in` that may be nearest to some point of
+    // `box`: all but those farther than f, the one nearest the box's centre,
+    // from every point of it (see the top of the file).
+    void Narrow(const MetricBox& box, const List& in, List& out) {
+        Point lo{};
+        Point hi{};
+        Point centre{};
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            lo[axis] = static_cast<Distance>(box.lo[axis]);
+            hi[axis] = static_cast<Distance>(box.hi[axis]);
+            centre[axis] = (lo[axis] + hi[axis]) / 2;
+        }
+        const std::size_t n = in.count;
+        std::array<Distance, kPaletteSize> work;
+        for (std::size_t i = 0; i < n; ++i) {
+            const Distance d0 = in.point[0][i] - centre[0];
+            const Distance d1 = in.point[1][i] - centre[1];
+            const Distance d2 = in.point[2][i] - centre[2];
+            work[i] = d0 * d0 + d1 * d1 + d2 * d2;
+        }
+        const std::size_t central = FirstLeast(work, n);
+        const Point f{in.point[0][central], in.point[1][central], in.point[2][central]};
+        for (std::size_t i = 0; i < n; ++i) {
+            Distance sum = 0;
+            for (std::size_t axis = 0; axis < 3; ++axis) {
+                const Distance e = in.point[axis][i];
+                const Distance slope = e - f[axis];
+                const Distance twice = e + f[axis];
+                sum += std::min(slope * (twice - 2 * lo[axis]), slope * (twice - 2 * hi[axis]));
+            }
+            work[i] = sum;
+        }
+        // Written whether kept or not, counted only when kept: no branch.
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            out.entry[count] = in.entry[i];
+            for (std::size_t axis = 0; axis < 3; ++axis) {
+                out.point[axis][count] = in.point[axis][i];
+            }
+            count += Space::AlwaysFarther(work[i]) ? 0 : 1;
+        }
+        out.count = count;
+    }
+
+    MetricBox BoxOf(const Corner& k, int side) const {
+        const Rgb8 lo{CellComponent(k[0]), CellComponent(k[1]), CellComponent(k[2])};
+        const Rgb8 hi{CellComponent(k[0] + side - 1), CellComponent(k[1] + side - 1), CellComponent(k[2] + side - 1)};
+        return MetricBoxOf(space_.metric, lo, hi);
+    }
+
+    void Fill(const Corner& k0, int side, std::uint8_t entry) {
+        for (int r = k0[0]; r < k0[0] + side; ++r) {
+            for (int g = k0[1]; g < k0[1] + side; ++g) {
+                std::memset(cells_.data() + CellNumber(r, g, k0[2]), entry, static_cast<std::size_t>(side));
+            }
+        }
+    }
+
+    void SearchCells(const Corner& k0, int side, const List& in) {
+        if constexpr (std::is_same_v<Space, RgbSpace>) {
+            SearchCellsRgb(k0, side, in);
+        } else {
+            for (int r = k0[0]; r < k0[0] + side; ++r) {
+                for (int g = k0[1]; g < k0[1] + side; ++g) {
+                    for (int b = k0[2]; b < k0[2] + side; ++b) {
+                        const Point cell = space_.CellPoint({CellComponent(r), CellComponent(g), CellComponent(b)});
+                        std::size_t best = 0;
+                        Distance bestDistance = std::numeric_limits<Distance>::infinity();
+                        for (std::size_t i = 0; i < in.count; ++i) {
+                            const Distance d = Space::Between(cell, {in.point[0][i], in.point[1][i], in.point[2][i]});
+                            best = d < bestDistance ? i : best;
+                            bestDistance = std::min(d, bestDistance);
+                        }
+                        cells_[CellNumber(r, g, b)] = in.entry[best];
+                    }
+                }
+            }
+        }
+    }
+
+    // Candidate by candidate over the whole block, each cell keeping the
+    // least key distance * 256 + i: the nearest candidate, and among equals
+    // the first, which has the lowest index. 3 * 255^2 * 256 fits in 32 bits.
+    void SearchCellsRgb(const Corner& k0, int side, const List& in) {
+        constexpr auto kSide = static_cast<std::size_t>(Space::kLeafSide);
+        std::array<std::int32_t, kSide * kSide * kSide> best;
+        best.fill(std::numeric_limits<std::int32_t>::max());
+        const auto n = static_cast<std::size_t>(side);
+        std::array<std::array<std::int32_t, kSide>, 3> square;
+        for (std::size_t i = 0; i < in.count; ++i) {
+            for (std::size_t axis = 0; axis < 3; ++axis) {
+                for (std::size_t j = 0; j < n; ++j) {
+                    const int d = CellComponent(k0[axis] + static_cast<int>(j)) - static_cast<int>(in.point[axis][i]);
+                    square[axis][j] = d * d * 256;
+                }
+            }
+            for (std::size_t r = 0; r < n; ++r) {
+                for (std::size_t g = 0; g < n; ++g) {
+                    const std::int32_t base = square[0][r] + square[1][g] + static_cast<std::int32_t>(i);
+                    std::int32_t* row = best.data() + (r * n + g) * n;
+                    for (std::size_t b = 0; b < n; ++b) {
+                        row[b] = std::min(row[b], base + square[2][b]);
+                    }
+                }
+            }
+        }
+        for (std::size_t r = 0; r < n; ++r) {
+            for (std::size_t g = 0; g < n; ++g) {
+                std::uint8_t* out = cells_.data() + CellNumber(k0[0] + static_cast<int>(r), k0[1] + static_cast<int>(g), k0[2]);
+                for (std::size_t b = 0; b < n; ++b) {
+                    out[b] = in.entry[static_cast<std::size_t>(best[(r * n + g) * n + b] & 0xff)];
+                }
+            }
+        }
+    }
+
+    const Space& space_;
+    const MatchPalette& palette_;
+    int bits_;
+    std::vector<std::uint8_t>& cells_;
+    // One list per depth: the cube of 256 cells across halves down to
+    // the leaf side, eight times at most.
+    std::array<List, 9> levels_;
+};
+
+// Maps this fine are built by two threads, each filling four of the cube's
+// octants (the other half of blue each; the octants share no cell). A
+// coarser map takes about a millisecond, not worth a thread's start.
+constexpr int kThreadedBits = 7;
+
+template <class Space>
+void BuildCells(const Space& space, const MatchPalette& palette, int bits, std::vector<std::uint8_t>& cells) {
+    if (bits < kThreadedBits) {
+        MapBuilder<Space>(space, palette, bits, cells).Run({0, 0, 0}, 1 << bits);
+        return;
+    }
+    constexpr int kThreads = 2;
+    std::array<std::unique_ptr<MapBuilder<Space>>, kThreads> builders;
+    for (auto& builder : builders) {
+        builder = std::make_unique<MapBuilder<Space>>(space, palette, bits, cells);
+    }
+    const int half = 1 << (bits - 1);
+    const auto fill = [&](int first) {
+        for (int octant = first; octant < 8; octant += kThreads) {
+            builders[static_cast<std::size_t>(first)]->Run(
+                {(octant >> 2 & 1) * half, (octant >> 1 & 1) * half, (octant & 1) * half}, half);
+        }
+    };
+    // Without a second thread the caller fills all eight.
+    std::thread helper;
+    try {
+        helper = std::thread(fill, 1);
+    } catch (const std::system_error&) {
+        fill(1);
+    }
+    fill(0);
+    if (helper.joinable()) {
+        helper.join();
+    }
+}
+
+}  // namespace
+
+std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options,
+                                                 std::string& error) {
+    if (palette.empty()) {
+        error = "the palette has no colours";
+        return std::nullopt;
+    }
+    if (palette.size() > kPaletteSize) {
+        error = "the palette has " + std::to_string(palette.size()) + " colours, more than 256";
+        return std::nullopt;
+    }
+    MatchPalette match;
+    match.metric_ = options.metric;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        if (options.reserved.test(i) ||
+            std::find(match.colors_.begin(), match.colors_.end(), palette[i]) != match.colors_.end()) {
+            continue;
+        }
+        match.entries_.push_back(static_cast<std::uint8_t>(i));
+        match.colors_.push_back(palette[i]);
+        match.points_.push_back(ToMetricPoint(options.metric, palette[i]));
+    }
+    if (match.entries_.empty()) {
+        error = "every one of the palette's " + std::to_string(palette.size()) + " colours is reserved";
+        return std::nullopt;
+    }
+    return match;
+}
+
+std::uint8_t MatchPalette::NearestEntry(Rgb8 color) const {
+    std::size_t best = 0;
+    if (metric_ == Metric::kRgb) {
+        int bestDistance = std::numeric_limits<int>::max();
+        for (std::size_t i = 0; i < colors_.size(); ++i) {
+            const int dr = color.r - colors_[i].r;
+            const int dg = color.g - colors_[i].g;
+            const int db = color.b - colors_[i].b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+    } else {
+        const MetricPoint point = ToMetricPoint(metric_, color);
+        double bestDistance = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < points_.size(); ++i) {
+            const double d = SquaredDistance(point, points_[i]);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+    }
+    return entries_[best];
+}
+
+std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
+                                                  std::string& error) {
+    if (bits < kMinBits || bits > kMaxBits) {
+        error = "the map has " + std::to_string(bits) + " bits per component; it takes " +
+                std::to_string(kMinBits) + " to " + std::to_string(kMaxBits);
+        return std::nullopt;
+    }
+    const std::optional<MatchPalette> match = MatchPalette::Create(palette, options, error);
+    if (!match) {
+        return std::nullopt;
+    }
+    return Build(*match, bits);
+}
+
+ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {
+    bits = std::clamp(bits, kMinBits, kMaxBits);
+    std::vector<std::uint8_t> cells(CellCount(bits));
+    if (palette.GetMetric() == Metric::kRgb) {
+        BuildCells(RgbSpace{}, palette, bits, cells);
+    } else {
+        BuildCells(FloatSpace{palette.GetMetric()}, palette, bits, cells);
+    }
+    return ExactColorMap(bits, std::move(cells));
+}
+
+Rgb8 ExactColorMap::CellColor(int bits, std::size_t cell) {
+    const std::size_t mask = (std::size_t{1} << bits) - 1;
+    const int width = 1 << (8 - bits);
+    const auto component = [&](std::size_t k) { return static_cast<std::uint8_t>(static_cast<int>(k) * width + width / 2); };
+    return {component(cell >> (2 * bits) & mask), component(cell >> bits & mask), component(cell & mask)};
+}
+
+std::size_t ExactColorMap::CellOf(int bits, Rgb8 color) {
+    const int shift = 8 - bits;
+    return (static_cast<std::size_t>(color.r >> shift) << (2 * bits)) |
+           (static_cast<std::size_t>(color.g >> shift) << bits) | static_cast<std::size_t>(color.b >> shift);
+}
+
+}  // namespace paltab
