@@ -140,7 +140,7 @@ std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteErro
         const std::uint64_t size = Little32(bytes, at + 4);
         const std::size_t body = at + kChunkHeaderSize;
         if (body + size > end) {
-            return Fail(error, at + 4, "chunk \"" + std::string(text(at)) + "\" of " +
+            return Fail(error, at + 4, "chunk " + Shown(text(at)) + " of " +
                                            ByteCount(static_cast<std::size_t>(size)) + " runs past the end");
         }
         if (text(at) != "data") {

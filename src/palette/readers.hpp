@@ -29,6 +29,10 @@ std::vector<TextLine> SplitLines(Bytes bytes);
 // `text` without white space at either end.
 std::string_view Trimmed(std::string_view text);
 
+// `text` quoted for a message: at most 40 characters, control and non-ASCII
+// bytes as \xNN, so that a message stays on one line.
+std::string Shown(std::string_view text);
+
 std::string LineWhere(int number);
 std::string OffsetWhere(std::size_t offset);
 

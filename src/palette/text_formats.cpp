@@ -36,27 +36,6 @@ int HexValue(char c) {
     return -1;
 }
 
-// `text` quoted for a message: at most kShownLength characters, control and
-// non-ASCII bytes as \xNN.
-std::string Shown(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string shown = "\"";
-    for (std::size_t i = 0; i < text.size() && i < kShownLength; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            shown += "\\x";
-            shown += kHex[c >> 4];
-            shown += kHex[c & 15];
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
-    if (text.size() > kShownLength) {
-        shown += "...";
-    }
-    return shown + "\"";
-}
-
 // Reads `values.size()` decimal numbers 0..255 separated by white space from
 // the start of `line`; whatever follows the last one after white space is
 // left alone. False when a number is missing, too large or run into text.
@@ -225,6 +204,25 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::string Shown(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown = "\"";
+    for (std::size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+            shown += "\\x";
+            shown += kHex[c >> 4];
+            shown += kHex[c & 15];
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (text.size() > kShownLength) {
+        shown += "...";
+    }
+    return shown + "\"";
 }
 
 // An optional header of two lines, the first beginning with "PAL", as the
