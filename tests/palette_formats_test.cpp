@@ -308,12 +308,13 @@ TEST(PaletteFormats, FileErrorsAndWarningsNameTheFile) {
     const std::string vga = write("dark.pal", std::string("\0\1\2\77\77\77", 6));
     const auto guessed = ReadPaletteFile(vga, std::nullopt, {}, warnings, error);
     ASSERT_TRUE(guessed) << error;
-    EXPECT_EQ(guessed->colors[1], (Rgb8{255, 255, 255}));
+    EXPECT_EQ(guessed->format, PaletteFormat::kVga);
+    EXPECT_EQ(guessed->palette.colors[1], (Rgb8{255, 255, 255}));
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(warnings[0].starts_with("'" + vga + "': every byte is 0..63, read as vga")) << warnings[0];
     const auto forced = ReadPaletteFile(vga, PaletteFormat::kRaw, {}, warnings, error);
     ASSERT_TRUE(forced) << error;
-    EXPECT_EQ(forced->colors[1], (Rgb8{63, 63, 63}));
+    EXPECT_EQ(forced->palette.colors[1], (Rgb8{63, 63, 63}));
 
     EXPECT_EQ(DuplicateColorWarnings(std::vector<Rgb8>{{1, 2, 3}, {0, 0, 0}, {1, 2, 3}}),
               std::vector<std::string>{"entry 2 repeats entry 0 (1 2 3) and is never chosen"});

@@ -124,11 +124,22 @@ std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette
 // kilobytes, a PNG palette rarely more than a few megabytes.
 inline constexpr std::size_t kMaxPaletteFileSize = std::size_t{64} << 20;
 
+// Reads the whole file at `path`, refusing one larger than
+// kMaxPaletteFileSize. On failure returns false and sets `error`
+// ("cannot read 'x': No such file or directory").
+bool ReadPaletteFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+struct PaletteFile {
+    PaletteData palette;
+    PaletteFormat format = PaletteFormat::kText;  // as forced, or detected
+};
+
 // Reads the palette file at `path` in `forced` format, or the detected one.
 // On failure returns nothing and sets `error` to one line:
 //   cannot read 'fire.gpl': line 7: expected three numbers 0..255, found "12 300 4"
-// Warnings are prefixed with the quoted path.
-std::optional<PaletteData> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+// Warnings (a vga guess, colours beyond the file's count) are prefixed with
+// the quoted path.
+std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
                                            const PaletteReadOptions& options, std::vector<std::string>& warnings,
                                            std::string& error);
 

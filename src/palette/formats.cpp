@@ -227,7 +227,7 @@ std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette
         });
         if (lossy != 0) {
             warnings.push_back("vga keeps 6 bits per component: " + std::to_string(lossy) +
-                               " colours lose their low bits (lossy)");
+                               (lossy == 1 ? " colour loses" : " colours lose") + " its low bits (lossy)");
         }
     }
     switch (format) {
@@ -247,17 +247,24 @@ std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette
     return std::nullopt;
 }
 
-std::optional<PaletteData> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
-                                           const PaletteReadOptions& options, std::vector<std::string>& warnings,
-                                           std::string& error) {
-    std::vector<std::uint8_t> bytes;
+bool ReadPaletteFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
     // One byte more than allowed tells a file at the limit from a larger one.
     if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
-        return std::nullopt;
+        return false;
     }
     if (bytes.size() > kMaxPaletteFileSize) {
         error = CannotRead(path, "larger than " + std::to_string(kMaxPaletteFileSize >> 20) +
                                      " MiB, too large for a palette");
+        return false;
+    }
+    return true;
+}
+
+std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                           const PaletteReadOptions& options, std::vector<std::string>& warnings,
+                                           std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadPaletteFileBytes(path, bytes, error)) {
         return std::nullopt;
     }
     PaletteFormat format;
@@ -268,7 +275,7 @@ std::optional<PaletteData> ReadPaletteFile(const std::string& path, std::optiona
         const DetectedFormat detected = DetectPaletteFormat(bytes, path);
         format = detected.format;
         if (detected.guessedVga) {
-            found.push_back("every byte is 0..63, read as vga (6-bit components); --format raw reads 8-bit");
+            found.push_back("every byte is 0..63, read as vga (6-bit components); give the format raw to read 8-bit ones");
         }
     }
     PaletteError cause;
@@ -280,7 +287,7 @@ std::optional<PaletteData> ReadPaletteFile(const std::string& path, std::optiona
     for (const std::string& warning : found) {
         warnings.push_back("'" + path + "': " + warning);
     }
-    return palette;
+    return PaletteFile{std::move(*palette), format};
 }
 
 bool WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
