@@ -240,6 +240,9 @@ TEST(PaletteFormats, BadInputGivesOneLineWithLineOrOffset) {
          "offset 12: the file is truncated: its RIFF header gives 108 bytes"},
         {PaletteFormat::kRiff, Cat({B("RIFF"), {16, 0, 0, 0}, B("PAL data"), {4, 0, 0, 0, 0, 1, 1, 0}}),
          "offset 20: palette version 256, expected 768 (0x0300)"},
+        // Found by fuzzing: bytes of the input in a message are escaped.
+        {PaletteFormat::kRiff, Cat({B("RIFF"), {12, 0, 0, 0}, B("PAL d\nta"), {100, 0, 0, 0}}),
+         "offset 16: chunk \"d\\x0ata\" of 100 bytes runs past the end"},
         {PaletteFormat::kRaw, {1, 2, 3, 4}, "offset 3: the file ends inside a colour (4 bytes, not a multiple of 3)"},
         {PaletteFormat::kRaw, colors257, "offset 768: more than 256 colours (771 bytes)"},
         {PaletteFormat::kVga, {1, 2, 64}, "offset 2: value 64 is not a 6-bit component 0..63"},
