@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Writes the fuzz seed corpora to DIR/palette_reader_fuzz and DIR/generate_fuzz:
-# the bundled palettes and the shapes the tests use (a colour cube, a ramp, a
-# sparse palette with odd values, header and line-end variants). A generate
-# seed is one option byte (bit 0: -c, bit 1: -n) followed by the palette text.
+# Writes the fuzz seed corpora to DIR/palette_reader_fuzz, DIR/generate_fuzz
+# and DIR/palette_formats_fuzz: the bundled palettes and the shapes the tests
+# use (a colour cube, a ramp, a sparse palette with odd values, header and
+# line-end variants). A generate seed is one option byte (bit 0: -c, bit 1:
+# -n) followed by the palette text. A palette formats seed is a reader byte
+# (0..10: the formats in the order of `paltool formats`, 11..16: detection
+# under a file name), a writer byte, then a small file of each format.
 set -eu
 dir=${1:?usage: make-fuzz-seeds.sh DIR}
 here=$(cd "$(dirname "$0")/.." && pwd)
 reader="$dir/palette_reader_fuzz"
 generate="$dir/generate_fuzz"
-rm -rf "$reader" "$generate"
-mkdir -p "$reader" "$generate"
+formats="$dir/palette_formats_fuzz"
+rm -rf "$reader" "$generate" "$formats"
+mkdir -p "$reader" "$generate" "$formats"
 
 cp "$here"/examples/*.pal.txt "$reader"/
 awk 'BEGIN { for (r = 0; r < 6; r++) for (g = 0; g < 6; g++) for (b = 0; b < 6; b++) print r * 51, g * 51, b * 51
@@ -26,4 +30,25 @@ for seed in "$reader"/*; do
     { printf "\\$(printf '%03o' "$option")"; cat "$seed"; } > "$generate/$option-$name"
   done
 done
-echo "seeds: $(ls "$reader" | wc -l) palette texts, $(ls "$generate" | wc -l) generate inputs in $dir"
+# seed NAME READER WRITER DATA: DATA is a printf format of octal escapes.
+seed() {
+  { printf "\\$(printf '%03o' "$2")\\$(printf '%03o' "$3")"; printf "$4"; } > "$formats/$1"
+}
+for text in "$reader"/*; do
+  { printf '\013\001'; cat "$text"; } > "$formats/text-$(basename "$text")"
+done
+seed gpl 1 2 'GIMP Palette\nName: fire\nColumns: 4\n# c\n255 0 0\tRed\n0 128 255\n'
+seed gpl-rgba 16 3 'GIMP Palette\nChannels: RGBA\n1 2 3 4 a\n5 6 7 0\n'
+seed jasc 2 9 'JASC-PAL\r\n0100\r\n2\r\n10 20 30\r\n40 50 60\r\n'
+seed act 14 4 "$(printf '\\001\\002\\003%.0s' $(seq 256))\000\003\000\001"
+seed riff 4 3 'RIFF\030\000\000\000PAL data\014\000\000\000\000\003\002\000\001\002\003\000\372\373\374\000'
+seed raw 11 6 '\000\000\000\377\200\100\020\040\060'
+seed vga 11 5 '\000\000\000\077\040\001'
+seed playpal 15 0 "$(printf '\\310\\144\\062%.0s' $(seq 512))"
+seed hex 13 10 '# lospec\nff8000\n#00FF7f\n\n'
+seed paintnet 14 8 '; paint.net Palette File\r\n; Colors: 2\r\nFFFF0000\r\n800000ff\r\n'
+seed png-indexed 10 10 '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\003\000\000\000\105\150\375\026\000\000\000\011\120\114\124\105\377\000\000\000\377\000\000\000\377\055\112\315\212\000\000\000\002\164\122\116\123\377\000\345\267\060\112\000\000\000\016\111\104\101\124\170\234\143\140\140\144\140\142\000\000\000\016\000\004\306\210\174\370\000\000\000\000\111\105\116\104\256\102\140\202'
+seed png-rgb 12 1 '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\002\000\000\000\375\324\232\163\000\000\000\024\111\104\101\124\170\234\143\140\144\142\146\141\145\143\000\122\354\034\234\000\001\043\000\064\336\145\372\247\000\000\000\000\111\105\116\104\256\102\140\202'
+
+echo "seeds: $(ls "$reader" | wc -l) palette texts, $(ls "$generate" | wc -l) generate inputs," \
+  "$(ls "$formats" | wc -l) palette format inputs in $dir"

@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <vector>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/palette_formats.hpp"
 #include "paltab/table_file.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
@@ -53,7 +55,16 @@ protected:
         WriteBytes(Path("damaged.tab"), extended);
         extended.resize(kExtendedFileSize - 1);
         WriteBytes(Path("truncated.tab"), extended);
+        WriteBytes(Path("fire.gpl"), Text("GIMP Palette\nName: fire\n0 0 0\n255 0 0\n255 0 0\n"));
+        WriteBytes(Path("bad.gpl"), Text("GIMP Palette\n#\n1 2 3\n12 300 4\n"));
+        std::string lines;
+        for (int i = 0; i < 257; ++i) {
+            lines += std::to_string(i % 256) + " 0 0\n";
+        }
+        WriteBytes(Path("many.txt"), Text(lines));
     }
+
+    static std::vector<std::uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
 };
 
 TEST_F(PaltoolCli, ExitStatusAndMessages) {
@@ -103,6 +114,33 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
          "paltool export: --name 'my-tables' is not a C identifier; see 'paltool export --help'\n"},
         {{"export", good, "--c-header", Path("nodir/t.h"), "--name", "t"}, 1, "",
          "paltool: cannot write '" + Path("nodir/t.h") + "': No such file or directory\n"},
+        {{"build", Path("fire.gpl"), Path("fire.tab"), "-n"}, 0,
+         "wrote " + Path("fire.tab") + ": 230148 bytes, 3 colours read as gpl\n",
+         "paltool: warning: entry 2 repeats entry 1 (255 0 0) and is never chosen\n"},
+        {{"build", Path("fire.gpl"), Path("quiet.tab"), "--quiet"}, 0, "", ""},
+        {{"build", Path("bad.gpl"), Path("bad.tab")}, 1, "",
+         "paltool: cannot read '" + Path("bad.gpl") + "': line 4: expected three numbers 0..255, found \"12 300 4\"\n"},
+        {{"build", Path("many.txt"), Path("bad.tab")}, 1, "",
+         "paltool: cannot read '" + Path("many.txt") + "': line 257: more than 256 colours\n"},
+        {{"build", Path("fire.gpl"), Path("nodir/t.tab")}, 1, "",
+         "paltool: warning: entry 2 repeats entry 1 (255 0 0) and is never chosen\n"
+         "paltool: cannot write '" + Path("nodir/t.tab") + "': No such file or directory\n"},
+        {{"build", Path("fire.gpl"), Path("bad.tab"), "--format", "gif"}, 2, "",
+         "paltool build: unknown format 'gif' for --format (the formats: paltool formats); "
+         "see 'paltool build --help'\n"},
+        {{"build", Path("fire.gpl")}, 2, "",
+         "paltool build: expected a PALETTE and a TABLES file; see 'paltool build --help'\n"},
+        {{"convert", Path("fire.gpl"), Path("fire.act")}, 0, "wrote " + Path("fire.act") + ": 3 colours, gpl to act\n",
+         ""},
+        {{"convert", Path("fire.gpl"), Path("fire.pal")}, 2, "",
+         "paltool convert: cannot tell the format to write from the name '" + Path("fire.pal") +
+             "'; give --to NAME; see 'paltool convert --help'\n"},
+        {{"convert", Path("fire.gpl"), Path("bad.lmp"), "--to", "playpal"}, 2, "",
+         "paltool convert: the playpal format is read only; see 'paltool convert --help'\n"},
+        {{"formats"}, 0, "\npaintnet  read, write extension .txt", ""},
+        {{"verify", Path("fire.tab"), "--palette", Path("fire.act")}, 0, "matches", ""},
+        {{"verify", Path("fire.tab"), "--palette", Path("fire.act"), "--format", "raw"}, 1, "",
+         "paltool: cannot read '" + Path("fire.act") + "': offset 768: more than 256 colours (772 bytes)\n"},
     };
     for (const auto& c : cases) {
         std::string line = "paltool";
@@ -115,6 +153,9 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         EXPECT_EQ(result.err, c.err) << line;
     }
     EXPECT_FALSE(fs::exists(Path("bad.h")));
+    EXPECT_FALSE(fs::exists(Path("bad.tab")));
+    EXPECT_FALSE(fs::exists(Path("bad.lmp")));
+    EXPECT_TRUE(fs::exists(Path("quiet.tab")));
     EXPECT_TRUE(ReadFile(Path("t.h")).starts_with("/* Colour tables for 256-colour graphics, made by `paltool export "));
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
 }
@@ -126,15 +167,19 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     const struct {
         const char* command;
         std::vector<std::string> options;
+        std::string synopsis = " TABLES";
     } commands[] = {
+        {"build", {"-c", "-n", "--format", "--palette-index", "--quiet"}, " PALETTE TABLES"},
+        {"convert", {"--from", "--to", "--palette-index", "--quiet"}, " IN OUT"},
+        {"formats", {}, "  "},
         {"info", {}},
-        {"verify", {"--palette", "-c"}},
+        {"verify", {"--palette", "-c", "--format", "--palette-index"}},
         {"lookup", {"--shade", "--add", "--mul"}},
         {"render", {"-o"}},
         {"export", {"--c-header", "--name"}},
     };
     for (const auto& c : commands) {
-        EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + " TABLES"), std::string::npos) << c.command;
+        EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + c.synopsis), std::string::npos) << c.command;
         for (const char* help : {"--help", "-h"}) {
             const ProcessResult result = RunPaltool({c.command, help});
             EXPECT_EQ(result.exitStatus, 0) << c.command;
@@ -144,7 +189,7 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
             std::vector<std::string> examples;
             std::istringstream lines(result.out);
             for (std::string text; std::getline(lines, text);) {
-                if (text.find(std::string("  paltool ") + c.command + " ") != std::string::npos) {
+                if (text.find(std::string("  paltool ") + c.command) != std::string::npos) {
                     examples.push_back(text);
                 }
             }
@@ -157,6 +202,83 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
                 EXPECT_TRUE(shown) << c.command << " " << option;
             }
         }
+    }
+}
+
+// paltool build on a palette of each readable format writes the bytes paltab
+// writes for the same colours given as its text.
+TEST_F(PaltoolCli, BuildFromEveryFormatEqualsTheGeneratorOnTheSameColours) {
+    // 6-bit values spread to 8 bits, so that vga holds them exactly; some
+    // above 63, so that a raw .pal is not taken for vga.
+    std::vector<Rgb8> colors;
+    for (int i = 0; i < 40; ++i) {
+        const auto six = [&](int k) { return ExpandSixBit(static_cast<std::uint8_t>((i * k + 5) % 64)); };
+        colors.push_back({six(7), six(13), six(29)});
+    }
+    std::string text;
+    for (const Rgb8 c : colors) {
+        text += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
+    }
+    WriteBytes(Path("colours.txt"), Text(text));
+
+    const std::map<PaletteFormat, std::string> fileNames{
+        {PaletteFormat::kText, "p-text.txt"}, {PaletteFormat::kGpl, "p.gpl"},     {PaletteFormat::kJasc, "p-jasc.pal"},
+        {PaletteFormat::kAct, "p.act"},       {PaletteFormat::kRiff, "p-riff.pal"}, {PaletteFormat::kRaw, "p-raw.pal"},
+        {PaletteFormat::kVga, "p-vga.pal"},   {PaletteFormat::kPlaypal, "PLAYPAL"}, {PaletteFormat::kHex, "p.hex"},
+        {PaletteFormat::kPaintNet, "p-pdn.txt"}, {PaletteFormat::kPng, "p.png"}};
+    int run = 0;
+    for (const FormatInfo& info : PaletteFormats()) {
+        ASSERT_TRUE(info.reads);
+        SCOPED_TRACE(info.name);
+        const std::string palette = Path(fileNames.at(info.format));
+        std::vector<std::string> extra;
+        if (info.format == PaletteFormat::kPlaypal) {
+            // Palette 1 of two holds the colours, padded to 256 with the last.
+            std::vector<std::uint8_t> lump(2 * 768, 0);
+            for (std::size_t i = 0; i < 256; ++i) {
+                const Rgb8 c = colors[std::min(i, colors.size() - 1)];
+                lump[768 + 3 * i] = c.r, lump[768 + 3 * i + 1] = c.g, lump[768 + 3 * i + 2] = c.b;
+            }
+            WriteBytes(palette, lump);
+            extra = {"--palette-index", "1"};
+        } else {
+            std::vector<std::string> warnings;
+            PaletteError error;
+            const auto bytes = WritePalette({colors, "p", {}}, info.format, warnings, error);
+            ASSERT_TRUE(bytes) << error.Message();
+            WriteBytes(palette, *bytes);
+        }
+        // Alternate the generator's options across the formats.
+        const std::vector<std::string> options =
+            run % 3 == 0 ? std::vector<std::string>{} : run % 3 == 1 ? std::vector<std::string>{"-n"}
+                                                                     : std::vector<std::string>{"-c", "-n"};
+        ++run;
+        std::vector<std::string> buildArgs{"build", palette, Path("built.tab"), "--quiet"};
+        buildArgs.insert(buildArgs.end(), options.begin(), options.end());
+        buildArgs.insert(buildArgs.end(), extra.begin(), extra.end());
+        const ProcessResult built = RunPaltool(buildArgs);
+        ASSERT_EQ(built.exitStatus, 0) << built.err;
+        EXPECT_EQ(built.err, "");
+
+        const std::string source = info.format == PaletteFormat::kPlaypal ? "playpal.txt" : "colours.txt";
+        if (info.format == PaletteFormat::kPlaypal) {
+            std::string padded = text;
+            for (std::size_t i = colors.size(); i < 256; ++i) {
+                const Rgb8 c = colors.back();
+                padded += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
+            }
+            WriteBytes(Path(source), Text(padded));
+        }
+        std::vector<std::string> generatorArgv{PALTAB_EXE};
+        generatorArgv.insert(generatorArgv.end(), options.begin(), options.end());
+        generatorArgv.insert(generatorArgv.end(), {Path(source), Path("expected.tab")});
+        const ProcessResult generated = RunProgram(PALTAB_EXE, generatorArgv, Dir());
+        ASSERT_EQ(generated.exitStatus, 1) << generated.err;
+        const std::string expected = ReadFile(Path("expected.tab"));
+        EXPECT_GE(expected.size(), kPlainFileSize);
+        EXPECT_TRUE(ReadFile(Path("built.tab")) == expected);
+        fs::remove(Path("built.tab"));
+        fs::remove(Path("expected.tab"));
     }
 }
 

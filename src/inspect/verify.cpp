@@ -32,6 +32,27 @@ std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& 
     return GenerateColorTableFile(read.palette, options);
 }
 
+std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path,
+                                                             std::optional<PaletteFormat> forced,
+                                                             const PaletteReadOptions& readOptions,
+                                                             const GenerateOptions& options,
+                                                             std::vector<std::string>& warnings, std::string& error) {
+    if (!forced) {
+        std::vector<std::uint8_t> bytes;
+        if (!ReadPaletteFileBytes(path, bytes, error)) {
+            return std::nullopt;
+        }
+        if (DetectPaletteFormat(bytes, path).format == PaletteFormat::kText) {
+            return TablesOfPaletteFile(path, options, error);
+        }
+    }
+    const auto file = ReadPaletteFile(path, forced, readOptions, warnings, error);
+    if (!file) {
+        return std::nullopt;
+    }
+    return GenerateColorTableFile(ToGeneratorPalette(file->palette.colors), options);
+}
+
 TableComparison CompareTableFiles(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
                                   std::size_t keep) {
     TableComparison comparison;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/palette_formats.hpp"
 #include "paltab/table_reader.hpp"
 
 namespace paltab {
@@ -20,6 +21,17 @@ namespace paltab {
 // ("cannot read 'x': No such file or directory").
 std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options,
                                                              std::string& error);
+
+// The same for a palette in any format. Without `forced`, a file detected as
+// text is read as above, as the generator reads it, so that a table file
+// paltab made from it matches; any other format, or a forced one, goes
+// through the palette unit's strict reader (warnings appended to
+// `warnings`). N colours fill entries 0..N-1, the rest stay unused.
+std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path,
+                                                             std::optional<PaletteFormat> forced,
+                                                             const PaletteReadOptions& readOptions,
+                                                             const GenerateOptions& options,
+                                                             std::vector<std::string>& warnings, std::string& error);
 
 struct ByteMismatch {
     std::size_t offset = 0;

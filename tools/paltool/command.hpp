@@ -46,5 +46,8 @@ extern const Command kVerifyCommand;
 extern const Command kLookupCommand;
 extern const Command kRenderCommand;
 extern const Command kExportCommand;
+extern const Command kBuildCommand;
+extern const Command kConvertCommand;
+extern const Command kFormatsCommand;
 
 }  // namespace paltab::paltool

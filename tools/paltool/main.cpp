@@ -13,13 +13,14 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::array kCommands = {&kInfoCommand, &kVerifyCommand, &kLookupCommand, &kRenderCommand,
-                                  &kExportCommand};
+constexpr std::array kCommands = {&kBuildCommand, &kConvertCommand, &kFormatsCommand, &kInfoCommand,
+                                  &kVerifyCommand, &kLookupCommand, &kRenderCommand, &kExportCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 
 std::string ToolHelp() {
-    std::string help = R"(paltool: inspect, verify, look up, preview and export colour table files
+    std::string help = R"(paltool: build colour table files from palettes in any format, convert palettes,
+inspect, verify, look up, preview and export table files
 
 Usage: paltool COMMAND ARGUMENTS...
        paltool COMMAND --help     every option of COMMAND, with examples
@@ -40,12 +41,15 @@ Commands:
         help += '\n';
     }
     help += R"(
-TABLES is a file written by paltab: 33536 bytes, or 230148 with the extension (-n).
+TABLES is a file written by paltab or paltool build: 33536 bytes, or 230148
+with the extension (-n). PALETTE, IN and OUT are palettes in any format that
+'paltool formats' lists.
 Exit status: 0 success, 1 failure or mismatch, 2 usage error.
 
 Example:
   paltab -n examples/default.pal.txt default.tab
   paltool info default.tab
+  paltool build fire.gpl fire.tab -n
 )";
     return help;
 }

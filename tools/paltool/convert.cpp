@@ -1,0 +1,88 @@
+// paltool convert: a palette from one format to another.
+#include "command.hpp"
+#include "palette_options.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: paltool convert IN OUT [--from NAME] [--to NAME] [--palette-index N] [--quiet]
+
+Reads the palette IN and writes its colours, in order, as OUT. IN's format
+is detected and OUT's follows its extension (.gpl, .act, .hex, .png, .txt
+for text); the formats: paltool formats. Reading is strict, as in
+'paltool build'. Writing vga (6-bit) from 8-bit colours drops their low two
+bits, with a warning.
+                         paltool convert fire.gpl fire.act
+
+  --from NAME          read IN as NAME instead of detecting it.
+                         paltool convert dark.pal dark.gpl --from raw
+  --to NAME            write OUT as NAME whatever its extension (needed for
+                       .pal, which jasc, riff, raw and vga all use).
+                         paltool convert fire.gpl fire.pal --to jasc
+  --palette-index N    which palette of a PLAYPAL lump (default 0).
+                         paltool convert PLAYPAL.lmp pain.gpl --palette-index 1
+  --quiet              no warnings and no line saying what was written.
+                         paltool convert fire.gpl fire.pal --to vga --quiet
+
+Exit status: 0 written, 1 error (nothing written), 2 usage error.
+)";
+
+int Run(std::span<const char* const> args) {
+    CLI::App cli;
+    std::vector<std::string> files;
+    std::optional<std::string> fromName, toName;
+    std::optional<int> paletteIndex;
+    bool quiet = false;
+    cli.add_option("IN OUT", files);
+    cli.add_option("--from", fromName);
+    cli.add_option("--to", toName);
+    cli.add_option("--palette-index", paletteIndex);
+    cli.add_flag("--quiet", quiet);
+    if (const auto done = ParseArguments(cli, kConvertCommand, args)) {
+        return *done;
+    }
+    if (files.size() != 2) {
+        return UsageError("convert", "expected an IN and an OUT file");
+    }
+    const auto from = FormatOption("convert", "--from", fromName);
+    if (const int* status = std::get_if<int>(&from)) {
+        return *status;
+    }
+    const auto toOption = FormatOption("convert", "--to", toName);
+    if (const int* status = std::get_if<int>(&toOption)) {
+        return *status;
+    }
+    const std::optional<PaletteFormat> to = std::get<std::optional<PaletteFormat>>(toOption)
+                                                ? std::get<std::optional<PaletteFormat>>(toOption)
+                                                : FormatOfOutputName(files[1]);
+    if (!to) {
+        return UsageError("convert", "cannot tell the format to write from the name '" + files[1] + "'; give --to NAME");
+    }
+    if (!InfoOf(*to).writes) {
+        return UsageError("convert", "the " + std::string(InfoOf(*to).name) + " format is read only");
+    }
+    const auto read =
+        ReadPaletteArgument("convert", files[0], std::get<std::optional<PaletteFormat>>(from), paletteIndex, quiet);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
+    }
+    const PaletteFile& palette = std::get<PaletteFile>(read);
+    std::vector<std::string> warnings;
+    std::string error;
+    if (!WritePaletteFile(files[1], palette.palette, *to, warnings, error)) {
+        return Failure(error);
+    }
+    WarnAll(warnings, quiet);
+    if (!quiet) {
+        Print("wrote " + files[1] + ": " + std::to_string(palette.palette.colors.size()) + " colours, " +
+              std::string(InfoOf(palette.format).name) + " to " + std::string(InfoOf(*to).name) + "\n");
+    }
+    return kSuccess;
+}
+
+}  // namespace
+
+const Command kConvertCommand{"convert", "convert IN OUT [--from NAME] [--to NAME] [--palette-index N] [--quiet]",
+                              "a palette from one format to another", kHelp, Run};
+
+}  // namespace paltab::paltool
