@@ -24,7 +24,8 @@ std::string CommentSafe(std::string_view text) {
 }
 
 void AppendArray(std::string& text, std::string_view name, std::string_view suffix, std::span<const std::uint8_t> bytes) {
-    text += "static const unsigned char " + std::string(name) + "_" + std::string(suffix) + "[" +
+    const std::string array = suffix.empty() ? std::string(name) : std::string(name) + "_" + std::string(suffix);
+    text += "static const unsigned char " + array + "[" +
             std::to_string(bytes.size()) + "] = {\n";
     constexpr std::size_t kPerLine = 16;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -77,6 +78,24 @@ std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::
             AppendArray(text, n, suffix, bytes.subspan(section.offset, section.size));
         }
     }
+    return text + "#endif\n";
+}
+
+std::string MakeMapCHeader(std::span<const std::uint8_t> cells, int bits, std::string_view name,
+                           std::string_view command, std::string_view about) {
+    const std::string n(name);
+    const std::string shift = std::to_string(8 - bits);
+    const std::string guard = n + "_MAP_H";
+    std::string text = "/* " + CommentSafe(about) + ", made by `" + CommentSafe(command) +
+                       "`. Do not edit; make it again instead.\n"
+                       " *\n"
+                       " * " + n + "[(r >> " + shift + ") << " + std::to_string(2 * bits) + " | (g >> " + shift +
+                       ") << " + std::to_string(bits) + " | (b >> " + shift +
+                       ")]: the palette entry nearest to the 8-bit colour r, g, b\n"
+                       " *     (to the centre of its cell of " + std::to_string(bits) + " bits per component).\n"
+                       " */\n#ifndef " + guard + "\n#define " + guard + "\n\n";
+    text.reserve(text.size() + cells.size() * 5 + 64);
+    AppendArray(text, n, "", cells);
     return text + "#endif\n";
 }
 

@@ -18,4 +18,11 @@ bool IsCIdentifier(std::string_view name);
 // `name` must be a C identifier.
 std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command);
 
+// A header that defines `static const unsigned char NAME[cells.size()]`, an
+// exact map of `bits` per component (`paltool map`), with a comment that says
+// how it was made (`command`, `about`) and how to index it. `name` must be a
+// C identifier.
+std::string MakeMapCHeader(std::span<const std::uint8_t> cells, int bits, std::string_view name,
+                           std::string_view command, std::string_view about);
+
 }  // namespace paltab

@@ -49,5 +49,7 @@ extern const Command kExportCommand;
 extern const Command kBuildCommand;
 extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
+extern const Command kMapCommand;
+extern const Command kRemapCommand;
 
 }  // namespace paltab::paltool

@@ -14,7 +14,8 @@ namespace paltab::paltool {
 namespace {
 
 constexpr std::array kCommands = {&kBuildCommand, &kConvertCommand, &kFormatsCommand, &kInfoCommand,
-                                  &kVerifyCommand, &kLookupCommand, &kRenderCommand, &kExportCommand};
+                                  &kVerifyCommand, &kLookupCommand, &kRenderCommand, &kExportCommand,
+                                  &kMapCommand, &kRemapCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 

@@ -1,0 +1,164 @@
+// 8-bit indexed PNG writing through libpng's low-level API, which lets us
+// choose the bit depth, the filter and the compression level.
+//
+// libpng reports errors by longjmp: the one call that may fail runs in a
+// small function that holds only plain data, so the jump never skips a
+// destructor.
+#include "png/indexed8.hpp"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace paltab {
+namespace {
+
+struct Output {
+    std::vector<std::uint8_t>* bytes;
+    char message[200];
+};
+
+void OnError(png_structp png, png_const_charp message) {
+    auto* output = static_cast<Output*>(png_get_error_ptr(png));
+    std::snprintf(output->message, sizeof output->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void OnWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* output = static_cast<Output*>(png_get_io_ptr(png));
+    bool stored = true;
+    try {
+        output->bytes->insert(output->bytes->end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        stored = false;
+    }
+    if (!stored) {
+        png_error(png, "out of memory");
+    }
+}
+
+void OnFlush(png_structp) {}
+
+struct Image {
+    png_uint_32 width;
+    png_uint_32 height;
+    png_color plte[256];
+    int plteCount;
+    png_byte trns[256];
+    int trnsCount;
+    png_bytepp rows;
+};
+
+bool WriteAll(png_structp png, png_infop info, const Image* image) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_IHDR(png, info, image->width, image->height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, info, image->plte, image->plteCount);
+    if (image->trnsCount > 0) {
+        png_set_tRNS(png, info, image->trns, image->trnsCount, nullptr);
+    }
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, Z_BEST_SPEED);
+    png_write_info(png, info);
+    png_write_image(png, image->rows);
+    png_write_end(png, info);
+    return true;
+}
+
+// Frees libpng's structures whichever way the encoder returns.
+class WriteStructs {
+public:
+    explicit WriteStructs(Output* output)
+        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, output, OnError, OnWarning)) {
+        if (png_ != nullptr) {
+            info_ = png_create_info_struct(png_);
+        }
+    }
+    ~WriteStructs() {
+        if (png_ != nullptr) {
+            png_destroy_write_struct(&png_, info_ != nullptr ? &info_ : nullptr);
+        }
+    }
+    WriteStructs(const WriteStructs&) = delete;
+    WriteStructs& operator=(const WriteStructs&) = delete;
+
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+
+private:
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> EncodeIndexed8Png(int width, int height,
+                                                           std::span<const std::uint8_t> indices,
+                                                           std::span<const Rgb8> palette,
+                                                           std::optional<int> transparentIndex, std::string& error) {
+    if (width <= 0 || height <= 0 ||
+        indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        error = "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image";
+        return std::nullopt;
+    }
+    if (palette.empty() || palette.size() > kPaletteSize) {
+        error = "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size());
+        return std::nullopt;
+    }
+    if (transparentIndex && (*transparentIndex < 0 || static_cast<std::size_t>(*transparentIndex) >= palette.size())) {
+        error = "transparent index " + std::to_string(*transparentIndex) + " is not in the palette";
+        return std::nullopt;
+    }
+    if (const auto outside = std::find_if(indices.begin(), indices.end(),
+                                          [&](std::uint8_t index) { return index >= palette.size(); });
+        outside != indices.end()) {
+        error = "index " + std::to_string(*outside) + " is not in the palette";
+        return std::nullopt;
+    }
+
+    Image image{};
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.plteCount = static_cast<int>(palette.size());
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        image.plte[i] = {palette[i].r, palette[i].g, palette[i].b};
+    }
+    // tRNS lists the alpha of entries 0..transparent; the rest stay opaque.
+    if (transparentIndex) {
+        image.trnsCount = *transparentIndex + 1;
+        std::fill(image.trns, image.trns + image.trnsCount, png_byte{255});
+        image.trns[*transparentIndex] = 0;
+    }
+    // libpng takes row pointers to non-const bytes but only reads them.
+    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = const_cast<png_bytep>(indices.data() + y * static_cast<std::size_t>(width));
+    }
+    image.rows = rows.data();
+
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(indices.size() / 2 + 1024);
+    Output output{&bytes, {}};
+    WriteStructs structs(&output);
+    if (structs.png() == nullptr || structs.info() == nullptr) {
+        error = "out of memory";
+        return std::nullopt;
+    }
+    png_set_write_fn(structs.png(), &output, OnWrite, OnFlush);
+    if (!WriteAll(structs.png(), structs.info(), &image)) {
+        error = std::string("cannot encode the PNG: ") + output.message;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace paltab

@@ -1,0 +1,170 @@
+// paltool map: the exact nearest-entry map of a palette, at 5 to 8 bits per
+// component, as raw bytes or a C header.
+#include <cmath>
+#include <cstdio>
+
+#include "command.hpp"
+#include "export/c_header.hpp"
+#include "io/file_io.hpp"
+#include "match_options.hpp"
+#include "palette_options.hpp"
+#include "paltab/inverse_map.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: paltool map PALETTE -o OUT --bits N [--metric M] [--reserve LIST] [--c-header NAME] [--quiet]
+
+Writes the exact map of PALETTE (any format, see 'paltool formats'): for
+every cell of a cube of N bits per component, the index of the palette entry
+nearest to the cell's centre; among entries at the same distance, the lowest
+index. (2^N)^3 bytes, cell number r << 2N | g << N | b (red highest), the
+cell of an 8-bit colour c being c >> (8 - N) per component; at N = 5 the
+layout of paltab's map. Prints the largest distance from a cell to its
+entry, and at N = 5 by rgb with nothing reserved, how many cells paltab's
+own map (a faster scan that may stop early) gives another entry.
+                         paltool map fire.gpl -o fire.map --bits 6
+
+  -o OUT               the file to write, whole or not at all.
+  --bits N             5, 6, 7 or 8 bits per component: 32 KiB to 16 MiB.
+                         paltool map game.pal -o game8.map --bits 8
+  --metric M           rgb (squared difference of 8-bit components, the
+                       default), linear (linear light) or oklab.
+                         paltool map game.pal -o game.map --bits 6 --metric oklab
+  --reserve LIST       entries never chosen: indices and ranges.
+                         paltool map game.pal -o game.map --bits 6 --reserve 0,240-255
+  --c-header NAME      write OUT as a C header with the array NAME.
+                         paltool map game.pal -o game_map.h --bits 5 --c-header game_map
+  --quiet              no warnings and no summary.
+
+Exit status: 0 written, 1 error (nothing written), 2 usage error.
+)";
+
+struct Farthest {
+    double squared = -1;
+    std::size_t cell = 0;
+};
+
+// The cell farthest from its entry, by the map's metric.
+Farthest FarthestCell(const ExactColorMap& map, std::span<const Rgb8> palette, Metric metric) {
+    std::vector<MetricPoint> points;
+    for (const Rgb8 c : palette) {
+        points.push_back(ToMetricPoint(metric, c));
+    }
+    Farthest farthest;
+    const std::span<const std::uint8_t> cells = map.Cells();
+    for (std::size_t cell = 0; cell < cells.size(); ++cell) {
+        const double d =
+            SquaredDistance(ToMetricPoint(metric, ExactColorMap::CellColor(map.Bits(), cell)), points[cells[cell]]);
+        if (d > farthest.squared) {
+            farthest = {d, cell};
+        }
+    }
+    return farthest;
+}
+
+std::size_t CellsUnlikeGenerator(const ExactColorMap& map, std::span<const Rgb8> colors) {
+    auto distances = std::make_unique<DistanceBuffer>();
+    auto generated = std::make_unique<InverseColorMap>();
+    (void)BuildInverseColorMap(static_cast<int>(kPaletteSize), ToGeneratorPalette(colors), *distances, *generated);
+    std::size_t differ = 0;
+    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
+        differ += (*generated)[cell] != map.Cells()[cell] ? 1 : 0;
+    }
+    return differ;
+}
+
+std::string Describe(const Farthest& farthest, const ExactColorMap& map, Metric metric) {
+    const Rgb8 c = ExactColorMap::CellColor(map.Bits(), farthest.cell);
+    char text[200];
+    if (metric == Metric::kRgb) {
+        std::snprintf(text, sizeof text, "%.2f (squared %.0f), cell %zu (%d %d %d) -> entry %d",
+                      std::sqrt(farthest.squared), farthest.squared, farthest.cell, c.r, c.g, c.b,
+                      map.Cells()[farthest.cell]);
+    } else {
+        std::snprintf(text, sizeof text, "%.6f, cell %zu (%d %d %d) -> entry %d", std::sqrt(farthest.squared),
+                      farthest.cell, c.r, c.g, c.b, map.Cells()[farthest.cell]);
+    }
+    return text;
+}
+
+int Run(std::span<const char* const> args) {
+    CLI::App cli;
+    std::vector<std::string> files;
+    std::optional<std::string> out, metricName, reserve, headerName;
+    std::optional<int> bits;
+    bool quiet = false;
+    cli.add_option("PALETTE", files);
+    cli.add_option("-o", out);
+    cli.add_option("--bits", bits);
+    cli.add_option("--metric", metricName);
+    cli.add_option("--reserve", reserve);
+    cli.add_option("--c-header", headerName);
+    cli.add_flag("--quiet", quiet);
+    if (const auto done = ParseArguments(cli, kMapCommand, args)) {
+        return *done;
+    }
+    if (files.size() != 1 || !out || !bits) {
+        return UsageError("map", "expected a PALETTE, -o OUT and --bits N");
+    }
+    if (*bits < ExactColorMap::kMinBits || *bits > ExactColorMap::kMaxBits) {
+        return UsageError("map", "--bits must be 5, 6, 7 or 8");
+    }
+    if (headerName && !IsCIdentifier(*headerName)) {
+        return UsageError("map", "--c-header '" + *headerName + "' is not a C identifier");
+    }
+    const auto options = MatchOptionsOf("map", metricName, reserve);
+    if (const int* status = std::get_if<int>(&options)) {
+        return *status;
+    }
+    const MatchOptions& match = std::get<MatchOptions>(options);
+    const auto read = ReadPaletteArgument("map", files[0], std::nullopt, std::nullopt, quiet);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
+    }
+    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
+    std::string error;
+    const std::optional<MatchPalette> palette = MatchPaletteOf(files[0], colors, match, error);
+    if (!palette) {
+        return Failure(error);
+    }
+    const ExactColorMap map = ExactColorMap::Build(*palette, *bits);
+
+    const std::string about = "Exact " + std::to_string(*bits) + "-bit map of " + std::to_string(colors.size()) +
+                              " colours by " + std::string(MetricName(match.metric));
+    bool written = false;
+    if (headerName) {
+        std::string made = "paltool map";
+        for (const char* arg : args) {
+            made += ' ';
+            made += arg;
+        }
+        written = WriteFileText(*out, MakeMapCHeader(map.Cells(), *bits, *headerName, made, about), error);
+    } else {
+        written = WriteFileBytes(*out, map.Cells(), error);
+    }
+    if (!written) {
+        return Failure(error);
+    }
+    if (!quiet) {
+        std::string summary = "wrote " + *out + ": " + std::to_string(map.Cells().size()) + " cells, " +
+                              std::to_string(*bits) + " bits per component, " + std::to_string(colors.size()) +
+                              " colours (" + std::to_string(palette->Entries().size()) + " selectable), " +
+                              std::string(MetricName(match.metric)) + "\n";
+        summary += "largest distance from a cell to its entry: " +
+                   Describe(FarthestCell(map, colors, match.metric), map, match.metric) + "\n";
+        if (*bits == kCellBits && match.metric == Metric::kRgb && match.reserved.none()) {
+            summary += "cells where paltab's map gives another entry: " +
+                       std::to_string(CellsUnlikeGenerator(map, colors)) + " of " + std::to_string(kCellCount) + "\n";
+        }
+        Print(summary);
+    }
+    return kSuccess;
+}
+
+}  // namespace
+
+const Command kMapCommand{"map", "map PALETTE -o OUT --bits N [--metric M] [--reserve LIST] [--c-header NAME]",
+                          "the exact nearest-entry map of a palette, 5 to 8 bits per component", kHelp, Run};
+
+}  // namespace paltab::paltool

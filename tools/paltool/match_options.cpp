@@ -1,0 +1,37 @@
+// --metric and --reserve, shared by map and remap.
+#include "match_options.hpp"
+
+namespace paltab::paltool {
+
+std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const std::optional<std::string>& metric,
+                                               const std::optional<std::string>& reserve) {
+    MatchOptions options;
+    if (metric) {
+        const std::optional<Metric> parsed = ParseMetric(*metric);
+        if (!parsed) {
+            return UsageError(command, "--metric '" + *metric + "' is not rgb, linear or oklab");
+        }
+        options.metric = *parsed;
+    }
+    if (reserve) {
+        std::string error;
+        const std::optional<ReservedEntries> parsed = ParseReservedList(*reserve, error);
+        if (!parsed) {
+            return UsageError(command, "--reserve: " + error);
+        }
+        options.reserved = *parsed;
+    }
+    return options;
+}
+
+std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<const Rgb8> palette,
+                                           const MatchOptions& options, std::string& error) {
+    std::string cause;
+    std::optional<MatchPalette> match = MatchPalette::Create(palette, options, cause);
+    if (!match) {
+        error = "cannot use '" + path + "': " + cause;
+    }
+    return match;
+}
+
+}  // namespace paltab::paltool

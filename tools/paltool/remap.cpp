@@ -1,0 +1,212 @@
+// paltool remap: a PNG image to palette indices, written as an 8-bit indexed
+// PNG: every pixel its exact nearest entry, or what a table file's map gives.
+#include "command.hpp"
+#include "io/file_io.hpp"
+#include "match_options.hpp"
+#include "palette_options.hpp"
+#include "paltab/remap.hpp"
+#include "paltab/table_reader.hpp"
+#include "png/decode.hpp"
+#include "png/indexed8.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D]
+                     [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N] [--quiet]
+
+Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
+to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
+is the palette in order, so that every pixel value is a palette index.
+                         paltool remap photo.png -o photo-game.png --palette game.gpl
+
+  --palette P          every pixel gets its exact nearest entry of the palette
+                       P (any format, see 'paltool formats') by the metric;
+                       among entries at the same distance, the lowest index.
+  --tables T           every pixel gets what an engine using the table file T
+                       gets: the map entry of its 5-bit cell. PLTE is T's
+                       palette (unused entries black).
+                         paltool remap photo.png -o preview.png --tables game.tab
+  --dither D           none (default), ordered (8 x 8 Bayer, each component
+                       moved by -15..15) or floyd-steinberg (7/16 3/16 5/16
+                       1/16, rows left to right).
+                         paltool remap photo.png -o dithered.png --palette game.gpl --dither floyd-steinberg
+  --metric M           with --palette: rgb (default), linear or oklab.
+  --reserve LIST       with --palette: entries never chosen, e.g. 0,240-255.
+  --transparent INDEX  pixels with alpha below 128 get INDEX, written as the
+                       PNG's one transparent entry (tRNS); with --palette no
+                       other pixel gets it. Without it, alpha is ignored.
+                         paltool remap sprite.png -o sprite-game.png --palette game.gpl --transparent 0
+  --max-pixels N       the largest image read, width x height (default
+                       33554432, 8192 x 4096); larger ones are refused before
+                       their pixels are decoded.
+  --quiet              no warnings and no line saying what was written.
+
+Exit status: 0 written, 1 error (nothing written), 2 usage error.
+)";
+
+// A PNG larger than this per allowed pixel (8 bytes: 16-bit RGBA stored
+// uncompressed), plus room for its other chunks, is refused unread.
+constexpr std::uint64_t kPngBytesPerPixel = 8;
+constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
+
+struct Target {
+    std::vector<Rgb8> palette;  // the PLTE
+    std::optional<MatchPalette> match;
+    std::vector<std::uint8_t> tableMap;  // --tables: the 5-bit map
+};
+
+std::variant<Target, int> LoadPalette(const std::string& path, MatchOptions options,
+                                      std::optional<int> transparent, bool quiet) {
+    const auto read = ReadPaletteArgument("remap", path, std::nullopt, std::nullopt, quiet);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
+    }
+    Target target;
+    target.palette = std::get<PaletteFile>(read).palette.colors;
+    if (transparent) {
+        if (static_cast<std::size_t>(*transparent) >= target.palette.size()) {
+            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of '" +
+                                           path + "' (" + std::to_string(target.palette.size()) + " colours)");
+        }
+        options.reserved.set(static_cast<std::size_t>(*transparent));
+    }
+    std::string error;
+    target.match = MatchPaletteOf(path, target.palette, options, error);
+    if (!target.match) {
+        return Failure(error);
+    }
+    return target;
+}
+
+std::variant<Target, int> LoadTables(const std::string& path) {
+    std::string error;
+    const auto file = ColorTableFile::Load(path, error);
+    if (!file) {
+        return Failure(error);
+    }
+    const ColorTableView view = file->View();
+    Target target;
+    for (std::size_t i = 0; i < kPaletteSize; ++i) {
+        target.palette.push_back(view.Color(static_cast<std::uint8_t>(i)).value_or(Rgb8{}));
+    }
+    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
+        target.tableMap.push_back(view.MapCell(cell));
+    }
+    return target;
+}
+
+int Run(std::span<const char* const> args) {
+    CLI::App cli;
+    std::vector<std::string> files;
+    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve;
+    std::optional<int> transparent;
+    std::optional<std::uint64_t> maxPixels;
+    bool quiet = false;
+    cli.add_option("IMAGE", files);
+    cli.add_option("-o", out);
+    cli.add_option("--palette", palettePath);
+    cli.add_option("--tables", tablesPath);
+    cli.add_option("--dither", ditherName);
+    cli.add_option("--metric", metricName);
+    cli.add_option("--reserve", reserve);
+    cli.add_option("--transparent", transparent);
+    cli.add_option("--max-pixels", maxPixels);
+    cli.add_flag("--quiet", quiet);
+    if (const auto done = ParseArguments(cli, kRemapCommand, args)) {
+        return *done;
+    }
+    if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
+        return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
+    }
+    if (tablesPath && (metricName || reserve)) {
+        return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
+    }
+    const std::optional<Dither> dither = ParseDither(ditherName.value_or("none"));
+    if (!dither) {
+        return UsageError("remap", "--dither '" + *ditherName + "' is not none, ordered or floyd-steinberg");
+    }
+    if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
+        return UsageError("remap", "--transparent must be an index 0..255");
+    }
+    if (maxPixels && *maxPixels == 0) {
+        return UsageError("remap", "--max-pixels must be 1 or more");
+    }
+    const auto options = MatchOptionsOf("remap", metricName, reserve);
+    if (const int* status = std::get_if<int>(&options)) {
+        return *status;
+    }
+    auto loaded = palettePath ? LoadPalette(*palettePath, std::get<MatchOptions>(options), transparent, quiet)
+                              : LoadTables(*tablesPath);
+    if (const int* status = std::get_if<int>(&loaded)) {
+        return *status;
+    }
+    const Target& target = std::get<Target>(loaded);
+
+    const std::uint64_t limit = maxPixels.value_or(kDefaultMaxPixels);
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!ReadFileBytes(files[0], static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     limit * kPngBytesPerPixel + kPngFileSlack, SIZE_MAX)),
+                       bytes, error)) {
+        return Failure(error);
+    }
+    const std::optional<DecodedImage> image = DecodePng(bytes, limit, error);
+    if (!image) {
+        return Failure(CannotRead(files[0], error));
+    }
+    bytes = {};
+
+    const std::size_t pixels = image->rgba.size() / 4;
+    std::optional<ExactColorMap> exact;
+    EntryFinder find = EntryFinder::FromMap(target.tableMap, kCellBits);
+    if (target.match) {
+        if (ExactMapPays(pixels, *target.match)) {
+            exact = ExactColorMap::Build(*target.match, ExactColorMap::kMaxBits);
+            find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
+        } else {
+            find = EntryFinder::FromSearch(*target.match);
+        }
+    }
+    RemapOptions remap;
+    remap.dither = *dither;
+    if (transparent) {
+        remap.transparentIndex = static_cast<std::uint8_t>(*transparent);
+    }
+    const std::vector<std::uint8_t> indices =
+        RemapPixels(image->width, image->height, image->rgba, target.palette, find, remap);
+    if (transparent && tablesPath && !quiet) {
+        std::size_t opaque = 0;
+        for (std::size_t i = 0; i < pixels; ++i) {
+            opaque += indices[i] == *transparent && image->rgba[i * 4 + 3] >= kOpaqueAlpha ? 1 : 0;
+        }
+        if (opaque > 0) {
+            Warn(std::to_string(opaque) + " opaque pixels get entry " + std::to_string(*transparent) +
+                 " from the map of '" + *tablesPath + "' and show as transparent");
+        }
+    }
+    const auto png = EncodeIndexed8Png(image->width, image->height, indices, target.palette, transparent, error);
+    if (!png) {
+        return Failure(CannotWrite(*out, error));
+    }
+    if (!WriteFileBytes(*out, *png, error)) {
+        return Failure(error);
+    }
+    if (!quiet) {
+        Print("wrote " + *out + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
+              " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
+              std::string(DitherName(*dither)) +
+              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + *tablesPath) +
+              "\n");
+    }
+    return kSuccess;
+}
+
+}  // namespace
+
+const Command kRemapCommand{"remap",
+                            "remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D] [OPTIONS]",
+                            "a PNG image to palette indices: exact nearest entries, or a table file's map", kHelp,
+                            Run};
+
+}  // namespace paltab::paltool
