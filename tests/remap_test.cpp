@@ -1,0 +1,353 @@
+// Remapping images: every pixel's index against a plain full search, the
+// table file's map, the ditherings' invariants, transparency; and the
+// `paltool map` and `paltool remap` commands, their outputs decoded with
+// libpng, and their bad inputs.
+#include "paltab/remap.hpp"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstring>
+#include <random>
+
+#include "paltab/color_tables.hpp"
+#include "paltab/table_reader.hpp"
+#include "png/decode.hpp"
+#include "test_palettes.hpp"
+#include "test_process.hpp"
+
+namespace paltab {
+namespace {
+
+// A smooth picture with noise and an alpha edge: every part of the cube the
+// pixels reach, many colours between palette entries.
+struct TestImage {
+    int width = 97;
+    int height = 61;
+    std::vector<std::uint8_t> rgba;
+};
+
+TestImage MakeImage() {
+    TestImage image;
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> noise(-12, 12);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const auto c = [&](int v) { return static_cast<std::uint8_t>(std::clamp(v + noise(rng), 0, 255)); };
+            image.rgba.insert(image.rgba.end(), {c(x * 255 / image.width), c(y * 255 / image.height),
+                                                 c(255 - (x + y) * 255 / (image.width + image.height)),
+                                                 static_cast<std::uint8_t>(x < 8 ? 0 : x < 16 ? 127 : 255)});
+        }
+    }
+    return image;
+}
+
+std::vector<Rgb8> RandomPalette(std::size_t size) {
+    std::mt19937 rng(4);
+    std::uniform_int_distribution<int> component(0, 255);
+    std::vector<Rgb8> palette(size);
+    for (Rgb8& c : palette) {
+        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
+             static_cast<std::uint8_t>(component(rng))};
+    }
+    return palette;
+}
+
+// Plain full search by the metric, lowest index among the nearest.
+int Nearest(const std::vector<Rgb8>& palette, Metric metric, const ReservedEntries& reserved, Rgb8 color) {
+    const MetricPoint p = ToMetricPoint(metric, color);
+    int best = -1;
+    double bestDistance = 0;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const double d = SquaredDistance(p, ToMetricPoint(metric, palette[i]));
+        if (!reserved.test(i) && (best < 0 || d < bestDistance)) {
+            best = static_cast<int>(i);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+RemapOptions WithDither(Dither dither) {
+    RemapOptions options;
+    options.dither = dither;
+    return options;
+}
+
+Rgb8 PixelColor(const TestImage& image, std::size_t i) {
+    return {image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2]};
+}
+
+TEST(RemapPixels, ExactByMapAndBySearch) {
+    const TestImage image = MakeImage();
+    const std::vector<Rgb8> palette = RandomPalette(200);
+    for (const Metric metric : {Metric::kRgb, Metric::kLinear}) {
+        std::string error;
+        MatchOptions options{metric, *ParseReservedList("3,7-9", error)};
+        options.reserved.set(0);  // the transparent index
+        const auto match = MatchPalette::Create(palette, options, error);
+        ASSERT_TRUE(match) << error;
+        const ExactColorMap map = ExactColorMap::Build(*match, 8);
+        for (const EntryFinder& find : {EntryFinder::FromSearch(*match), EntryFinder::FromMap(map.Cells(), 8)}) {
+            const auto indices = RemapPixels(image.width, image.height, image.rgba, palette, find,
+                                             {.dither = Dither::kNone, .transparentIndex = 0});
+            ASSERT_EQ(indices.size(), image.rgba.size() / 4);
+            for (std::size_t i = 0; i < indices.size(); ++i) {
+                const int expected = image.rgba[i * 4 + 3] < kOpaqueAlpha
+                                         ? 0
+                                         : Nearest(palette, metric, options.reserved, PixelColor(image, i));
+                ASSERT_EQ(indices[i], expected) << "pixel " << i << " " << MetricName(metric);
+            }
+        }
+    }
+    EXPECT_TRUE(RemapPixels(3, 3, std::vector<std::uint8_t>(35), palette, EntryFinder{}, {}).empty());
+}
+
+// An image of palette colours has no error to spread: every dithering gives
+// the undithered indices, as long as the palette's colours lie farther
+// apart than the ordered pattern moves them.
+TEST(RemapPixels, PaletteColoursDitherToThemselves) {
+    std::vector<Rgb8> corners;
+    for (int i = 0; i < 8; ++i) {
+        corners.push_back({static_cast<std::uint8_t>(i & 4 ? 255 : 0), static_cast<std::uint8_t>(i & 2 ? 255 : 0),
+                           static_cast<std::uint8_t>(i & 1 ? 255 : 0)});
+    }
+    std::mt19937 rng(2);
+    TestImage image;
+    for (int i = 0; i < image.width * image.height; ++i) {
+        const Rgb8 c = corners[rng() % corners.size()];
+        image.rgba.insert(image.rgba.end(), {c.r, c.g, c.b, 255});
+    }
+    std::string error;
+    const auto match = MatchPalette::Create(corners, {}, error);
+    const auto find = EntryFinder::FromSearch(*match);
+    const auto plain = RemapPixels(image.width, image.height, image.rgba, corners, find, {});
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        ASSERT_EQ(corners[plain[i]], PixelColor(image, i));
+    }
+    for (const Dither dither : {Dither::kOrdered, Dither::kFloydSteinberg}) {
+        EXPECT_EQ(RemapPixels(image.width, image.height, image.rgba, corners, find, WithDither(dither)), plain)
+            << DitherName(dither);
+    }
+}
+
+// On colours between the entries the ditherings choose other entries than the
+// nearest, but only near ones, and keep the image's mean colour far better.
+TEST(RemapPixels, DitheringSpreadsTheError) {
+    TestImage image = MakeImage();
+    const std::vector<Rgb8> palette = RandomPalette(16);
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto find = EntryFinder::FromSearch(*match);
+    const auto plain = RemapPixels(image.width, image.height, image.rgba, palette, find, {});
+    const auto meanError = [&](const std::vector<std::uint8_t>& indices) {
+        std::array<double, 3> sum{};
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            const Rgb8 want = PixelColor(image, i), got = palette[indices[i]];
+            sum[0] += got.r - want.r;
+            sum[1] += got.g - want.g;
+            sum[2] += got.b - want.b;
+        }
+        return std::hypot(sum[0], sum[1], sum[2]) / static_cast<double>(indices.size());
+    };
+    for (const Dither dither : {Dither::kOrdered, Dither::kFloydSteinberg}) {
+        const auto dithered = RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither));
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < dithered.size(); ++i) {
+            ASSERT_LT(dithered[i], palette.size());
+            changed += dithered[i] != plain[i] ? 1 : 0;
+        }
+        EXPECT_GT(changed, plain.size() / 20) << DitherName(dither);
+        EXPECT_LT(meanError(dithered), meanError(plain) / 2) << DitherName(dither);
+        // Deterministic.
+        EXPECT_EQ(RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither)), dithered);
+    }
+}
+
+// A transparent pixel neither takes nor passes on error: the opaque pixels
+// of an image whose transparent pixels are its leading columns dither as
+// they do with those columns cut away.
+TEST(RemapPixels, TransparentPixelsKeepOutOfTheDiffusion) {
+    const TestImage image = MakeImage();
+    const std::vector<Rgb8> palette = RandomPalette(16);
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto find = EntryFinder::FromSearch(*match);
+    // The same image with its transparent columns (alpha < 128: x < 16) cut off.
+    TestImage cut;
+    cut.width = image.width - 16;
+    for (int y = 0; y < image.height; ++y) {
+        const auto row = image.rgba.begin() + (y * image.width + 16) * 4;
+        cut.rgba.insert(cut.rgba.end(), row, row + cut.width * 4);
+    }
+    const auto whole = RemapPixels(image.width, image.height, image.rgba, palette, find,
+                                   {.dither = Dither::kFloydSteinberg, .transparentIndex = 15});
+    const auto alone = RemapPixels(cut.width, cut.height, cut.rgba, palette, find, WithDither(Dither::kFloydSteinberg));
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint8_t got = whole[static_cast<std::size_t>(y * image.width + x)];
+            const int expected = x < 16 ? 15 : alone[static_cast<std::size_t>(y * cut.width + x - 16)];
+            ASSERT_EQ(got, expected) << x << "," << y;
+        }
+    }
+}
+
+// The commands.
+
+std::vector<std::uint8_t> EncodeRgba(const TestImage& image) {
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    EXPECT_NE(png_image_write_to_memory(&png, nullptr, &size, 0, image.rgba.data(), 0, nullptr), 0);
+    std::vector<std::uint8_t> bytes(size);
+    EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgba.data(), 0, nullptr), 0);
+    bytes.resize(size);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+    WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    const std::string text = ReadFile(path);
+    return {text.begin(), text.end()};
+}
+
+class RemapCommand : public testing::Test {
+protected:
+    ProcessResult Paltool(std::vector<std::string> args) {
+        args.insert(args.begin(), PALTOOL_EXE);
+        return RunProgram(PALTOOL_EXE, std::move(args), scratch_.path());
+    }
+    // The output PNG decoded with libpng: 8-bit indexed, PLTE as given.
+    DecodedImage Decoded(const std::string& path) {
+        const std::vector<std::uint8_t> bytes = ReadBytes(path);
+        EXPECT_GT(bytes.size(), 25u);
+        EXPECT_EQ(bytes[24], 8) << "bit depth";
+        EXPECT_EQ(bytes[25], 3) << "colour type";
+        std::string error;
+        auto decoded = DecodePng(bytes, kDefaultMaxPixels, error);
+        EXPECT_TRUE(decoded) << error;
+        return decoded ? std::move(*decoded) : DecodedImage{};
+    }
+
+    ScratchDir scratch_;
+};
+
+TEST_F(RemapCommand, PaletteGivesTheFullSearchIndex) {
+    const TestImage image = MakeImage();
+    WriteBytes(scratch_ / "in.png", EncodeRgba(image));
+    const std::vector<Rgb8> palette = RandomPalette(256);
+    std::string text = "GIMP Palette\n";
+    for (const Rgb8 c : palette) {
+        text += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
+    }
+    WriteFile(scratch_ / "p.gpl", text);
+    for (const Metric metric : {Metric::kRgb, Metric::kLinear}) {
+        const ProcessResult run = Paltool({"remap", scratch_ / "in.png", "-o", scratch_ / "out.png", "--palette",
+                                           scratch_ / "p.gpl", "--metric", std::string(MetricName(metric)),
+                                           "--transparent", "5", "--reserve", "0-4"});
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        const DecodedImage out = Decoded(scratch_ / "out.png");
+        ASSERT_EQ(out.plte, palette);
+        ASSERT_EQ(out.plteAlpha, (std::vector<std::uint8_t>{255, 255, 255, 255, 255, 0}));
+        ReservedEntries reserved;
+        for (int i = 0; i <= 5; ++i) {
+            reserved.set(static_cast<std::size_t>(i));
+        }
+        for (std::size_t i = 0; i < out.rgba.size() / 4; ++i) {
+            const bool transparent = image.rgba[i * 4 + 3] < kOpaqueAlpha;
+            const int expected = transparent ? 5 : Nearest(palette, metric, reserved, PixelColor(image, i));
+            const Rgb8 got{out.rgba[i * 4], out.rgba[i * 4 + 1], out.rgba[i * 4 + 2]};
+            ASSERT_EQ(got, palette[static_cast<std::size_t>(expected)]) << "pixel " << i;
+            ASSERT_EQ(out.rgba[i * 4 + 3], transparent ? 0 : 255);
+        }
+    }
+}
+
+TEST_F(RemapCommand, TablesGiveTheirMapEntry) {
+    const TestImage image = MakeImage();
+    WriteBytes(scratch_ / "in.png", EncodeRgba(image));
+    const std::vector<std::uint8_t> tables = GenerateColorTableFile(TestPalettes().back().second, {});
+    WriteBytes(scratch_ / "t.tab", tables);
+    const ProcessResult run =
+        Paltool({"remap", scratch_ / "in.png", "-o", scratch_ / "out.png", "--tables", scratch_ / "t.tab"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const DecodedImage out = Decoded(scratch_ / "out.png");
+    const auto view = ColorTableView::Parse(tables);
+    ASSERT_TRUE(view);
+    ASSERT_EQ(out.plte.size(), kPaletteSize);
+    for (std::size_t i = 0; i < out.rgba.size() / 4; ++i) {
+        const std::uint8_t entry = view->Lookup(PixelColor(image, i));
+        ASSERT_EQ(out.plte[entry], view->Color(entry).value());
+        const Rgb8 got{out.rgba[i * 4], out.rgba[i * 4 + 1], out.rgba[i * 4 + 2]};
+        ASSERT_EQ(got, out.plte[entry]) << "pixel " << i;
+    }
+}
+
+TEST_F(RemapCommand, MapMatchesTheLibrary) {
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n200 30 40\n200 30 40\n10 200 90\n");
+    const ProcessResult run =
+        Paltool({"map", scratch_ / "p.txt", "-o", scratch_ / "p.map", "--bits", "6", "--reserve", "1"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.out.find("262144 cells"), std::string::npos) << run.out;
+    std::string error;
+    const std::vector<Rgb8> colors{{0, 0, 0}, {255, 255, 255}, {200, 30, 40}, {200, 30, 40}, {10, 200, 90}};
+    ReservedEntries reserved;
+    reserved.set(1);
+    const auto map = ExactColorMap::Build(colors, 6, {Metric::kRgb, reserved}, error);
+    const std::vector<std::uint8_t> written = ReadBytes(scratch_ / "p.map");
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), map->Cells().begin(), map->Cells().end()));
+
+    const ProcessResult header = Paltool({"map", scratch_ / "p.txt", "-o", scratch_ / "p.h", "--bits", "5",
+                                          "--c-header", "p_map"});
+    ASSERT_EQ(header.exitStatus, 0) << header.err;
+    EXPECT_NE(header.out.find("cells where paltab's map gives another entry: "), std::string::npos) << header.out;
+    EXPECT_NE(ReadFile(scratch_ / "p.h").find("static const unsigned char p_map[32768] = {"), std::string::npos);
+}
+
+TEST_F(RemapCommand, BadInputsWriteNothing) {
+    const TestImage image = MakeImage();
+    const std::vector<std::uint8_t> png = EncodeRgba(image);
+    WriteBytes(scratch_ / "good.png", png);
+    WriteBytes(scratch_ / "short.png", std::span(png).first(png.size() / 2));
+    std::vector<std::uint8_t> corrupt = png;
+    corrupt[corrupt.size() / 2] ^= 0x55;
+    WriteBytes(scratch_ / "corrupt.png", corrupt);
+    WriteFile(scratch_ / "text.png", "GIMP Palette\n0 0 0\n");
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string out = scratch_ / "out.png";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // a part of the one line
+    } cases[] = {
+        {{scratch_ / "text.png"}, 1, "text.png': not a PNG file"},
+        {{scratch_ / "short.png"}, 1, "short.png': bad PNG"},
+        {{scratch_ / "corrupt.png"}, 1, "corrupt.png': bad PNG"},
+        {{scratch_ / "missing.png"}, 1, "missing.png': No such file"},
+        {{scratch_ / "good.png", "--max-pixels", "5000"}, 1, "good.png': the image is 97 x 61 pixels, more than"},
+        {{scratch_ / "good.png", "--reserve", "0-1"}, 1, "every one of the palette's 2 colours is reserved"},
+        {{scratch_ / "good.png", "--transparent", "2"}, 2, "--transparent 2 is not an entry"},
+        {{scratch_ / "good.png", "--dither", "random"}, 2, "--dither 'random'"},
+        {{scratch_ / "good.png", "--metric", "lab"}, 2, "--metric 'lab'"},
+        {{scratch_ / "good.png", "--tables", scratch_ / "p.txt"}, 2, "either --palette P or --tables T"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"remap", "-o", out, "--palette", scratch_ / "p.txt"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult run = Paltool(args);
+        EXPECT_EQ(run.exitStatus, c.status) << c.err << ": " << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(fs::exists(out)) << c.err;
+    }
+}
+
+}  // namespace
+}  // namespace paltab
