@@ -167,6 +167,14 @@ std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std
         FloydSteinberg(pixels, height, palette, find, indices);
         return indices;
     }
+    if (options.dither == Dither::kNone) {
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            const std::uint8_t* p = rgba.data() + i * kChannels;
+            indices[i] = options.transparentIndex && p[3] < kOpaqueAlpha ? *options.transparentIndex
+                                                                         : find(Rgb8{p[0], p[1], p[2]});
+        }
+        return indices;
+    }
     std::size_t i = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x, ++i) {
@@ -174,12 +182,9 @@ std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std
                 indices[i] = *options.transparentIndex;
                 continue;
             }
-            Rgb8 color = pixels.Color(x, y);
-            if (options.dither == Dither::kOrdered) {
-                const int offset = OrderedOffset(x, y);
-                color = {Clamp8(color.r + offset), Clamp8(color.g + offset), Clamp8(color.b + offset)};
-            }
-            indices[i] = find(color);
+            const Rgb8 color = pixels.Color(x, y);
+            const int offset = OrderedOffset(x, y);
+            indices[i] = find({Clamp8(color.r + offset), Clamp8(color.g + offset), Clamp8(color.b + offset)});
         }
     }
     return indices;

@@ -1,0 +1,169 @@
+// A 4096 x 4096 photograph-like image remapped exactly to 256 colours: PNG in
+// and PNG out, and its parts (decode, the map, the remap, encode).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+
+#include "paltab/remap.hpp"
+#include "png/decode.hpp"
+#include "png/indexed8.hpp"
+#include "png/render.hpp"
+
+namespace {
+
+using namespace paltab;
+
+constexpr int kSide = 4096;
+
+// Smooth colour fields (a few waves across the image) with grain, as in a
+// photograph: most pixels differ from their neighbours by a few units.
+const RgbImage& Photo() {
+    static const RgbImage image = [] {
+        RgbImage made(kSide, kSide, {});
+        std::mt19937 rng(21);
+        std::normal_distribution<double> grain(0.0, 4.0);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                const double u = x / static_cast<double>(kSide), v = y / static_cast<double>(kSide);
+                const auto c = [&](double base) {
+                    return static_cast<std::uint8_t>(std::clamp(base + grain(rng), 0.0, 255.0));
+                };
+                made.Set(x, y,
+                         {c(128 + 100 * std::sin(3.1 * u + 1.3 * v)), c(128 + 90 * std::sin(2.3 * v - 1.7 * u + 1)),
+                          c(110 + 80 * std::cos(4.0 * u * v + 0.5))});
+            }
+        }
+        return made;
+    }();
+    return image;
+}
+
+const std::vector<std::uint8_t>& PhotoPng() {
+    static const std::vector<std::uint8_t> png = [] {
+        std::string error;
+        return EncodePng(Photo(), error).value();
+    }();
+    return png;
+}
+
+std::vector<Rgb8> GamePalette() {
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> component(0, 255);
+    std::vector<Rgb8> colors(kPaletteSize);
+    for (Rgb8& c : colors) {
+        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
+             static_cast<std::uint8_t>(component(rng))};
+    }
+    return colors;
+}
+
+// Every 997th pixel must have its exact nearest entry.
+bool Exact(const DecodedImage& image, std::span<const std::uint8_t> indices, const MatchPalette& match) {
+    for (std::size_t i = 0; i < indices.size(); i += 997) {
+        const Rgb8 c{image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2]};
+        if (indices[i] != match.NearestEntry(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void BM_RemapPngToPng(benchmark::State& state) {
+    const std::vector<std::uint8_t>& in = PhotoPng();
+    const std::vector<Rgb8> palette = GamePalette();
+    std::string error;
+    const MatchPalette match = *MatchPalette::Create(palette, {}, error);
+    std::optional<DecodedImage> image;
+    std::vector<std::uint8_t> indices;
+    std::size_t outSize = 0;
+    for (auto _ : state) {
+        image = DecodePng(in, kDefaultMaxPixels, error);
+        const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+        indices = RemapPixels(image->width, image->height, image->rgba, palette,
+                              EntryFinder::FromMap(map.Cells(), map.Bits()), {});
+        const auto out = EncodeIndexed8Png(image->width, image->height, indices, palette, std::nullopt, error);
+        outSize = out ? out->size() : 0;
+        benchmark::DoNotOptimize(outSize);
+    }
+    if (outSize == 0 || !Exact(*image, indices, match)) {
+        state.SkipWithError("remap failed or not exact");
+    }
+    state.counters["png_in_MB"] = static_cast<double>(in.size()) / 1e6;
+    state.counters["png_out_MB"] = static_cast<double>(outSize) / 1e6;
+}
+
+void BM_RemapOnly(benchmark::State& state) {
+    const std::vector<Rgb8> palette = GamePalette();
+    std::string error;
+    const MatchPalette match = *MatchPalette::Create(palette, {}, error);
+    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+    const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+    std::vector<std::uint8_t> indices;
+    for (auto _ : state) {
+        indices = RemapPixels(image.width, image.height, image.rgba, palette,
+                              EntryFinder::FromMap(map.Cells(), map.Bits()), {});
+        benchmark::DoNotOptimize(indices.data());
+    }
+    if (!Exact(image, indices, match)) {
+        state.SkipWithError("not exact");
+    }
+}
+
+void BM_DecodeOnly(benchmark::State& state) {
+    std::string error;
+    std::optional<DecodedImage> image;
+    for (auto _ : state) {
+        image = DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+        benchmark::DoNotOptimize(image->rgba.data());
+    }
+    if (!image || image->width != kSide || image->ColorAt(5, 7) != Photo().At(5, 7)) {
+        state.SkipWithError("decoded image differs");
+    }
+}
+
+void BM_EncodeOnly(benchmark::State& state) {
+    const std::vector<Rgb8> palette = GamePalette();
+    std::vector<std::uint8_t> indices(std::size_t{kSide} * kSide);
+    std::mt19937 rng(3);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        indices[i] = static_cast<std::uint8_t>((i / 97 + rng() % 3) % 256);
+    }
+    std::string error;
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const auto out = EncodeIndexed8Png(kSide, kSide, indices, palette, std::nullopt, error);
+        size = out ? out->size() : 0;
+        benchmark::DoNotOptimize(size);
+    }
+    if (size == 0) {
+        state.SkipWithError(error.c_str());
+    }
+}
+
+void BM_RemapFloydSteinberg(benchmark::State& state) {
+    const std::vector<Rgb8> palette = GamePalette();
+    std::string error;
+    const MatchPalette match = *MatchPalette::Create(palette, {}, error);
+    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+    const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+    RemapOptions options;
+    options.dither = Dither::kFloydSteinberg;
+    std::vector<std::uint8_t> indices;
+    for (auto _ : state) {
+        indices = RemapPixels(image.width, image.height, image.rgba, palette,
+                              EntryFinder::FromMap(map.Cells(), map.Bits()), options);
+        benchmark::DoNotOptimize(indices.data());
+    }
+    if (indices.size() != image.rgba.size() / 4) {
+        state.SkipWithError("wrong size");
+    }
+}
+
+BENCHMARK(BM_RemapPngToPng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RemapOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EncodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RemapFloydSteinberg)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
