@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Writes the fuzz seed corpora to DIR/palette_reader_fuzz, DIR/generate_fuzz
-# and DIR/palette_formats_fuzz: the bundled palettes and the shapes the tests
+# Writes the fuzz seed corpora to DIR/palette_reader_fuzz, DIR/generate_fuzz,
+# DIR/palette_formats_fuzz and DIR/remap_fuzz: the bundled palettes and the shapes the tests
 # use (a colour cube, a ramp, a sparse palette with odd values, header and
 # line-end variants). A generate seed is one option byte (bit 0: -c, bit 1:
 # -n) followed by the palette text. A palette formats seed is a reader byte
 # (0..10: the formats in the order of `paltool formats`, 11..16: detection
-# under a file name), a writer byte, then a small file of each format.
+# under a file name), a writer byte, then a small file of each format. A
+# remap seed is an options byte, a colour count byte, the colours, then one of
+# the PNG seeds.
 set -eu
 dir=${1:?usage: make-fuzz-seeds.sh DIR}
 here=$(cd "$(dirname "$0")/.." && pwd)
 reader="$dir/palette_reader_fuzz"
 generate="$dir/generate_fuzz"
 formats="$dir/palette_formats_fuzz"
-rm -rf "$reader" "$generate" "$formats"
-mkdir -p "$reader" "$generate" "$formats"
+remap="$dir/remap_fuzz"
+rm -rf "$reader" "$generate" "$formats" "$remap"
+mkdir -p "$reader" "$generate" "$formats" "$remap"
 
 cp "$here"/examples/*.pal.txt "$reader"/
 awk 'BEGIN { for (r = 0; r < 6; r++) for (g = 0; g < 6; g++) for (b = 0; b < 6; b++) print r * 51, g * 51, b * 51
@@ -50,5 +53,14 @@ seed paintnet 14 8 '; paint.net Palette File\r\n; Colors: 2\r\nFFFF0000\r\n80000
 seed png-indexed 10 10 '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\003\000\000\000\105\150\375\026\000\000\000\011\120\114\124\105\377\000\000\000\377\000\000\000\377\055\112\315\212\000\000\000\002\164\122\116\123\377\000\345\267\060\112\000\000\000\016\111\104\101\124\170\234\143\140\140\144\140\142\000\000\000\016\000\004\306\210\174\370\000\000\000\000\111\105\116\104\256\102\140\202'
 seed png-rgb 12 1 '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\002\000\000\000\375\324\232\163\000\000\000\024\111\104\101\124\170\234\143\140\144\142\146\141\145\143\000\122\354\034\234\000\001\043\000\064\336\145\372\247\000\000\000\000\111\105\116\104\256\102\140\202'
 
+# Options 0x00 (no dither, rgb), 0x26 (Floyd-Steinberg, linear, transparent
+# last entry), 0x69 (ordered, oklab, transparent, 5-bit map); three colours.
+for png in "$formats"/png-*; do
+  for options in 000 046 151; do
+    { printf "\\$options\\002\\000\\000\\000\\377\\000\\000\\020\\040\\377"; tail -c +3 "$png"; } \
+      > "$remap/$options-$(basename "$png")"
+  done
+done
+
 echo "seeds: $(ls "$reader" | wc -l) palette texts, $(ls "$generate" | wc -l) generate inputs," \
-  "$(ls "$formats" | wc -l) palette format inputs in $dir"
+  "$(ls "$formats" | wc -l) palette format inputs, $(ls "$remap" | wc -l) remap inputs in $dir"

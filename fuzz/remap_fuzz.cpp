@@ -1,0 +1,112 @@
+// Fuzz target: a small palette and a PNG through the remap path, as `paltool
+// remap` takes them: decode, remap (each dithering, with or without a
+// transparent index, by search or by an exact map), encode the indexed PNG
+// and decode it again. Byte 0 holds the options (bits 0-1 the dithering,
+// 2-3 the metric, 5 a transparent last entry, 6 a 5-bit exact map instead of
+// the search), byte 1 the number of colours (1..16), then three bytes per
+// colour, then the PNG.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "paltab/remap.hpp"
+#include "png/decode.hpp"
+#include "png/indexed8.hpp"
+
+namespace {
+
+// Small images only: a PNG declaring more is refused before decoding.
+constexpr std::uint64_t kMaxPixels = 1u << 14;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "remap: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace paltab;
+    if (size < 2) {
+        return 0;
+    }
+    const std::uint8_t flags = data[0];
+    const std::size_t count = 1 + data[1] % 16;
+    if (size < 2 + 3 * count) {
+        return 0;
+    }
+    std::vector<Rgb8> palette;
+    for (std::size_t i = 0; i < count; ++i) {
+        palette.push_back({data[2 + 3 * i], data[3 + 3 * i], data[4 + 3 * i]});
+    }
+    const std::span<const std::uint8_t> png(data + 2 + 3 * count, size - 2 - 3 * count);
+
+    std::string error;
+    const auto image = DecodePng(png, kMaxPixels, error);
+    if (!image) {
+        if (error.empty() || error.find('\n') != std::string::npos) {
+            Fail("an error without a one-line cause");
+        }
+        return 0;
+    }
+    if (image->width <= 0 || image->height <= 0 ||
+        image->rgba.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4) {
+        Fail("decoded pixels do not fill the image");
+    }
+
+    RemapOptions options;
+    options.dither = static_cast<Dither>((flags & 0x3) % 3);
+    const auto metric = static_cast<Metric>((flags >> 2 & 0x3) % 3);
+    MatchOptions match{metric, {}};
+    if ((flags & 0x20) != 0 && count > 1) {
+        options.transparentIndex = static_cast<std::uint8_t>(count - 1);
+        match.reserved.set(count - 1);
+    }
+    const auto search = MatchPalette::Create(palette, match, error);
+    if (!search) {
+        Fail("a palette with entries left to choose was refused");
+    }
+    std::optional<ExactColorMap> map;
+    EntryFinder find = EntryFinder::FromSearch(*search);
+    if ((flags & 0x40) != 0) {
+        map = ExactColorMap::Build(*search, ExactColorMap::kMinBits);
+        find = EntryFinder::FromMap(map->Cells(), map->Bits());
+    }
+    const std::vector<std::uint8_t> indices =
+        RemapPixels(image->width, image->height, image->rgba, palette, find, options);
+    if (indices.size() != image->rgba.size() / 4) {
+        Fail("not one index per pixel");
+    }
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
+        if (indices[i] >= count || transparent != (options.transparentIndex == indices[i])) {
+            Fail("an index outside the palette, or transparency wrongly given");
+        }
+        const Rgb8 color{image->rgba[i * 4], image->rgba[i * 4 + 1], image->rgba[i * 4 + 2]};
+        if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search->NearestEntry(color)) {
+            Fail("an undithered pixel without its nearest entry");
+        }
+    }
+
+    const std::optional<int> transparentIndex =
+        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
+    const auto encoded = EncodeIndexed8Png(image->width, image->height, indices, palette, transparentIndex, error);
+    if (!encoded) {
+        Fail("the indexed PNG could not be written");
+    }
+    const auto back = DecodePng(*encoded, kMaxPixels, error);
+    if (!back || !back->indexed || back->plte != palette) {
+        Fail("the indexed PNG does not read back with its palette");
+    }
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const Rgb8 c = palette[indices[i]];
+        if (back->ColorAt(static_cast<int>(i % static_cast<std::size_t>(image->width)),
+                          static_cast<int>(i / static_cast<std::size_t>(image->width))) != c) {
+            Fail("the indexed PNG reads back with other colours");
+        }
+    }
+    return 0;
+}
