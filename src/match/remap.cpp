@@ -86,9 +86,9 @@ void FloydSteinberg(const Pixels& pixels, int height, std::span<const Rgb8> pale
             const std::array<double, 3> wanted{std::clamp(original.r + received[0], 0.0, 255.0),
                                                std::clamp(original.g + received[1], 0.0, 255.0),
                                                std::clamp(original.b + received[2], 0.0, 255.0)};
-            index = find({static_cast<std::uint8_t>(std::lround(wanted[0])),
-                          static_cast<std::uint8_t>(std::lround(wanted[1])),
-                          static_cast<std::uint8_t>(std::lround(wanted[2]))});
+            // Halves round up, as std::lround does for these non-negative values.
+            const auto nearest = [](double v) { return static_cast<std::uint8_t>(v + 0.5); };
+            index = find({nearest(wanted[0]), nearest(wanted[1]), nearest(wanted[2])});
             if (index >= palette.size()) {
                 continue;
             }
