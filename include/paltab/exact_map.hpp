@@ -71,6 +71,8 @@ public:
     // MatchPalette::Create fails.
     static std::optional<ExactColorMap> Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
                                               std::string& error);
+    // The same for a palette already checked; `bits` is clamped to
+    // kMinBits..kMaxBits. Maps of 7 and 8 bits are built by two threads.
     static ExactColorMap Build(const MatchPalette& palette, int bits);
 
     static std::size_t CellCount(int bits) { return std::size_t{1} << (3 * bits); }

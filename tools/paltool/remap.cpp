@@ -146,10 +146,17 @@ int Run(std::span<const char* const> args) {
     const std::uint64_t limit = maxPixels.value_or(kDefaultMaxPixels);
     std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!ReadFileBytes(files[0], static_cast<std::size_t>(std::min<std::uint64_t>(
-                                     limit * kPngBytesPerPixel + kPngFileSlack, SIZE_MAX)),
-                       bytes, error)) {
+    const std::uint64_t fileLimit = limit > (SIZE_MAX - kPngFileSlack - 1) / kPngBytesPerPixel
+                                        ? SIZE_MAX - 1
+                                        : limit * kPngBytesPerPixel + kPngFileSlack;
+    // One byte more than allowed tells a file over the limit from one at it.
+    if (!ReadFileBytes(files[0], static_cast<std::size_t>(fileLimit) + 1, bytes, error)) {
         return Failure(error);
+    }
+    if (bytes.size() > fileLimit) {
+        return Failure(CannotRead(files[0], "the file is larger than " + std::to_string(fileLimit) +
+                                                " bytes, too large for an image of at most " +
+                                                std::to_string(limit) + " pixels"));
     }
     const std::optional<DecodedImage> image = DecodePng(bytes, limit, error);
     if (!image) {
