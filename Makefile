@@ -2,6 +2,8 @@
 # bundled default palette and describes what it wrote; `make test` builds and
 # runs every test; `make test-sanitize` runs them again built with ASan and
 # UBSan; `make fuzz` runs each fuzz target for FUZZ_SECONDS seconds.
+# `make deps` (which every build calls) installs the Debian packages the build
+# needs, only those that are missing.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 CMAKE_ARGS ?=
@@ -14,11 +16,22 @@ FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := palette_reader_fuzz generate_fuzz
 
-.PHONY: all configure build run test bench clean test-sanitize fuzz-build fuzz
+.PHONY: all deps configure build run test bench clean test-sanitize fuzz-build fuzz
 
 all: build
 
-configure:
+DEPS := cmake ninja-build g++ make libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+deps:
+	@missing=$$(for p in $(DEPS); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "deps: installing" $$missing; \
+	  $(SUDO) apt-get update -qq && $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+configure: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
@@ -38,12 +51,12 @@ bench: build
 	./$(BUILD_DIR)/bench/paltab_bench
 
 # The asan-ubsan preset builds in $(SANITIZE_DIR).
-test-sanitize:
+test-sanitize: deps
 	cmake --preset asan-ubsan $(CMAKE_ARGS)
 	cmake --build --preset asan-ubsan -j2
 	ctest --preset asan-ubsan
 
-fuzz-build:
+fuzz-build: deps
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
 	  -DPALTAB_BUILD_FUZZ=ON -DPALTAB_BUILD_TESTS=OFF -DPALTAB_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(FUZZ_DIR) -j2

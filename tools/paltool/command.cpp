@@ -1,0 +1,59 @@
+// Parsing and reporting shared by the paltool commands.
+#include "command.hpp"
+
+#include <cstdio>
+#include <vector>
+
+namespace paltab::paltool {
+
+int UsageError(std::string_view command, std::string_view what) {
+    std::fprintf(stderr, "paltool %.*s: %.*s; see 'paltool %.*s --help'\n", static_cast<int>(command.size()),
+                 command.data(), static_cast<int>(what.size()), what.data(), static_cast<int>(command.size()),
+                 command.data());
+    return kUsageError;
+}
+
+int Failure(std::string_view what) {
+    std::fprintf(stderr, "paltool: %.*s\n", static_cast<int>(what.size()), what.data());
+    return kFailure;
+}
+
+void Warn(std::string_view what) {
+    std::fprintf(stderr, "paltool: warning: %.*s\n", static_cast<int>(what.size()), what.data());
+}
+
+void Print(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args) {
+    // Our help texts are written by hand, one screen each with examples.
+    cli.set_help_flag();
+    bool help = false;
+    cli.add_flag("-h,--help", help);
+    // Unknown arguments are collected and reported in our words below.
+    cli.allow_extras();
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        cli.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& e) {
+        // "--palette: 1 required TEXT missing"
+        const std::string_view what = e.what();
+        return UsageError(command.name, std::string(what.substr(0, what.find(':'))) + " needs a value");
+    } catch (const CLI::ParseError& e) {
+        return UsageError(command.name, e.what());
+    }
+    if (help) {
+        Print(command.help);
+        return kSuccess;
+    }
+    const std::vector<std::string> extras = cli.remaining();
+    if (!extras.empty()) {
+        const std::string& first = extras.front();
+        const bool option = first.size() > 1 && first.front() == '-';
+        return UsageError(command.name, (option ? "unknown option '" : "unexpected argument '") + first + "'");
+    }
+    return std::nullopt;
+}
+
+}  // namespace paltab::paltool

@@ -1,0 +1,50 @@
+// What every paltool command shares: exit codes, how it reports, and how its
+// arguments are parsed (CLI11) into the options it declares.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace paltab::paltool {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kFailure = 1;  // an error, or a file that does not match
+inline constexpr int kUsageError = 2;
+
+// One command: its name, its line in `paltool --help`, its own --help text
+// (which lists every option with an example) and what runs it with the
+// arguments that follow its name.
+struct Command {
+    std::string_view name;
+    std::string_view synopsis;  // "info TABLES"
+    std::string_view summary;   // one line
+    std::string_view help;
+    int (*run)(std::span<const char* const> args);
+};
+
+// "paltool CMD: what; see 'paltool CMD --help'" on the standard error stream;
+// returns kUsageError.
+int UsageError(std::string_view command, std::string_view what);
+// "paltool: what" on the standard error stream; returns kFailure.
+int Failure(std::string_view what);
+// "paltool: warning: what" on the standard error stream.
+void Warn(std::string_view what);
+void Print(std::string_view text);
+
+// Parses `args` into what `cli` declares. -h and --help print `command`'s help.
+// Returns the exit status when the command is done (help shown, or a usage
+// error reported), nothing when it should go on.
+std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args);
+
+// The commands, each defined in its own unit.
+extern const Command kInfoCommand;
+extern const Command kVerifyCommand;
+extern const Command kLookupCommand;
+extern const Command kRenderCommand;
+extern const Command kExportCommand;
+
+}  // namespace paltab::paltool
