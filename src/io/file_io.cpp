@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,10 +57,16 @@ bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::
         error = CannotRead(path, std::strerror(errno));
         return false;
     }
-    bytes.assign(limit, 0);
+    // The buffer grows as the file turns out larger, so that a generous
+    // limit costs nothing for a small file.
+    constexpr std::size_t kFirstChunk = 64 * 1024;
+    bytes.assign(std::min(limit, kFirstChunk), 0);
     std::size_t filled = 0;
     while (filled < limit) {
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, limit - filled);
+        if (filled == bytes.size()) {
+            bytes.resize(std::min(limit, 2 * bytes.size()));
+        }
+        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -1,0 +1,148 @@
+// Palettes in the formats editors and games write: one strict reader and one
+// writer per format over bytes in memory, format detection, and thin file
+// wrappers.
+//
+//   name      content                                               recognised by
+//   text      optional "PAL" header line and count line, then       anything else
+//             lines "r g b" (0..255)
+//   gpl       "GIMP Palette", optional Name:/Columns:/Channels:      first line "GIMP Palette"
+//             lines, lines "r g b [name]" ("r g b a" with RGBA)
+//   jasc      "JASC-PAL", "0100", count, count lines "r g b"         first line "JASC-PAL"
+//   act       768 bytes r g b; or 772: + big-endian u16 count,       extension .act
+//             big-endian u16 transparent index (0xFFFF: none)
+//   riff      "RIFF" u32 size "PAL " "data" u32 size u16 0x0300      "RIFF" at 0, "PAL " at 8
+//             u16 count, count x (r g b flags), little-endian
+//   raw       3 x N bytes r g b, N <= 256                            .pal with binary content
+//   vga       the same with 6-bit components 0..63                   .pal whose every byte <= 63
+//   playpal   14 x 768 bytes, palette 0 or options.paletteIndex      10752 bytes, or name PLAYPAL
+//   hex       one "rrggbb" or "#rrggbb" per line                     extension .hex
+//   paintnet  ";" comment lines, one "aarrggbb" per line             .txt with ";" and 8 hex digits
+//   png       indexed: PLTE in order; otherwise distinct colours     PNG signature
+//             in order of first appearance, row by row
+//
+// Every reader is strict: a number outside 0..255, a line with fewer than
+// three numbers, a count that disagrees with the lines, a short binary file,
+// no colour at all or more than 256 colours is an error naming the line
+// (1-based, text formats) or byte offset (binary formats). In text, gpl and
+// hex, blank lines and lines beginning with '#' are skipped; text after the
+// last number of a colour line is allowed (GIMP's colour names).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "paltab/types.hpp"
+
+namespace paltab {
+
+enum class PaletteFormat { kText, kGpl, kJasc, kAct, kRiff, kRaw, kVga, kPlaypal, kHex, kPaintNet, kPng };
+
+// What a palette file holds: up to kPaletteSize colours in order, and what
+// the format carried besides.
+struct PaletteData {
+    std::vector<Rgb8> colors;
+    std::string name;                     // gpl Name:, empty when none
+    std::optional<int> transparentIndex;  // act 772 form, png tRNS; < colors.size()
+};
+
+// One reading or writing failure. `where` is "line 7", "offset 12" or empty.
+struct PaletteError {
+    std::string where;
+    std::string cause;
+
+    // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
+    // cause alone when `where` is empty.
+    std::string Message() const;
+};
+
+struct FormatInfo {
+    PaletteFormat format;
+    std::string_view name;  // as given to --format
+    bool reads;
+    bool writes;
+    std::string_view recognisedBy;
+    std::string_view description;
+};
+
+// Every format, in the order of PaletteFormat.
+std::span<const FormatInfo> PaletteFormats();
+const FormatInfo& InfoOf(PaletteFormat format);
+// The format called `name` ("gpl", "paintnet"...), ignoring case.
+std::optional<PaletteFormat> FindFormat(std::string_view name);
+
+// The largest PNG (width x height) decoded unless a caller allows more:
+// 32 Mi pixels is 8192 x 4096, more than any palette swatch or 256-colour
+// picture needs, and bounds the decoded image to 128 MiB of RGBA. A PNG
+// declares its size before any image data, so a larger one is refused
+// unread, however small the file (a few hundred bytes can declare
+// 65535 x 65535).
+inline constexpr std::uint64_t kDefaultMaxPngPixels = std::uint64_t{1} << 25;
+
+struct PaletteReadOptions {
+    int paletteIndex = 0;  // playpal: which of its palettes
+    std::uint64_t maxPngPixels = kDefaultMaxPngPixels;
+};
+
+struct DetectedFormat {
+    PaletteFormat format = PaletteFormat::kText;
+    // A .pal whose every byte is 0..63, taken for vga: a guess worth a
+    // warning, since a very dark raw palette looks the same.
+    bool guessedVga = false;
+};
+
+// The format of `bytes`, looking at the content first (PNG signature, RIFF
+// PAL, "GIMP Palette", "JASC-PAL", a PLAYPAL's size), then the extension or
+// name of `pathOrName` (.act, .pal, PLAYPAL, .hex, .txt), then text.
+DetectedFormat DetectPaletteFormat(std::span<const std::uint8_t> bytes, std::string_view pathOrName);
+
+// The format to write for a file name: .gpl, .act, .hex, .png, .txt (text).
+// Nothing for .pal, which jasc, riff, raw and vga all use, or an unknown
+// extension.
+std::optional<PaletteFormat> FormatOfOutputName(std::string_view path);
+
+// Reads `bytes` as `format`. On failure returns nothing and sets `error`.
+// Appends to `warnings` what was read but not used (an act's or riff's
+// colours beyond its count, a png transparency it cannot express).
+std::optional<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, PaletteFormat format,
+                                       const PaletteReadOptions& options, std::vector<std::string>& warnings,
+                                       PaletteError& error);
+
+// The bytes of `palette` in `format`. Fails (returns nothing, sets `error`) for
+// a format that is not written (playpal), no colours, more than kPaletteSize
+// colours or a transparent index outside them. Appends a warning when the
+// format loses something: vga's low two bits, or a transparent index the
+// format has no place for.
+std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
+                                                      std::vector<std::string>& warnings, PaletteError& error);
+
+// Files larger than this are refused: a palette file is at most a few
+// kilobytes, a PNG palette rarely more than a few megabytes.
+inline constexpr std::size_t kMaxPaletteFileSize = std::size_t{64} << 20;
+
+// Reads the palette file at `path` in `forced` format, or the detected one.
+// On failure returns nothing and sets `error` to one line:
+//   cannot read 'fire.gpl': line 7: expected three numbers 0..255, found "12 300 4"
+// Warnings are prefixed with the quoted path.
+std::optional<PaletteData> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                           const PaletteReadOptions& options, std::vector<std::string>& warnings,
+                                           std::string& error);
+
+// Writes `palette` as `format` to `path`, whole or not at all. On failure
+// returns false and sets `error` ("cannot write 'x.act': ...").
+bool WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
+                      std::vector<std::string>& warnings, std::string& error);
+
+// One warning for each colour that repeats an earlier one: the tables never
+// choose it ("entry 17 repeats entry 3 (255 0 0) and is never chosen").
+std::vector<std::string> DuplicateColorWarnings(std::span<const Rgb8> colors);
+
+// The generator's palette: N colours fill entries 0..N-1, the rest unused.
+// Colours beyond kPaletteSize are ignored.
+Palette ToGeneratorPalette(std::span<const Rgb8> colors);
+
+}  // namespace paltab

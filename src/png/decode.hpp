@@ -1,0 +1,54 @@
+// PNG images in memory: decoding any PNG to RGBA, and encoding an indexed one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "paltab/palette_formats.hpp"
+#include "paltab/types.hpp"
+
+namespace paltab {
+
+// The pixel limit DecodePng applies unless a caller asks for another (see
+// kDefaultMaxPngPixels for the reason of its value).
+inline constexpr std::uint64_t kDefaultMaxPixels = kDefaultMaxPngPixels;
+
+struct DecodedImage {
+    int width = 0;
+    int height = 0;
+    // Four bytes per pixel, r g b a, rows top to bottom, no padding.
+    std::vector<std::uint8_t> rgba;
+    // Colour type 3 (palette). Its PLTE in file order, and the tRNS alpha of
+    // its first entries (entries past the end are opaque).
+    bool indexed = false;
+    std::vector<Rgb8> plte;
+    std::vector<std::uint8_t> plteAlpha;
+
+    Rgb8 ColorAt(int x, int y) const;
+};
+
+// Decodes a PNG of any colour type and bit depth: 16-bit samples are scaled
+// to 8 bits, palette entries and grey expanded to RGB, tRNS turned into
+// alpha (opaque where the file has none). No gamma or colour-space
+// conversion: the samples are the file's. An image whose declared width x
+// height exceeds `maxPixels` is refused after reading the header, before any
+// image data. On failure (no PNG signature, a truncated or corrupt file, too
+// large) returns nothing and sets `error` to one line.
+std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
+                                      std::string& error);
+
+// The PNG file of an indexed image: `indices` holds width x height palette
+// indices, rows top to bottom; `palette` (1..256 colours) becomes the PLTE in
+// order, and `transparentIndex`, when given, the one fully transparent entry
+// (tRNS). libpng packs the indices into 1, 2, 4 or 8 bits, the fewest that
+// hold every palette index. Fails (nothing, `error` set) on sizes that do not
+// agree or an index outside the palette.
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
+                                                          std::span<const std::uint8_t> indices,
+                                                          std::span<const Rgb8> palette,
+                                                          std::optional<int> transparentIndex, std::string& error);
+
+}  // namespace paltab

@@ -1,0 +1,343 @@
+// Palette formats: round trips through every writer, detection and reading
+// of a small file of each kind, one bad input per reader with its message,
+// the strict text reader against the generator's, and the PNG decoder's
+// pixel limit. Every input is built here.
+#include "paltab/palette_formats.hpp"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "paltab/palette_text.hpp"
+#include "png/decode.hpp"
+
+namespace paltab {
+
+void PrintTo(const Rgb8& c, std::ostream* os) {
+    *os << '(' << int{c.r} << ' ' << int{c.g} << ' ' << int{c.b} << ')';
+}
+
+namespace {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+ByteVector B(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+ByteVector Cat(std::initializer_list<ByteVector> parts) {
+    ByteVector all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+ByteVector Big32(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v)};
+}
+
+std::vector<Rgb8> RandomColors(std::size_t count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<Rgb8> colors(count);
+    for (Rgb8& c : colors) {
+        c = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
+    }
+    return colors;
+}
+
+// A PNG built chunk by chunk, so that tests can declare any size, cut the
+// file short or damage it. `rows` are the raw scanlines, filter bytes
+// included, compressed into one IDAT.
+ByteVector Chunk(std::string_view type, const ByteVector& data) {
+    ByteVector typed = Cat({B(type), data});
+    const auto crc = static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size())));
+    return Cat({Big32(static_cast<std::uint32_t>(data.size())), typed, Big32(crc)});
+}
+
+ByteVector MakePng(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t colorType,
+                   const ByteVector& rows, const ByteVector& beforeIdat = {}) {
+    uLongf size = compressBound(static_cast<uLong>(rows.size()));
+    ByteVector compressed(size);
+    compress(compressed.data(), &size, rows.data(), static_cast<uLong>(rows.size()));
+    compressed.resize(size);
+    const ByteVector ihdr = Cat({Big32(width), Big32(height), {depth, colorType, 0, 0, 0}});
+    return Cat({B("\x89PNG\r\n\x1a\n"), Chunk("IHDR", ihdr), beforeIdat, Chunk("IDAT", compressed),
+                Chunk("IEND", {})});
+}
+
+// Filter byte 0 before each row of `rowBytes` samples.
+ByteVector Unfiltered(const ByteVector& samples, std::size_t rowBytes) {
+    ByteVector rows;
+    for (std::size_t at = 0; at < samples.size(); at += rowBytes) {
+        rows.push_back(0);
+        rows.insert(rows.end(), samples.begin() + static_cast<std::ptrdiff_t>(at),
+                    samples.begin() + static_cast<std::ptrdiff_t>(at + rowBytes));
+    }
+    return rows;
+}
+
+std::optional<PaletteData> Read(const ByteVector& bytes, PaletteFormat format, std::string* message = nullptr,
+                                int paletteIndex = 0) {
+    std::vector<std::string> warnings;
+    PaletteError error;
+    auto palette = ReadPalette(bytes, format, {.paletteIndex = paletteIndex, .maxPngPixels = 1u << 20}, warnings,
+                               error);
+    if (message != nullptr) {
+        *message = palette ? "" : error.Message();
+    }
+    return palette;
+}
+
+TEST(PaletteFormats, EveryWritableFormatReadsBackItsColours) {
+    const std::vector<Rgb8> six{{0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {1, 2, 3}, {128, 64, 32}, {9, 200, 77}};
+    const std::vector<PaletteData> palettes{
+        {{{12, 34, 56}}, "one", {}},
+        {six, "six; with a name", 3},
+        {RandomColors(17, 1), "", {}},
+        {RandomColors(256, 2), "full", 255},
+    };
+    for (const FormatInfo& info : PaletteFormats()) {
+        if (!info.writes) {
+            continue;
+        }
+        for (const PaletteData& palette : palettes) {
+            SCOPED_TRACE(std::string(info.name) + ", " + std::to_string(palette.colors.size()) + " colours");
+            std::vector<std::string> warnings;
+            PaletteError error;
+            const auto bytes = WritePalette(palette, info.format, warnings, error);
+            ASSERT_TRUE(bytes) << error.Message();
+            std::vector<Rgb8> expected = palette.colors;
+            if (info.format == PaletteFormat::kVga) {
+                for (Rgb8& c : expected) {
+                    c = {ExpandSixBit(SixBit(c.r)), ExpandSixBit(SixBit(c.g)), ExpandSixBit(SixBit(c.b))};
+                }
+                EXPECT_NE(std::find_if(warnings.begin(), warnings.end(),
+                                       [](const std::string& w) { return w.find("lossy") != std::string::npos; }),
+                          warnings.end());
+            }
+            std::string message;
+            const auto back = Read(*bytes, info.format, &message);
+            ASSERT_TRUE(back) << message;
+            EXPECT_EQ(back->colors, expected);
+            const bool keepsTransparency = info.format == PaletteFormat::kAct || info.format == PaletteFormat::kPng;
+            EXPECT_EQ(back->transparentIndex, keepsTransparency ? palette.transparentIndex : std::nullopt);
+            if (info.format == PaletteFormat::kGpl && !palette.name.empty()) {
+                EXPECT_EQ(back->name, palette.name);
+            }
+        }
+    }
+}
+
+struct NamedCase {
+    std::string label;
+    std::string fileName;
+    ByteVector bytes;
+    PaletteFormat format;
+    std::vector<Rgb8> colors;  // the first few
+    std::size_t count;
+    std::optional<int> transparent = {};
+    int paletteIndex = 0;
+    bool guessedVga = false;
+};
+
+std::vector<NamedCase> NamedCases() {
+    ByteVector act772(768, 0);
+    act772[3] = 10, act772[4] = 20, act772[5] = 30;
+    act772 = Cat({act772, {0, 2, 0, 1}});
+    ByteVector playpal(10752, 0);
+    playpal[768] = 200, playpal[769] = 100, playpal[770] = 50;
+    const ByteVector twoPalettes(playpal.begin(), playpal.begin() + 1536);
+    const ByteVector riff = Cat({B("RIFF"), {4 + 8 + 12, 0, 0, 0}, B("PAL data"), {12, 0, 0, 0, 0, 3, 2, 0},
+                                 {1, 2, 3, 0, 250, 251, 252, 0}});
+    const ByteVector rgbRows = Unfiltered({9, 9, 9, 1, 1, 1, 9, 9, 9, 5, 6, 7, 1, 1, 1, 9, 9, 9}, 9);
+    const ByteVector plte = Chunk("PLTE", {50, 60, 70, 0, 0, 0, 1, 2, 3});
+    const ByteVector trns = Chunk("tRNS", {255, 0});
+    // Two rows of 16-bit grey: 0x0000 0xffff / 0x8080 0x0000.
+    const ByteVector grey16 = Unfiltered({0, 0, 255, 255, 128, 128, 0, 0}, 4);
+    return {
+        {"text with PAL header", "a.txt", B("PAL x\n3\n1 2 3\n# comment\n\n4 5 6 name\r\n7 8 9"), PaletteFormat::kText,
+         {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 3},
+        {"gpl", "x", B("GIMP Palette\nName: Fire\nColumns: 4\n# c\n255   0   0\tRed\n  0 128 255\n"),
+         PaletteFormat::kGpl, {{255, 0, 0}, {0, 128, 255}}, 2},
+        {"gpl RGBA", "x.gpl", B("GIMP Palette\r\nChannels: RGBA\r\n1 2 3 4 first\r\n5 6 7 0\r\n"),
+         PaletteFormat::kGpl, {{1, 2, 3}, {5, 6, 7}}, 2},
+        {"jasc", "x.pal", B("JASC-PAL\r\n0100\r\n2\r\n10 20 30\r\n40 50 60\r\n"), PaletteFormat::kJasc,
+         {{10, 20, 30}, {40, 50, 60}}, 2},
+        {"act 768", "x.act", Cat({{7, 8, 9}, ByteVector(765, 0)}), PaletteFormat::kAct, {{7, 8, 9}, {0, 0, 0}}, 256},
+        {"act 772", "x.ACT", act772, PaletteFormat::kAct, {{0, 0, 0}, {10, 20, 30}}, 2, 1},
+        {"riff", "x.pal", riff, PaletteFormat::kRiff, {{1, 2, 3}, {250, 251, 252}}, 2},
+        {"raw", "x.pal", {0, 0, 0, 255, 128, 64}, PaletteFormat::kRaw, {{0, 0, 0}, {255, 128, 64}}, 2},
+        {"vga", "x.pal", {0, 0, 0, 63, 32, 1}, PaletteFormat::kVga, {{0, 0, 0}, {255, 130, 4}}, 2, {}, 0, true},
+        {"playpal by size", "lump", playpal, PaletteFormat::kPlaypal, {{200, 100, 50}}, 256, {}, 1},
+        {"playpal by name", "PLAYPAL.lmp", twoPalettes, PaletteFormat::kPlaypal, {{0, 0, 0}}, 256},
+        {"hex", "x.hex", B("# lospec\nff8000\n#00FF7f\n\n"), PaletteFormat::kHex, {{255, 128, 0}, {0, 255, 127}}, 2},
+        {"paintnet", "x.txt", B("; paint.net Palette File\r\n; Colors: 2\r\nFFFF0000\r\n800000ff\r\n"),
+         PaletteFormat::kPaintNet, {{255, 0, 0}, {0, 0, 255}}, 2},
+        {"png indexed: PLTE in order", "x", MakePng(2, 1, 8, 3, {0, 2, 2}, Cat({plte, trns})), PaletteFormat::kPng,
+         {{50, 60, 70}, {0, 0, 0}, {1, 2, 3}}, 3, 1},
+        {"png rgb: first appearance", "x", MakePng(3, 2, 8, 2, rgbRows), PaletteFormat::kPng,
+         {{9, 9, 9}, {1, 1, 1}, {5, 6, 7}}, 3},
+        {"png grey 16-bit", "x", MakePng(2, 2, 16, 0, grey16), PaletteFormat::kPng,
+         {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}}, 3},
+    };
+}
+
+TEST(PaletteFormats, DetectsAndReadsASmallFileOfEachKind) {
+    for (const NamedCase& c : NamedCases()) {
+        SCOPED_TRACE(c.label);
+        const DetectedFormat detected = DetectPaletteFormat(c.bytes, c.fileName);
+        EXPECT_EQ(detected.format, c.format);
+        EXPECT_EQ(detected.guessedVga, c.guessedVga);
+        std::string message;
+        const auto palette = Read(c.bytes, c.format, &message, c.paletteIndex);
+        ASSERT_TRUE(palette) << message;
+        ASSERT_EQ(palette->colors.size(), c.count);
+        EXPECT_EQ(std::vector<Rgb8>(palette->colors.begin(),
+                                    palette->colors.begin() + static_cast<std::ptrdiff_t>(c.colors.size())),
+                  c.colors);
+        EXPECT_EQ(palette->transparentIndex, c.transparent);
+    }
+}
+
+TEST(PaletteFormats, BadInputGivesOneLineWithLineOrOffset) {
+    std::string lines257;
+    for (int i = 0; i < 257; ++i) {
+        lines257 += "1 2 3\n";
+    }
+    const ByteVector pngRows = Unfiltered({0, 0, 0, 1, 1, 1}, 6);
+    const ByteVector goodPng = MakePng(2, 1, 8, 2, pngRows);
+    ByteVector badCrc = goodPng;
+    badCrc[badCrc.size() - 13] ^= 0xFF;  // the IDAT's CRC, before the 12-byte IEND
+    ByteVector colors257;
+    for (int i = 0; i < 257; ++i) {
+        colors257.insert(colors257.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i / 256), 0});
+    }
+    const struct {
+        PaletteFormat format;
+        ByteVector bytes;
+        std::string message;
+    } cases[] = {
+        {PaletteFormat::kText, B("1 2 3\n\n12 300 4\n"), "line 3: expected three numbers 0..255, found \"12 300 4\""},
+        {PaletteFormat::kText, B("1 2\n"), "line 1: expected three numbers 0..255, found \"1 2\""},
+        {PaletteFormat::kText, B("1 2 -3\n"), "line 1: expected three numbers 0..255, found \"1 2 -3\""},
+        {PaletteFormat::kText, B("PAL\n3\n1 2 3\n"), "line 2: the header gives 3 colours, the file has 1"},
+        {PaletteFormat::kText, B(lines257), "line 257: more than 256 colours"},
+        {PaletteFormat::kText, B("\n# nothing\n"), "no colours"},
+        {PaletteFormat::kGpl, B("GIMP palette\n"), "line 1: expected \"GIMP Palette\", found \"GIMP palette\""},
+        {PaletteFormat::kGpl, B("GIMP Palette\nChannels: RGBA\n1 2 3 name\n"),
+         "line 3: expected four numbers 0..255, found \"1 2 3 name\""},
+        {PaletteFormat::kJasc, B("JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n"), "line 3: the count is 3, the file has 2 colours"},
+        {PaletteFormat::kJasc, B("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n"),
+         "line 5: more colour lines than the count of 1 on line 3"},
+        {PaletteFormat::kAct, ByteVector(700, 0), "offset 700: an act file has 768 or 772 bytes, this one 700 bytes"},
+        {PaletteFormat::kAct, Cat({ByteVector(768, 0), {1, 44, 255, 255}}), "offset 768: colour count 300 is not 1..256"},
+        {PaletteFormat::kRiff, Cat({B("RIFF"), {100, 0, 0, 0}, B("PAL ")}),
+         "offset 12: the file is truncated: its RIFF header gives 108 bytes"},
+        {PaletteFormat::kRiff, Cat({B("RIFF"), {16, 0, 0, 0}, B("PAL data"), {4, 0, 0, 0, 0, 1, 1, 0}}),
+         "offset 20: palette version 256, expected 768 (0x0300)"},
+        {PaletteFormat::kRaw, {1, 2, 3, 4}, "offset 3: the file ends inside a colour (4 bytes, not a multiple of 3)"},
+        {PaletteFormat::kRaw, colors257, "offset 768: more than 256 colours (771 bytes)"},
+        {PaletteFormat::kVga, {1, 2, 64}, "offset 2: value 64 is not a 6-bit component 0..63"},
+        {PaletteFormat::kPlaypal, ByteVector(1000, 0),
+         "offset 768: a PLAYPAL lump is a whole number of 768-byte palettes, this one 1000 bytes"},
+        {PaletteFormat::kHex, B("ff0000\nff00\n"), "line 2: expected a colour rrggbb, found \"ff00\""},
+        {PaletteFormat::kPaintNet, B("; x\nFF00GG00\n"), "line 2: expected a colour aarrggbb, found \"FF00GG00\""},
+        {PaletteFormat::kPng, ByteVector(goodPng.begin(), goodPng.end() - 20), "bad PNG: the file is truncated"},
+        {PaletteFormat::kPng, badCrc, "bad PNG: IDAT: CRC error"},
+        {PaletteFormat::kPng, B("GIF89a"), "not a PNG file (no PNG signature)"},
+        // A few dozen bytes that declare 4 Gi pixels: refused on the header,
+        // before the (far too short) image data is looked at.
+        {PaletteFormat::kPng, MakePng(65535, 65535, 8, 2, pngRows),
+         "the image is 65535 x 65535 pixels, more than the limit of 1048576"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(InfoOf(c.format).name) + ": " + c.message);
+        std::string message;
+        EXPECT_FALSE(Read(c.bytes, c.format, &message));
+        EXPECT_EQ(message, c.message);
+    }
+    std::string message;
+    EXPECT_FALSE(Read(Cat({ByteVector(768, 0)}), PaletteFormat::kPlaypal, &message, 1));
+    EXPECT_EQ(message, "palette index 1 is not 0..0");
+
+    // More than 256 distinct colours in a truecolour image: 257 pixels in a row.
+    const ByteVector wide = MakePng(257, 1, 8, 2, Unfiltered(colors257, colors257.size()));
+    EXPECT_FALSE(Read(wide, PaletteFormat::kPng, &message));
+    EXPECT_EQ(message, "more than 256 distinct colours (the 257th at x 256, y 0)");
+}
+
+// On files the generator's lenient reader takes as they stand, the strict
+// reader gives the same colours.
+TEST(PaletteFormats, StrictTextAgreesWithTheGeneratorsReader) {
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 40; ++trial) {
+        const std::size_t count = 1 + rng() % 256;
+        const bool header = trial % 2 == 0;
+        std::string text = header ? "PAL trial\n" + std::to_string(count) + "\n" : "";
+        for (const Rgb8 c : RandomColors(count, static_cast<unsigned>(trial))) {
+            text += std::to_string(c.r) + (trial % 3 == 0 ? "\t" : " ") + std::to_string(c.g) + " " +
+                    std::to_string(c.b) + (trial % 4 == 0 ? "\r\n" : "\n");
+        }
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const ByteVector bytes = B(text);
+        std::string message;
+        const auto strict = Read(bytes, PaletteFormat::kText, &message);
+        ASSERT_TRUE(strict) << message;
+        EXPECT_EQ(ToGeneratorPalette(strict->colors), ReadPaletteText(bytes).palette);
+    }
+}
+
+TEST(PaletteFormats, FileErrorsAndWarningsNameTheFile) {
+    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "palette_formats_test";
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const std::string& name, std::string_view content) {
+        std::ofstream(dir / name, std::ios::binary) << content;
+        return (dir / name).string();
+    };
+    const std::string gpl = write("fire.gpl", "GIMP Palette\nName: fire\n#\n1 2 3\n4 5 6\n7 8 9\n12 300 4\n");
+    std::vector<std::string> warnings;
+    std::string error;
+    EXPECT_FALSE(ReadPaletteFile(gpl, std::nullopt, {}, warnings, error));
+    EXPECT_EQ(error, "cannot read '" + gpl + "': line 7: expected three numbers 0..255, found \"12 300 4\"");
+
+    const std::string vga = write("dark.pal", std::string("\0\1\2\77\77\77", 6));
+    const auto guessed = ReadPaletteFile(vga, std::nullopt, {}, warnings, error);
+    ASSERT_TRUE(guessed) << error;
+    EXPECT_EQ(guessed->colors[1], (Rgb8{255, 255, 255}));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].starts_with("'" + vga + "': every byte is 0..63, read as vga")) << warnings[0];
+    const auto forced = ReadPaletteFile(vga, PaletteFormat::kRaw, {}, warnings, error);
+    ASSERT_TRUE(forced) << error;
+    EXPECT_EQ(forced->colors[1], (Rgb8{63, 63, 63}));
+
+    EXPECT_EQ(DuplicateColorWarnings(std::vector<Rgb8>{{1, 2, 3}, {0, 0, 0}, {1, 2, 3}}),
+              std::vector<std::string>{"entry 2 repeats entry 0 (1 2 3) and is never chosen"});
+    std::filesystem::remove_all(dir);
+}
+
+TEST(PngCodec, IndexedImageRoundTripsPixelsPaletteAndTransparency) {
+    const std::vector<Rgb8> palette = RandomColors(5, 3);
+    const ByteVector indices{0, 1, 2, 3, 4, 4, 3, 2, 1, 0, 2, 2};
+    std::string error;
+    const auto png = EncodeIndexedPng(4, 3, indices, palette, 2, error);
+    ASSERT_TRUE(png) << error;
+    const auto image = DecodePng(*png, kDefaultMaxPixels, error);
+    ASSERT_TRUE(image) << error;
+    ASSERT_TRUE(image->indexed);
+    EXPECT_EQ(image->plte, palette);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const std::uint8_t index = indices[static_cast<std::size_t>(y * 4 + x)];
+            EXPECT_EQ(image->ColorAt(x, y), palette[index]);
+            EXPECT_EQ(image->rgba[static_cast<std::size_t>(y * 4 + x) * 4 + 3], index == 2 ? 0 : 255);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace paltab
