@@ -46,5 +46,7 @@ extern const Command kVerifyCommand;
 extern const Command kLookupCommand;
 extern const Command kRenderCommand;
 extern const Command kExportCommand;
+extern const Command kShadeCommand;
+extern const Command kBlendCommand;
 
 }  // namespace paltab::paltool

@@ -14,7 +14,7 @@ namespace paltab::paltool {
 namespace {
 
 constexpr std::array kCommands = {&kInfoCommand, &kVerifyCommand, &kLookupCommand, &kRenderCommand,
-                                  &kExportCommand};
+                                  &kExportCommand, &kShadeCommand, &kBlendCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 
