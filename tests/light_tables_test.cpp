@@ -51,7 +51,8 @@ public:
 
     std::uint8_t Nearest(const Target& target) const {
         if (metric_ != Metric::kRgb) {
-            return NearestPoint(ToMetricPoint(metric_, MetricPoint{target[0].Value(), target[1].Value(), target[2].Value()}));
+            const MetricPoint srgb{target[0].Value(), target[1].Value(), target[2].Value()};
+            return NearestPoint(ToMetricPoint(metric_, srgb));
         }
         const std::int64_t common = std::lcm(std::lcm(target[0].d, target[1].d), target[2].d);
         int best = -1;
@@ -130,13 +131,21 @@ std::vector<std::pair<std::string, std::vector<Rgb8>>> Palettes() {
                 cube.push_back({static_cast<std::uint8_t>(r * 51), static_cast<std::uint8_t>(g * 51),
                                 static_cast<std::uint8_t>(b * 51)});
     // Greys at every 6: many exact ties between two greys.
-    for (int k = 1; cube.size() < 256; ++k) cube.push_back({static_cast<std::uint8_t>(k * 6), static_cast<std::uint8_t>(k * 6), static_cast<std::uint8_t>(k * 6)});
+    for (int k = 1; cube.size() < 256; ++k) {
+        const auto v = static_cast<std::uint8_t>(k * 6);
+        cube.push_back({v, v, v});
+    }
     palettes.emplace_back("cube and greys", cube);
 
     std::mt19937 rng(11);
     std::uniform_int_distribution<int> component(0, 255);
     std::vector<Rgb8> random(256);
-    for (Rgb8& c : random) c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng))};
+    auto next = [&] { return static_cast<std::uint8_t>(component(rng)); };
+    for (Rgb8& c : random) {
+        c.r = next();
+        c.g = next();
+        c.b = next();
+    }
     palettes.emplace_back("random", random);
 
     palettes.emplace_back("sixteen with repeats",
@@ -297,9 +306,8 @@ TEST(BlendTable, EveryCellIsThePlainNearest) {
                          std::to_string(test.percent) + " " + std::string(MetricName(test.metric)) +
                          (test.linear ? " linear" : ""));
             std::string error;
-            const auto table = BuildBlendTable(
-                colors, {.mode = test.mode, .alphaPercent = test.percent, .search = {test.metric, test.linear, test.reserved}},
-                error);
+            const BlendSettings settings{test.mode, test.percent, {test.metric, test.linear, test.reserved}};
+            const auto table = BuildBlendTable(colors, settings, error);
             ASSERT_TRUE(table) << error;
             const PlainSearch plain(colors, test.metric, test.reserved);
             for (std::size_t a = 0; a < 256; ++a) {
@@ -362,12 +370,12 @@ TEST(BuildPaletteFile, SectionsInOrder) {
     const std::vector<Rgb8> colors = Palettes()[2].second;
     const LightSettings settings{40, {10, 20, 30}, Entries({3}), {}};
     std::string error;
-    const auto file = BuildBuildPalette(colors, settings, error);
+    const auto file = MakeBuildEnginePalette(colors, settings, error);
     const auto light = BuildLightTable(colors, settings, error);
     const auto blend = BuildBlendTable(colors, {BlendMode::kAlpha, 50, {Metric::kRgb, false, Entries({3})}}, error);
     ASSERT_TRUE(file && light && blend) << error;
     ASSERT_EQ(file->bytes.size(), 768u + 2 + 40 * 256 + 65536);
-    ASSERT_EQ(file->bytes.size(), BuildPaletteSize(40));
+    ASSERT_EQ(file->bytes.size(), BuildEnginePaletteSize(40));
     for (std::size_t i = 0; i < 256; ++i) {
         const Rgb8 c = i < colors.size() ? colors[i] : Rgb8{};
         EXPECT_EQ(file->bytes[3 * i], c.r >> 2);
@@ -387,7 +395,8 @@ struct Decoded {
     std::vector<std::uint8_t> pixels;
 
     Rgb8 At(int x, int y) const {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                static_cast<std::size_t>(x)) * 3;
         return {pixels[at], pixels[at + 1], pixels[at + 2]};
     }
 };

@@ -135,7 +135,8 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
     std::vector<Rgb8> colors;
     for (int i = 0; i < read.colorLines; ++i) {
         const PaletteEntry e = read.palette[static_cast<std::size_t>(i)];
-        colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g), static_cast<std::uint8_t>(e.b)});
+        colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g),
+                          static_cast<std::uint8_t>(e.b)});
     }
     std::string error;
     LightSettings light;
@@ -162,12 +163,15 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
         {{"blend", palette, "-o", Path("glass.raw"), "--alpha", "66", "--linear"}, 0, "", 65536},
         {{"shade", palette, "-o", Path("COLORMAP.lmp"), "--layout", "doom-colormap"}, 0, "", kDoomColormapSize},
         {{"shade", palette, "-o", Path("palette.dat"), "--levels", "64", "--layout", "build-palette"}, 0, "",
-         BuildPaletteSize(64)},
-        {{"shade", palette, "-o", Path("nolevels"), "--fog", "1,2,3"}, 2, "paltool shade: expected --levels N; see 'paltool shade --help'\n", 0},
+         BuildEnginePaletteSize(64)},
+        {{"shade", palette, "-o", Path("nolevels"), "--fog", "1,2,3"}, 2,
+         "paltool shade: expected --levels N; see 'paltool shade --help'\n", 0},
         {{"shade", palette, "-o", Path("badfog"), "--levels", "4", "--fog", "1,2,300"}, 2,
          "paltool shade: --fog '1,2,300' is not three numbers 0..255 as R,G,B; see 'paltool shade --help'\n", 0},
         {{"shade", palette, "-o", Path("allreserved"), "--levels", "4", "--reserve", "0-15"}, 1,
-         "paltool: '" + palette + "': no entry can be chosen: every colour of the palette is reserved or fullbright\n", 0},
+         "paltool: '" + palette +
+             "': no entry can be chosen: every colour of the palette is reserved or fullbright\n",
+         0},
         {{"blend", palette, "-o", Path("nomode")}, 2,
          "paltool blend: expected --alpha PERCENT or --mode MODE; see 'paltool blend --help'\n", 0},
         {{"blend", palette, "-o", Path("badalpha"), "--alpha", "101"}, 2,
@@ -190,7 +194,8 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
         EXPECT_EQ(FileBytes(c.args[3]).size(), c.size) << c.args[3];
     }
     EXPECT_EQ(FileBytes(Path("light.raw")), shade->bytes);
-    EXPECT_EQ(FileBytes(Path("glass.raw")), std::vector<std::uint8_t>(translucency->bytes.begin(), translucency->bytes.end()));
+    EXPECT_EQ(FileBytes(Path("glass.raw")),
+              std::vector<std::uint8_t>(translucency->bytes.begin(), translucency->bytes.end()));
 }
 
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
@@ -207,7 +212,9 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"lookup", "TABLES", {"--shade", "--add", "--mul"}},
         {"render", "TABLES", {"-o"}},
         {"export", "TABLES", {"--c-header", "--name"}},
-        {"shade", "PALETTE", {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout"}},
+        {"shade",
+         "PALETTE",
+         {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout"}},
         {"blend", "PALETTE", {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout"}},
     };
     for (const auto& c : commands) {

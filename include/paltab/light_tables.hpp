@@ -132,19 +132,19 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
 //   768               2             the level count, little-endian
 //   770               levels * 256  the light table, row by row
 //   770 + levels*256  65536         the 50 % alpha blend table
-inline constexpr std::size_t kBuildPaletteHeaderSize = 3 * kPaletteSize + 2;
-constexpr std::size_t BuildPaletteSize(int levels) {
-    return kBuildPaletteHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
+inline constexpr std::size_t kBuildEnginePaletteHeaderSize = 3 * kPaletteSize + 2;
+constexpr std::size_t BuildEnginePaletteSize(int levels) {
+    return kBuildEnginePaletteHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
 }
 
-struct BuildPalette {
+struct BuildEnginePalette {
     std::vector<std::uint8_t> bytes;
     TableStats stats;  // over the light and the blend table's searched cells
 };
 
 // The blend table uses the same search settings, with the fullbright entries
 // reserved as well: they are never chosen anywhere in the file.
-std::optional<BuildPalette> BuildBuildPalette(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
                                               std::string& error);
 
 }  // namespace paltab

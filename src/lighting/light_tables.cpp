@@ -404,7 +404,7 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
     return table;
 }
 
-std::optional<BuildPalette> BuildBuildPalette(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
                                               std::string& error) {
     const auto light = BuildLightTable(colors, settings, error);
     if (!light) {
@@ -416,8 +416,8 @@ std::optional<BuildPalette> BuildBuildPalette(std::span<const Rgb8> colors, cons
     if (!translucency) {
         return std::nullopt;
     }
-    BuildPalette file;
-    file.bytes.reserve(BuildPaletteSize(settings.levels));
+    BuildEnginePalette file;
+    file.bytes.reserve(BuildEnginePaletteSize(settings.levels));
     for (std::size_t i = 0; i < kPaletteSize; ++i) {
         const Rgb8 c = i < colors.size() ? colors[i] : Rgb8{};
         for (const std::uint8_t v : {c.r, c.g, c.b}) {

@@ -157,7 +157,7 @@ int Run(std::span<const char* const> args) {
                 stats = colormap->stats;
             }
         } else {
-            const auto file = BuildBuildPalette(colors, settings, error);
+            const auto file = MakeBuildEnginePalette(colors, settings, error);
             if (file) {
                 bytes = file->bytes;
                 stats = file->stats;

@@ -57,7 +57,9 @@ std::string DistanceSummary(const TableStats& stats, Metric metric) {
     // Enough digits to compare two settings: 8-bit units need two decimals,
     // linear light and Oklab (0..1) four.
     const int digits = metric == Metric::kRgb ? 2 : 4;
-    const char* units = metric == Metric::kRgb ? "8-bit units" : metric == Metric::kLinear ? "linear light 0..1" : "Oklab units";
+    const char* units = metric == Metric::kRgb      ? "8-bit units"
+                        : metric == Metric::kLinear ? "linear light 0..1"
+                                                    : "Oklab units";
     char text[160];
     std::snprintf(text, sizeof text, "mean %.*f, largest %.*f (%s distance to the target, %s) over %zu cells", digits,
                   stats.meanDistance, digits, stats.maxDistance, std::string(MetricName(metric)).c_str(), units,
