@@ -24,7 +24,8 @@ std::string CommentSafe(std::string_view text) {
 }
 
 void AppendArray(std::string& text, std::string_view name, std::string_view suffix, std::span<const std::uint8_t> bytes) {
-    text += "static const unsigned char " + std::string(name) + "_" + std::string(suffix) + "[" +
+    const std::string full = std::string(name) + (suffix.empty() ? "" : "_") + std::string(suffix);
+    text += "static const unsigned char " + full + "[" +
             std::to_string(bytes.size()) + "] = {\n";
     constexpr std::size_t kPerLine = 16;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -77,6 +78,22 @@ std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::
             AppendArray(text, n, suffix, bytes.subspan(section.offset, section.size));
         }
     }
+    return text + "#endif\n";
+}
+
+std::string MakeCArrayHeader(std::string_view name, std::span<const std::uint8_t> bytes,
+                             std::string_view description, std::string_view command) {
+    const std::string n(name);
+    const std::string guard = n + "_H";
+    std::string text = "/* Made by `" + CommentSafe(command) + "`. Do not edit; make it again instead.\n";
+    while (!description.empty()) {
+        const std::size_t end = description.find('\n');
+        const std::string line = CommentSafe(description.substr(0, end));
+        text += line.empty() ? " *\n" : " * " + line + "\n";
+        description = end == std::string_view::npos ? std::string_view{} : description.substr(end + 1);
+    }
+    text += " */\n#ifndef " + guard + "\n#define " + guard + "\n\n";
+    AppendArray(text, n, "", bytes);
     return text + "#endif\n";
 }
 

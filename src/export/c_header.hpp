@@ -1,6 +1,8 @@
 // `paltool export --c-header`: the tables of a file as C arrays.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,5 +19,12 @@ bool IsCIdentifier(std::string_view name);
 // that says how it was made (`command`) and how to index the arrays.
 // `name` must be a C identifier.
 std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command);
+
+// A header that defines one array `static const unsigned char NAME[size]`
+// holding `bytes`. It opens with a comment that says how it was made
+// (`command`), followed by `description` (lines without the comment's " * ").
+// `name` must be a C identifier.
+std::string MakeCArrayHeader(std::string_view name, std::span<const std::uint8_t> bytes,
+                             std::string_view description, std::string_view command);
 
 }  // namespace paltab

@@ -49,5 +49,7 @@ extern const Command kExportCommand;
 extern const Command kBuildCommand;
 extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
+extern const Command kShadeCommand;
+extern const Command kBlendCommand;
 
 }  // namespace paltab::paltool

@@ -13,8 +13,9 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::array kCommands = {&kBuildCommand, &kConvertCommand, &kFormatsCommand, &kInfoCommand,
-                                  &kVerifyCommand, &kLookupCommand, &kRenderCommand, &kExportCommand};
+constexpr std::array kCommands = {&kBuildCommand,  &kConvertCommand, &kFormatsCommand, &kInfoCommand,
+                                  &kVerifyCommand, &kLookupCommand,  &kRenderCommand,  &kExportCommand,
+                                  &kShadeCommand,  &kBlendCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 
