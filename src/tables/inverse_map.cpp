@@ -308,29 +308,55 @@ std::uint64_t BuildWith(const Geometry& geometry, int colorCount, const Palette&
 // every candidate beats, as 0xFFFFFFFF does in the unsigned comparison.
 inline constexpr std::int32_t kUnclaimed = 0x7FFFFFFF;
 
+// Bit b of a line's mask stands for the cell at blue position b.
+static_assert(kCellsPerAxis == 32, "a line's cells must fit one 32-bit mask");
+
+// Each axis's share of an entry's distance: d(p) - d(home) at position p. A
+// distance is the sum of three per-axis squares, so the distance of cell
+// (r, g, b) is the start distance plus the three shares, exactly what the
+// plain walk carries there by additions.
+using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
+
 // A line is compared as "candidate + 1 > stored", which is "the candidate does
 // not win": that form lets the stored values be read straight from memory.
-// Bit b of a loss mask stands for the cell at blue position b.
-static_assert(kCellsPerAxis == 32, "a line's wins must fit one 32-bit mask");
+// Each unit's Lines gives the loss mask of a line, whether a line holds any
+// win, and the claim of cells [from, to) of a line (distances and indices).
 
 // 128 bits, four cells per step: what every x86-64 processor has.
-struct Sse2Lines {
-    static std::uint32_t LossMask(const std::int32_t* stored, const std::int32_t* offsets, std::int32_t base) {
-        const __m128i above = _mm_set1_epi32(base + 1);
+namespace sse2 {
+
+struct Lines {
+    // One compared line: the candidates, the loss masks (per cell and per
+    // byte of the map) and the wins as bits.
+    struct Line {
+        __m128i candidate[8];
         __m128i loss[8];
+        __m128i lossBytes[2];
+        std::uint32_t wins;
+    };
+
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
+                                               std::int32_t base) {
+        Line line;
+        const __m128i atBase = _mm_set1_epi32(base);
+        const __m128i one = _mm_set1_epi32(1);
         for (std::size_t k = 0; k < 8; ++k) {
-            const __m128i candidate =
-                _mm_add_epi32(above, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
-            loss[k] = _mm_cmpgt_epi32(candidate, _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k)));
+            line.candidate[k] =
+                _mm_add_epi32(atBase, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
+            line.loss[k] = _mm_cmpgt_epi32(_mm_add_epi32(line.candidate[k], one),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k)));
         }
-        const __m128i low = _mm_packs_epi16(_mm_packs_epi32(loss[0], loss[1]), _mm_packs_epi32(loss[2], loss[3]));
-        const __m128i high = _mm_packs_epi16(_mm_packs_epi32(loss[4], loss[5]), _mm_packs_epi32(loss[6], loss[7]));
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
-               (static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16);
+        line.lossBytes[0] = _mm_packs_epi16(_mm_packs_epi32(line.loss[0], line.loss[1]),
+                                            _mm_packs_epi32(line.loss[2], line.loss[3]));
+        line.lossBytes[1] = _mm_packs_epi16(_mm_packs_epi32(line.loss[4], line.loss[5]),
+                                            _mm_packs_epi32(line.loss[6], line.loss[7]));
+        line.wins = ~(static_cast<std::uint32_t>(_mm_movemask_epi8(line.lossBytes[0])) |
+                      (static_cast<std::uint32_t>(_mm_movemask_epi8(line.lossBytes[1])) << 16));
+        return line;
     }
 
-    // Whether the line at `stored` holds a win, without building the mask.
-    static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets, std::int32_t base) {
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
+                                              std::int32_t base) {
         const __m128i above = _mm_set1_epi32(base + 1);
         __m128i loss = _mm_set1_epi32(-1);
         for (std::size_t k = 0; k < 8; ++k) {
@@ -341,29 +367,104 @@ struct Sse2Lines {
         }
         return _mm_movemask_epi8(loss) != 0xFFFF;
     }
+
+    static __m128i Select(__m128i keep, __m128i old, __m128i replacement) {
+        return _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, replacement));
+    }
+
+    // The cells of `run` (one run of wins) go to `index`. When the run is
+    // every win of the line, the loss masks select; otherwise each lane's
+    // position is compared with the run's ends.
+    [[gnu::always_inline]] static void Claim(const Line& line, std::uint32_t run, std::int32_t* stored,
+                                             std::uint8_t* map, std::uint8_t index) {
+        const __m128i indices = _mm_set1_epi8(static_cast<char>(index));
+        if (run == line.wins) {
+            for (std::size_t k = 0; k < 8; ++k) {
+                auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
+                _mm_storeu_si128(group, Select(line.loss[k], _mm_loadu_si128(group), line.candidate[k]));
+            }
+            for (std::size_t half = 0; half < 2; ++half) {
+                auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
+                _mm_storeu_si128(bytes, Select(line.lossBytes[half], _mm_loadu_si128(bytes), indices));
+            }
+            return;
+        }
+        const int from = std::countr_zero(run);
+        const int to = kAxis - std::countl_zero(run);
+        const __m128i beforeStart = _mm_set1_epi32(from);
+        const __m128i fromEnd = _mm_set1_epi32(to - 1);
+        for (std::size_t k = 0; k < 8; ++k) {
+            const __m128i position =
+                _mm_add_epi32(_mm_set1_epi32(static_cast<int>(4 * k)), _mm_setr_epi32(0, 1, 2, 3));
+            const __m128i outside =
+                _mm_or_si128(_mm_cmpgt_epi32(beforeStart, position), _mm_cmpgt_epi32(position, fromEnd));
+            auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
+            _mm_storeu_si128(group, Select(outside, _mm_loadu_si128(group), line.candidate[k]));
+        }
+        const __m128i byteBeforeStart = _mm_set1_epi8(static_cast<char>(from));
+        const __m128i byteFromEnd = _mm_set1_epi8(static_cast<char>(to - 1));
+        for (std::size_t half = 0; half < 2; ++half) {
+            const __m128i position = _mm_add_epi8(_mm_set1_epi8(static_cast<char>(16 * half)),
+                                                  _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+            const __m128i outside =
+                _mm_or_si128(_mm_cmpgt_epi8(byteBeforeStart, position), _mm_cmpgt_epi8(position, byteFromEnd));
+            auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
+            _mm_storeu_si128(bytes, Select(outside, _mm_loadu_si128(bytes), indices));
+        }
+    }
+
+    static constexpr int kAxis = static_cast<int>(kCellsPerAxis);
 };
 
-// 256 bits, eight cells per step, where the processor has AVX2.
-struct Avx2Lines {
-    [[gnu::target("avx2")]] static std::uint32_t LossMask(const std::int32_t* stored, const std::int32_t* offsets,
-                                                          std::int32_t base) {
-        const __m256i above = _mm256_set1_epi32(base + 1);
+#include "inverse_map_walk.inc"
+
+}  // namespace sse2
+
+// 256 bits, eight cells per step, where the processor has AVX2. Everything in
+// this namespace, the walk included, is compiled for AVX2, so that the line
+// operations inline into the walk.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi")
+#endif
+namespace avx2 {
+
+struct Lines {
+    // One compared line: each cell's smaller value of candidate and stored
+    // distance (the candidate wherever it wins), the loss bytes in blue
+    // order and the wins as bits.
+    struct Line {
+        __m256i smaller[4];
+        __m256i lossBytes;
+        std::uint32_t wins;
+    };
+
+    // A cell loses where the smaller value is the stored one.
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
+                                               std::int32_t base) {
+        Line line;
+        const __m256i atBase = _mm256_set1_epi32(base);
         __m256i loss[4];
         for (std::size_t k = 0; k < 4; ++k) {
             const __m256i candidate =
-                _mm256_add_epi32(above, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
-            loss[k] =
-                _mm256_cmpgt_epi32(candidate, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k)));
+                _mm256_add_epi32(atBase, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
+            const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k));
+            line.smaller[k] = _mm256_min_epi32(candidate, old);
+            loss[k] = _mm256_cmpeq_epi32(line.smaller[k], old);
         }
         // The packs interleave the two 128-bit halves; the permutation puts
-        // the four-cell groups back in blue order.
-        const __m256i packed = _mm256_packs_epi16(_mm256_packs_epi32(loss[0], loss[1]), _mm256_packs_epi32(loss[2], loss[3]));
-        const __m256i ordered = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(ordered));
+        // the groups of four cells back in blue order.
+        const __m256i packed =
+            _mm256_packs_epi16(_mm256_packs_epi32(loss[0], loss[1]), _mm256_packs_epi32(loss[2], loss[3]));
+        line.lossBytes = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        line.wins = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(line.lossBytes));
+        return line;
     }
 
-    [[gnu::target("avx2")]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
-                                               std::int32_t base) {
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
+                                              std::int32_t base) {
         const __m256i above = _mm256_set1_epi32(base + 1);
         __m256i loss = _mm256_set1_epi32(-1);
         for (std::size_t k = 0; k < 4; ++k) {
@@ -375,206 +476,49 @@ struct Avx2Lines {
         }
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(loss)) != 0xFFFFFFFFu;
     }
+
+    // The cells of `run` (one run of wins) go to `index`: every win of the
+    // line at once through the loss bytes, or else a distance lane where its
+    // bit of the run, shifted to the sign, is set, and an index byte where
+    // its bit is set.
+    [[gnu::always_inline]] static void Claim(const Line& line, std::uint32_t run, std::int32_t* stored,
+                                             std::uint8_t* map, std::uint8_t index) {
+        const __m256i indices = _mm256_set1_epi8(static_cast<char>(index));
+        auto* bytes = reinterpret_cast<__m256i*>(map);
+        if (run == line.wins) {
+            for (std::size_t k = 0; k < 4; ++k) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
+            }
+            _mm256_storeu_si256(bytes, _mm256_blendv_epi8(indices, _mm256_loadu_si256(bytes), line.lossBytes));
+            return;
+        }
+        const __m256i bits = _mm256_set1_epi32(static_cast<int>(run));
+        for (int k = 0; k < 4; ++k) {
+            const __m256i select = _mm256_sllv_epi32(
+                bits, _mm256_sub_epi32(_mm256_set1_epi32(31 - 8 * k), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+            _mm256_maskstore_epi32(stored + 8 * k, select, line.smaller[static_cast<std::size_t>(k)]);
+        }
+        // Byte b takes byte b / 8 of the run, then keeps bit b % 8 of it.
+        const __m256i spread = _mm256_shuffle_epi8(
+            bits, _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3,
+                                   3, 3, 3, 3));
+        const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+        const __m256i select = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_loadu_si256(bytes), indices, select));
+    }
 };
 
-// Each axis's share of an entry's distance: d(p) - d(home) at position p. A
-// distance is the sum of three per-axis squares, so the distance of cell
-// (r, g, b) is the start distance plus the three shares, exactly what the
-// plain walk carries there by additions.
-using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
+#include "inverse_map_walk.inc"
 
-// The plain walk's steps, positions only: the same start planes, start lines
-// and start cells, moved at the same moments. Lines that cannot matter to the
-// walk's decisions (every line before the first win of a sweep) are only
-// asked whether they hold a win.
-template <class Lines>
-class VectorScan {
-public:
-    VectorScan(DistanceBuffer& distances, InverseColorMap& map)
-        : stored_(reinterpret_cast<std::int32_t*>(distances.data())), map_(map) {}
-
-    void ScanEntry(int index, PaletteEntry entry, bool weightedDistance) {
-        static const Geometry geometry(kCellBits);
-        const EntryStart start(geometry, entry, weightedDistance);
-        index_ = static_cast<std::uint8_t>(index);
-        homeR_ = start.home[0];
-        homeG_ = start.home[1];
-        homeB_ = start.home[2];
-        startDistance_ = start.distance;
-        FillShares(red_, start.home[0], start.value[0]);
-        FillShares(green_, start.home[1], start.value[1]);
-        FillShares(blue_, start.home[2], start.value[2]);
-        ScanPlanes();
-    }
-
-    std::uint64_t lineTests() const { return lineTests_; }
-
-private:
-    static constexpr int kAxis = static_cast<int>(kCellsPerAxis);
-    static constexpr int kWidth = 1 << (8 - kCellBits);
-
-    static void FillShares(AxisShares& shares, int home, int value) {
-        auto square = [](int v) { return v * v; };
-        const int atHome = square(home * kWidth + kWidth / 2 - value);
-        for (int p = 0; p < kAxis; ++p) {
-            shares[static_cast<std::size_t>(p)] = square(p * kWidth + kWidth / 2 - value) - atHome;
-        }
-    }
-
-    void ScanPlanes() {
-        bool found = false;
-        for (int r = homeR_; r < kAxis; ++r) {
-            if (ScanLines(r == homeR_, r)) {
-                found = true;
-            } else if (found) {
-                break;
-            }
-        }
-        for (int r = homeR_ - 1; r >= 0; --r) {
-            if (ScanLines(r == homeR_ - 1, r)) {
-                found = true;
-            } else if (found) {
-                break;
-            }
-        }
-    }
-
-    // The first line of g, g + step, ... before `end` that holds a win, or
-    // `end`.
-    int FirstLineWithWin(int r, int g, int end, int step) {
-        for (; g != end; g += step) {
-            ++lineTests_;
-            if (Lines::AnyWin(stored_ + LineStart(r, g), blue_.data(), LineBase(r, g))) {
-                break;
-            }
-        }
-        return g;
-    }
-
-    bool ScanLines(bool restart, int r) {
-        if (restart) {
-            startLine_ = homeG_;
-        }
-        bool found = false;
-
-        // Upwards. Lines without a win change nothing, so the sweep may
-        // jump to the first line with one, where the start cell is still
-        // the home cell, and go on while lines win.
-        int g = FirstLineWithWin(r, startLine_, kAxis, 1);
-        if (g < kAxis) {
-            startCell_ = homeB_;
-            ScanCells(r, g);
-            startLine_ = g;
-            found = true;
-            for (++g; g < kAxis && ScanCells(r, g); ++g) {
-            }
-        }
-
-        // Downwards from below the (moved) start line; the start cell begins
-        // at home again.
-        g = startLine_ - 1;
-        startCell_ = homeB_;
-        if (!found) {
-            g = FirstLineWithWin(r, g, -1, -1);
-            if (g < 0) {
-                return false;
-            }
-            startLine_ = g;
-            found = true;
-        }
-        for (; g >= 0 && ScanCells(r, g); --g) {
-        }
-        return found;
-    }
-
-    // One line: the walk's start cell, first win, fill in each direction and
-    // early end, all read off the line's win mask.
-    bool ScanCells(int r, int g) {
-        ++lineTests_;
-        const int lineStart = LineStart(r, g);
-        const std::int32_t base = LineBase(r, g);
-        const std::uint32_t wins = ~Lines::LossMask(stored_ + lineStart, blue_.data(), base);
-        const int s = startCell_;
-
-        const std::uint32_t fromStart = wins & (~0u << s);
-        if (fromStart != 0) {
-            // The first win at or past the start cell and the run of wins
-            // from it upwards; a start cell that wins also fills downwards.
-            const int first = std::countr_zero(fromStart);
-            Claim(lineStart, base, first, first + std::countr_one(wins >> first));
-            if (first > s) {
-                startCell_ = first;
-            } else if (s > 0) {
-                Claim(lineStart, base, s - std::countl_one(wins << (kAxis - s)), s);
-            }
-            return true;
-        }
-        const std::uint32_t belowStart = wins & ((1u << s) - 1);
-        if (belowStart == 0) {
-            return false;
-        }
-        // The nearest win below the start cell and the run of wins from it
-        // downwards.
-        const int last = kAxis - 1 - std::countl_zero(belowStart);
-        startCell_ = last;
-        Claim(lineStart, base, last + 1 - std::countl_one(wins << (kAxis - 1 - last)), last + 1);
-        return true;
-    }
-
-    // Cells [from, to) of a line go to the entry.
-    void Claim(int lineStart, std::int32_t base, int from, int to) {
-        for (int b = from; b < to; ++b) {
-            const auto cell = static_cast<std::size_t>(lineStart + b);
-            stored_[cell] = base + blue_[static_cast<std::size_t>(b)];
-            map_[cell] = index_;
-        }
-    }
-
-    static int LineStart(int r, int g) { return static_cast<int>(CellIndex(r, g, 0)); }
-    std::int32_t LineBase(int r, int g) const {
-        return startDistance_ + red_[static_cast<std::size_t>(r)] + green_[static_cast<std::size_t>(g)];
-    }
-
-    std::int32_t* stored_;
-    InverseColorMap& map_;
-    std::uint64_t lineTests_ = 0;
-
-    // The entry being scanned.
-    std::uint8_t index_ = 0;
-    int homeR_ = 0, homeG_ = 0, homeB_ = 0;
-    std::int32_t startDistance_ = 0;
-    AxisShares red_{};
-    AxisShares green_{};
-    alignas(32) AxisShares blue_{};
-
-    // Carried between lines and planes, as in the plain walk.
-    int startLine_ = 0;
-    int startCell_ = 0;
-};
-
-template <class Lines>
-std::uint64_t BuildVector(int colorCount, const Palette& palette, DistanceBuffer& distances, InverseColorMap& map,
-                          bool weightedDistance) {
-    distances.fill(static_cast<std::uint32_t>(kUnclaimed));
-    VectorScan<Lines> scan(distances, map);
-    bool anyScanned = false;
-    for (int i = 0; i < colorCount; ++i) {
-        const PaletteEntry entry = palette[static_cast<std::size_t>(i)];
-        if (!IsSkippedByMap(entry)) {
-            scan.ScanEntry(i, entry, weightedDistance);
-            anyScanned = true;
-        }
-    }
-    // The first entry walked claims every cell; with none, the buffer reads
-    // as the plain walk leaves it.
-    if (!anyScanned) {
-        distances.fill(0xFFFFFFFFu);
-    }
-    return scan.lineTests();
-}
+}  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 
 bool HasAvx2() {
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
 }
 
 #endif  // PALTAB_X86_VECTOR
@@ -592,8 +536,8 @@ bool BuildInverseColorMap(int colorCount, const Palette& palette, DistanceBuffer
 #ifdef PALTAB_X86_VECTOR
     if (options.path != BuildPath::kPlain && options.bitsPerComponent == kCellBits) {
         counted.lineTests = options.path == BuildPath::kVector && HasAvx2()
-                                ? BuildVector<Avx2Lines>(colorCount, palette, distances, map, options.weightedDistance)
-                                : BuildVector<Sse2Lines>(colorCount, palette, distances, map, options.weightedDistance);
+                                ? avx2::BuildVector(colorCount, palette, distances, map, options.weightedDistance)
+                                : sse2::BuildVector(colorCount, palette, distances, map, options.weightedDistance);
         if (stats != nullptr) {
             *stats = counted;
         }
