@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "tables/lanes.hpp"
+#include "lanes.hpp"
 
 namespace paltab {
 namespace {

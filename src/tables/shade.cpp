@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "tables/lanes.hpp"
+#include "lanes.hpp"
 
 namespace paltab {
 namespace {
