@@ -11,6 +11,7 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/inverse_map.hpp"
 #include "paltab/shade.hpp"
+#include "tables/line_walk.hpp"
 #include "test_palettes.hpp"
 
 namespace paltab {
@@ -96,6 +97,62 @@ void ExpectSameShadeAndBlend(const Palette& palette, const std::string& name) {
             ASSERT_EQ(vector->shade[k], plain->shade[k]) << name << ": shade(" << k / 256 << ", " << k % 256 << ")";
             ASSERT_EQ(vector->additive[k], plain->additive[k]) << name << ": " << k / 256 << " + " << k % 256;
             ASSERT_EQ(vector->multiplicative[k], plain->multiplicative[k]) << name << ": " << k / 256 << " * " << k % 256;
+        }
+    }
+}
+
+// The line's cell-by-cell walk over the wins as bits, written as the plain
+// walk takes it.
+LineWalk PlainLineWalk(std::uint32_t wins, int startCell) {
+    auto wins_at = [&](int b) { return ((wins >> b) & 1u) != 0; };
+    LineWalk walk{0, startCell};
+    bool found = false;
+    int b = startCell;
+    for (; b < 32; ++b) {
+        if (wins_at(b)) {
+            walk.startCell = b;
+            found = true;
+            break;
+        }
+    }
+    for (; b < 32 && wins_at(b); ++b) {
+        walk.claimed |= 1u << b;
+    }
+    b = walk.startCell - 1;
+    if (!found) {
+        for (; b >= 0; --b) {
+            if (wins_at(b)) {
+                walk.startCell = b;
+                break;
+            }
+        }
+    }
+    for (; b >= 0 && wins_at(b); --b) {
+        walk.claimed |= 1u << b;
+    }
+    return walk;
+}
+
+// Palettes give wins in one block almost always, so the other cases are
+// checked here: random masks and masks of two or three blocks, every start.
+TEST(VectorPaths, LineWalkAgreesWithTheCellByCellWalk) {
+    std::mt19937 rng(11);
+    std::vector<std::uint32_t> masks = {1u, 0x80000000u, ~0u, 0x0000FFFFu, 0xFFFF0000u, 0x80000001u, 0x00F000F0u};
+    for (int i = 0; i < 4000; ++i) {
+        masks.push_back(static_cast<std::uint32_t>(rng()));
+        const auto blocks = static_cast<std::uint32_t>(rng()) & static_cast<std::uint32_t>(rng()) &
+                            static_cast<std::uint32_t>(rng());
+        masks.push_back(blocks | (blocks << 1) | (blocks << 2));
+    }
+    for (std::uint32_t wins : masks) {
+        if (wins == 0) {
+            continue;
+        }
+        for (int start = 0; start < 32; ++start) {
+            const LineWalk expected = PlainLineWalk(wins, start);
+            const LineWalk actual = WalkLine(wins, start);
+            ASSERT_EQ(actual.claimed, expected.claimed) << std::hex << "wins " << wins << std::dec << " start " << start;
+            ASSERT_EQ(actual.startCell, expected.startCell) << std::hex << "wins " << wins << std::dec << " start " << start;
         }
     }
 }

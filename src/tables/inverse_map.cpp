@@ -11,6 +11,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "line_walk.hpp"
+
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #define PALTAB_X86_VECTOR 1
@@ -372,48 +374,19 @@ struct Lines {
         return _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, replacement));
     }
 
-    // The cells of `run` (one run of wins) go to `index`. When the run is
-    // every win of the line, the loss masks select; otherwise each lane's
-    // position is compared with the run's ends.
-    [[gnu::always_inline]] static void Claim(const Line& line, std::uint32_t run, std::int32_t* stored,
-                                             std::uint8_t* map, std::uint8_t index) {
+    // Every win of the line goes to `index`: the loss masks select.
+    [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
+                                                 std::uint8_t index) {
         const __m128i indices = _mm_set1_epi8(static_cast<char>(index));
-        if (run == line.wins) {
-            for (std::size_t k = 0; k < 8; ++k) {
-                auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
-                _mm_storeu_si128(group, Select(line.loss[k], _mm_loadu_si128(group), line.candidate[k]));
-            }
-            for (std::size_t half = 0; half < 2; ++half) {
-                auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
-                _mm_storeu_si128(bytes, Select(line.lossBytes[half], _mm_loadu_si128(bytes), indices));
-            }
-            return;
-        }
-        const int from = std::countr_zero(run);
-        const int to = kAxis - std::countl_zero(run);
-        const __m128i beforeStart = _mm_set1_epi32(from);
-        const __m128i fromEnd = _mm_set1_epi32(to - 1);
         for (std::size_t k = 0; k < 8; ++k) {
-            const __m128i position =
-                _mm_add_epi32(_mm_set1_epi32(static_cast<int>(4 * k)), _mm_setr_epi32(0, 1, 2, 3));
-            const __m128i outside =
-                _mm_or_si128(_mm_cmpgt_epi32(beforeStart, position), _mm_cmpgt_epi32(position, fromEnd));
             auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
-            _mm_storeu_si128(group, Select(outside, _mm_loadu_si128(group), line.candidate[k]));
+            _mm_storeu_si128(group, Select(line.loss[k], _mm_loadu_si128(group), line.candidate[k]));
         }
-        const __m128i byteBeforeStart = _mm_set1_epi8(static_cast<char>(from));
-        const __m128i byteFromEnd = _mm_set1_epi8(static_cast<char>(to - 1));
         for (std::size_t half = 0; half < 2; ++half) {
-            const __m128i position = _mm_add_epi8(_mm_set1_epi8(static_cast<char>(16 * half)),
-                                                  _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-            const __m128i outside =
-                _mm_or_si128(_mm_cmpgt_epi8(byteBeforeStart, position), _mm_cmpgt_epi8(position, byteFromEnd));
             auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
-            _mm_storeu_si128(bytes, Select(outside, _mm_loadu_si128(bytes), indices));
+            _mm_storeu_si128(bytes, Select(line.lossBytes[half], _mm_loadu_si128(bytes), indices));
         }
     }
-
-    static constexpr int kAxis = static_cast<int>(kCellsPerAxis);
 };
 
 #include "inverse_map_walk.inc"
@@ -477,34 +450,16 @@ struct Lines {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(loss)) != 0xFFFFFFFFu;
     }
 
-    // The cells of `run` (one run of wins) go to `index`: every win of the
-    // line at once through the loss bytes, or else a distance lane where its
-    // bit of the run, shifted to the sign, is set, and an index byte where
-    // its bit is set.
-    [[gnu::always_inline]] static void Claim(const Line& line, std::uint32_t run, std::int32_t* stored,
-                                             std::uint8_t* map, std::uint8_t index) {
-        const __m256i indices = _mm256_set1_epi8(static_cast<char>(index));
+    // Every win of the line goes to `index`: a win's candidate is the
+    // smaller value, and the loss bytes select the indices.
+    [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
+                                                 std::uint8_t index) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
+        }
         auto* bytes = reinterpret_cast<__m256i*>(map);
-        if (run == line.wins) {
-            for (std::size_t k = 0; k < 4; ++k) {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
-            }
-            _mm256_storeu_si256(bytes, _mm256_blendv_epi8(indices, _mm256_loadu_si256(bytes), line.lossBytes));
-            return;
-        }
-        const __m256i bits = _mm256_set1_epi32(static_cast<int>(run));
-        for (int k = 0; k < 4; ++k) {
-            const __m256i select = _mm256_sllv_epi32(
-                bits, _mm256_sub_epi32(_mm256_set1_epi32(31 - 8 * k), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
-            _mm256_maskstore_epi32(stored + 8 * k, select, line.smaller[static_cast<std::size_t>(k)]);
-        }
-        // Byte b takes byte b / 8 of the run, then keeps bit b % 8 of it.
-        const __m256i spread = _mm256_shuffle_epi8(
-            bits, _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3,
-                                   3, 3, 3, 3));
-        const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
-        const __m256i select = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
-        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_loadu_si256(bytes), indices, select));
+        _mm256_storeu_si256(
+            bytes, _mm256_blendv_epi8(_mm256_set1_epi8(static_cast<char>(index)), _mm256_loadu_si256(bytes), line.lossBytes));
     }
 };
 
