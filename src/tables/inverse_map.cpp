@@ -427,6 +427,13 @@ struct Lines {
             line.smaller[k] = _mm256_min_epi32(candidate, old);
             loss[k] = _mm256_cmpeq_epi32(line.smaller[k], old);
         }
+        // A line won whole needs no mask.
+        const __m256i anyLoss = _mm256_or_si256(_mm256_or_si256(loss[0], loss[1]), _mm256_or_si256(loss[2], loss[3]));
+        if (_mm256_testz_si256(anyLoss, anyLoss)) {
+            line.lossBytes = _mm256_setzero_si256();
+            line.wins = ~0u;
+            return line;
+        }
         // The packs interleave the two 128-bit halves; the permutation puts
         // the groups of four cells back in blue order.
         const __m256i packed =
