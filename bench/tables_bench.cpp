@@ -26,7 +26,9 @@ Palette RandomPalette() {
     std::uniform_int_distribution<int> component(0, 255);
     Palette palette{};
     for (PaletteEntry& e : palette) {
-        e = Rgb(component(rng), component(rng), component(rng));
+        // Braces fix the order of the draws.
+        const int c[3] = {component(rng), component(rng), component(rng)};
+        e = Rgb(c[0], c[1], c[2]);
     }
     return palette;
 }

@@ -48,7 +48,9 @@ Palette RandomPalette(std::mt19937& rng, int count) {
         } else if (k == 1 && i > 0) {
             entries.push_back(entries[std::uniform_int_distribution<std::size_t>(0, entries.size() - 1)(rng)]);
         } else {
-            entries.push_back(Rgb(component(), component(), component()));
+            // Braces fix the order of the draws.
+            const int c[3] = {component(), component(), component()};
+            entries.push_back(Rgb(c[0], c[1], c[2]));
         }
     }
     return MakePalette(entries);
