@@ -98,7 +98,8 @@ void ExpectSameShadeAndBlend(const Palette& palette, const std::string& name) {
         for (std::size_t k = 0; k < kPairTableSize; ++k) {
             ASSERT_EQ(vector->shade[k], plain->shade[k]) << name << ": shade(" << k / 256 << ", " << k % 256 << ")";
             ASSERT_EQ(vector->additive[k], plain->additive[k]) << name << ": " << k / 256 << " + " << k % 256;
-            ASSERT_EQ(vector->multiplicative[k], plain->multiplicative[k]) << name << ": " << k / 256 << " * " << k % 256;
+            ASSERT_EQ(vector->multiplicative[k], plain->multiplicative[k])
+                << name << ": " << k / 256 << " * " << k % 256;
         }
     }
 }
@@ -153,8 +154,10 @@ TEST(VectorPaths, LineWalkAgreesWithTheCellByCellWalk) {
         for (int start = 0; start < 32; ++start) {
             const LineWalk expected = PlainLineWalk(wins, start);
             const LineWalk actual = WalkLine(wins, start);
-            ASSERT_EQ(actual.claimed, expected.claimed) << std::hex << "wins " << wins << std::dec << " start " << start;
-            ASSERT_EQ(actual.startCell, expected.startCell) << std::hex << "wins " << wins << std::dec << " start " << start;
+            ASSERT_EQ(actual.claimed, expected.claimed)
+                << "wins " << std::hex << wins << ", start " << std::dec << start;
+            ASSERT_EQ(actual.startCell, expected.startCell) << "wins " << std::hex << wins << ", start " << std::dec
+                                                            << start;
         }
     }
 }

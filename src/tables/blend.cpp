@@ -92,7 +92,8 @@ void BuildBlendRowVector(int a, const PaletteLanes& lanes, const InverseColorMap
             auto pulledBack = [&](Lanes sum) { return Max(sum - overflow, Lanes{}); };
             StoreLanes(&sumCells[b], CellLanes(pulledBack(sr), pulledBack(sg), pulledBack(sb)));
             StoreLanes(&sumLevels[b], (overflow + Splat(128)) & Greater(overflow, Lanes{}));
-            StoreLanes(&productCells[b], CellLanes((ar * br) >> kCellBits, (ag * bg) >> kCellBits, (ab * bb) >> kCellBits));
+            StoreLanes(&productCells[b],
+                       CellLanes((ar * br) >> kCellBits, (ag * bg) >> kCellBits, (ab * bb) >> kCellBits));
         }
         for (std::size_t b = 0; b < kPaletteSize; ++b) {
             const std::uint8_t base = map[static_cast<std::uint16_t>(sumCells[b])];

@@ -319,10 +319,12 @@ static_assert(kCellsPerAxis == 32, "a line's cells must fit one 32-bit mask");
 // plain walk carries there by additions.
 using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
 
-// A line is compared as "candidate + 1 > stored", which is "the candidate does
-// not win": that form lets the stored values be read straight from memory.
-// Each unit's Lines gives the loss mask of a line, whether a line holds any
-// win, and the claim of cells [from, to) of a line (distances and indices).
+// Each unit's Lines compares a line of 32 cells with an entry's candidates
+// (Compare: the wins as bits, and what ClaimWins needs), tells whether a line
+// holds any win (AnyWin), and gives every win of a line to the entry
+// (ClaimWins). A candidate wins where it is below the stored distance; some
+// comparisons are written "candidate + 1 > stored", which is "it does not
+// win", so that the stored values can be read straight from memory.
 
 // 128 bits, four cells per step: what every x86-64 processor has.
 namespace sse2 {
@@ -465,8 +467,8 @@ struct Lines {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
         }
         auto* bytes = reinterpret_cast<__m256i*>(map);
-        _mm256_storeu_si256(
-            bytes, _mm256_blendv_epi8(_mm256_set1_epi8(static_cast<char>(index)), _mm256_loadu_si256(bytes), line.lossBytes));
+        const __m256i indices = _mm256_set1_epi8(static_cast<char>(index));
+        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(indices, _mm256_loadu_si256(bytes), line.lossBytes));
     }
 };
 
