@@ -1,9 +1,10 @@
-// Table build times on palettes that stress the scan differently: random
-// colours (every entry wins a region) and a grey ramp (most entries win
-// nothing and scan the whole cube).
+// Table build times, each vector path beside the plain one in the same run,
+// on palettes that stress the map differently: random colours (every entry
+// wins a region), a grey ramp (each entry claims half the cube again) and
+// sixteen colours (few entries, large regions). Every benchmark checks that
+// what it built equals the plain path's result.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <memory>
 #include <random>
 
@@ -16,13 +17,18 @@ namespace {
 
 using namespace paltab;
 
+PaletteEntry Rgb(int r, int g, int b) {
+    return {static_cast<std::int16_t>(r), static_cast<std::int16_t>(g), static_cast<std::int16_t>(b)};
+}
+
 Palette RandomPalette() {
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> component(0, 255);
     Palette palette{};
     for (PaletteEntry& e : palette) {
-        e = {static_cast<std::int16_t>(component(rng)), static_cast<std::int16_t>(component(rng)),
-             static_cast<std::int16_t>(component(rng))};
+        // Braces fix the order of the draws.
+        const int c[3] = {component(rng), component(rng), component(rng)};
+        e = Rgb(c[0], c[1], c[2]);
     }
     return palette;
 }
@@ -30,9 +36,19 @@ Palette RandomPalette() {
 Palette GreyRamp() {
     Palette palette{};
     for (std::size_t i = 0; i < kPaletteSize; ++i) {
-        const auto v = static_cast<std::int16_t>(i);
-        palette[i] = {v, v, v};
+        const int v = static_cast<int>(i);
+        palette[i] = Rgb(v, v, v);
     }
+    return palette;
+}
+
+Palette SixteenColours() {
+    const PaletteEntry colours[] = {Rgb(0, 0, 0),      Rgb(85, 85, 85),   Rgb(170, 170, 170), Rgb(255, 255, 255),
+                                    Rgb(230, 57, 57),  Rgb(178, 125, 71), Rgb(230, 230, 57),  Rgb(125, 178, 71),
+                                    Rgb(57, 230, 57),  Rgb(71, 178, 125), Rgb(57, 230, 230),  Rgb(71, 125, 178),
+                                    Rgb(57, 57, 230),  Rgb(125, 71, 178), Rgb(230, 57, 230),  Rgb(178, 71, 125)};
+    Palette palette{};
+    std::copy(std::begin(colours), std::end(colours), palette.begin());
     return palette;
 }
 
@@ -42,53 +58,72 @@ struct Tables {
     ExtensionTables extension{};
 };
 
-void BuildMap(benchmark::State& state, const Palette& palette, bool weighted) {
+// The plain path's tables, the reference every benchmark checks against.
+std::unique_ptr<Tables> PlainTables(const Palette& palette) {
+    auto tables = std::make_unique<Tables>();
+    (void)BuildInverseColorMap(256, palette, tables->distances, tables->map, {.path = BuildPath::kPlain});
+    BuildShadeTable(palette, tables->map, tables->extension.shade, BuildPath::kPlain);
+    BuildBlendTables(palette, tables->map, tables->extension.shade, tables->extension.additive,
+                     tables->extension.multiplicative, BuildPath::kPlain);
+    return tables;
+}
+
+void BuildMap(benchmark::State& state, const Palette& palette, BuildPath path) {
+    const auto expected = PlainTables(palette);
     auto tables = std::make_unique<Tables>();
     InverseMapStats stats;
     for (auto _ : state) {
-        const bool built = BuildInverseColorMap(256, palette, tables->distances, tables->map,
-                                                {.weightedDistance = weighted}, &stats);
+        const bool built = BuildInverseColorMap(256, palette, tables->distances, tables->map, {.path = path}, &stats);
         benchmark::DoNotOptimize(built);
         benchmark::DoNotOptimize(tables->map.data());
     }
-    // Every cell must belong to a used entry, or the scan did not do its job.
-    if (!std::all_of(tables->map.begin(), tables->map.end(),
-                     [&](std::uint8_t i) { return !IsSkippedByMap(palette[i]); })) {
-        state.SkipWithError("map names an unused entry");
+    if (tables->map != expected->map || tables->distances != expected->distances) {
+        state.SkipWithError("the map differs from the plain walk's");
     }
     state.counters["cell_tests"] = static_cast<double>(stats.cellTests);
+    state.counters["line_tests"] = static_cast<double>(stats.lineTests);
 }
 
-void BM_InverseMapRandom(benchmark::State& state) { BuildMap(state, RandomPalette(), false); }
-void BM_InverseMapRandomWeighted(benchmark::State& state) { BuildMap(state, RandomPalette(), true); }
-void BM_InverseMapGreyRamp(benchmark::State& state) { BuildMap(state, GreyRamp(), false); }
-
-void BM_ShadeAndBlend(benchmark::State& state) {
-    const Palette palette = RandomPalette();
+void ShadeAndBlend(benchmark::State& state, const Palette& palette, BuildPath path) {
+    const auto expected = PlainTables(palette);
     auto tables = std::make_unique<Tables>();
-    (void)BuildInverseColorMap(256, palette, tables->distances, tables->map);
+    tables->map = expected->map;
     for (auto _ : state) {
-        BuildShadeTable(palette, tables->map, tables->extension.shade);
+        BuildShadeTable(palette, tables->map, tables->extension.shade, path);
         BuildBlendTables(palette, tables->map, tables->extension.shade, tables->extension.additive,
-                         tables->extension.multiplicative);
+                         tables->extension.multiplicative, path);
         benchmark::DoNotOptimize(tables->extension.multiplicative.data());
+    }
+    if (tables->extension.shade != expected->extension.shade ||
+        tables->extension.additive != expected->extension.additive ||
+        tables->extension.multiplicative != expected->extension.multiplicative) {
+        state.SkipWithError("the shade or blend tables differ from the plain rows'");
     }
 }
 
-void BM_Serialize(benchmark::State& state) {
+void Serialize(benchmark::State& state) {
     const Palette palette = RandomPalette();
-    auto tables = std::make_unique<Tables>();
-    (void)BuildInverseColorMap(256, palette, tables->distances, tables->map);
+    const auto tables = PlainTables(palette);
     for (auto _ : state) {
         auto bytes = SerializeColorTableFile(palette, tables->map, &tables->extension);
         benchmark::DoNotOptimize(bytes.data());
+        if (bytes.size() != kExtendedFileSize) {
+            state.SkipWithError("wrong file size");
+        }
     }
 }
 
-BENCHMARK(BM_InverseMapRandom);
-BENCHMARK(BM_InverseMapRandomWeighted);
-BENCHMARK(BM_InverseMapGreyRamp);
-BENCHMARK(BM_ShadeAndBlend);
-BENCHMARK(BM_Serialize);
+BENCHMARK_CAPTURE(BuildMap, random_plain, RandomPalette(), BuildPath::kPlain);
+BENCHMARK_CAPTURE(BuildMap, random_sse2, RandomPalette(), BuildPath::kVectorBaseline);
+BENCHMARK_CAPTURE(BuildMap, random_widest, RandomPalette(), BuildPath::kVector);
+BENCHMARK_CAPTURE(BuildMap, grey_plain, GreyRamp(), BuildPath::kPlain);
+BENCHMARK_CAPTURE(BuildMap, grey_sse2, GreyRamp(), BuildPath::kVectorBaseline);
+BENCHMARK_CAPTURE(BuildMap, grey_widest, GreyRamp(), BuildPath::kVector);
+BENCHMARK_CAPTURE(BuildMap, sixteen_plain, SixteenColours(), BuildPath::kPlain);
+BENCHMARK_CAPTURE(BuildMap, sixteen_sse2, SixteenColours(), BuildPath::kVectorBaseline);
+BENCHMARK_CAPTURE(BuildMap, sixteen_widest, SixteenColours(), BuildPath::kVector);
+BENCHMARK_CAPTURE(ShadeAndBlend, random_plain, RandomPalette(), BuildPath::kPlain);
+BENCHMARK_CAPTURE(ShadeAndBlend, random_vector, RandomPalette(), BuildPath::kVector);
+BENCHMARK(Serialize);
 
 }  // namespace

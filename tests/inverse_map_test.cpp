@@ -20,10 +20,10 @@ struct Built {
     InverseMapStats stats;
 };
 
-std::unique_ptr<Built> Build(const Palette& palette, bool weighted = false) {
+std::unique_ptr<Built> Build(const Palette& palette, bool weighted = false, BuildPath path = BuildPath::kVector) {
     auto built = std::make_unique<Built>();
-    EXPECT_TRUE(BuildInverseColorMap(256, palette, built->distances, built->map, {.weightedDistance = weighted},
-                                     &built->stats));
+    EXPECT_TRUE(BuildInverseColorMap(256, palette, built->distances, built->map,
+                                     {.weightedDistance = weighted, .path = path}, &built->stats));
     return built;
 }
 
@@ -233,6 +233,7 @@ TEST(InverseColorMap, AgreesWithFullSearchAlmostEverywhere) {
     }
 }
 
+// The plain walk's cell tests.
 TEST(InverseColorMap, CellTestCountsShowTheEarlyEnds) {
     std::mt19937 rng(2026);
     std::uniform_int_distribution<int> component(0, 255);
@@ -241,7 +242,7 @@ TEST(InverseColorMap, CellTestCountsShowTheEarlyEnds) {
         e = {static_cast<std::int16_t>(component(rng)), static_cast<std::int16_t>(component(rng)),
              static_cast<std::int16_t>(component(rng))};
     }
-    const auto randomTests = Build(random)->stats.cellTests;
+    const auto randomTests = Build(random, false, BuildPath::kPlain)->stats.cellTests;
     EXPECT_GT(randomTests, 800'000u);
     EXPECT_LT(randomTests, 1'050'000u);
 
@@ -250,7 +251,7 @@ TEST(InverseColorMap, CellTestCountsShowTheEarlyEnds) {
         const auto v = static_cast<std::int16_t>(i);
         ramp[i] = {v, v, v};
     }
-    const auto rampTests = Build(ramp)->stats.cellTests;
+    const auto rampTests = Build(ramp, false, BuildPath::kPlain)->stats.cellTests;
     EXPECT_GT(rampTests, 4'700'000u);
     EXPECT_LT(rampTests, 4'950'000u);
 }

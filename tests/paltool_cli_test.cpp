@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/light_tables.hpp"
 #include "paltab/palette_formats.hpp"
+#include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
@@ -36,6 +38,11 @@ std::string Path(const std::string& name) {
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+    const std::string text = ReadFile(path);
+    return {text.begin(), text.end()};
 }
 
 ProcessResult RunPaltool(const std::vector<std::string>& args) {
@@ -160,6 +167,78 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
 }
 
+// shade and blend write what the library builds for the options given, in
+// the layout asked for, and nothing on a usage error or failure.
+TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    const std::vector<std::uint8_t> text = FileBytes(palette);
+    const PaletteReadResult read = ReadPaletteText(text);
+    std::vector<Rgb8> colors;
+    for (int i = 0; i < read.colorLines; ++i) {
+        const PaletteEntry e = read.palette[static_cast<std::size_t>(i)];
+        colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g),
+                          static_cast<std::uint8_t>(e.b)});
+    }
+    std::string error;
+    LightSettings light;
+    light.levels = 12;
+    light.fog = {20, 40, 60};
+    light.fullbright.set(4);
+    light.search.metric = Metric::kOklab;
+    light.search.reserved.set(0);
+    const auto shade = BuildLightTable(colors, light, error);
+    BlendSettings blend;
+    blend.alphaPercent = 66;
+    blend.search = {Metric::kLinear, true, {}};
+    const auto translucency = BuildBlendTable(colors, blend, error);
+    ASSERT_TRUE(shade && translucency) << error;
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // the whole standard error
+        std::size_t size;  // of the output file, 0 for none
+    } cases[] = {
+        {{"shade", palette, "-o", Path("light.raw"), "--levels", "12", "--fog", "20,40,60", "--fullbright", "4",
+          "--metric", "oklab", "--reserve", "0"}, 0, "", 12 * 256},
+        {{"blend", palette, "-o", Path("glass.raw"), "--alpha", "66", "--linear"}, 0, "", 65536},
+        {{"shade", palette, "-o", Path("COLORMAP.lmp"), "--layout", "doom-colormap"}, 0, "", kDoomColormapSize},
+        {{"shade", palette, "-o", Path("palette.dat"), "--levels", "64", "--layout", "build-palette"}, 0, "",
+         BuildEnginePaletteSize(64)},
+        {{"shade", palette, "-o", Path("nolevels"), "--fog", "1,2,3"}, 2,
+         "paltool shade: expected --levels N; see 'paltool shade --help'\n", 0},
+        {{"shade", palette, "-o", Path("badfog"), "--levels", "4", "--fog", "1,2,300"}, 2,
+         "paltool shade: --fog '1,2,300' is not three numbers 0..255 as R,G,B; see 'paltool shade --help'\n", 0},
+        {{"shade", palette, "-o", Path("allreserved"), "--levels", "4", "--reserve", "0-15"}, 1,
+         "paltool: '" + palette +
+             "': no entry can be chosen: every colour of the palette is reserved or fullbright\n",
+         0},
+        {{"blend", palette, "-o", Path("nomode")}, 2,
+         "paltool blend: expected --alpha PERCENT or --mode MODE; see 'paltool blend --help'\n", 0},
+        {{"blend", palette, "-o", Path("badalpha"), "--alpha", "101"}, 2,
+         "paltool blend: --alpha '101' is not a whole percent 0..100; see 'paltool blend --help'\n", 0},
+        {{"blend", palette, "-o", Path("badmetric"), "--mode", "add", "--metric", "cmyk"}, 2,
+         "paltool blend: --metric 'cmyk' is not rgb, linear or oklab; see 'paltool blend --help'\n", 0},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = RunPaltool(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << c.args[0] << " " << c.args[3];
+        EXPECT_EQ(result.err, c.err);
+        if (c.size == 0) {
+            EXPECT_FALSE(fs::exists(c.args[3]));
+            continue;
+        }
+        // One summary line: what was written and the distances.
+        EXPECT_TRUE(result.out.starts_with("wrote " + c.args[3] + ": ")) << result.out;
+        EXPECT_NE(result.out.find(" distance to the target"), std::string::npos) << result.out;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << result.out;
+        EXPECT_EQ(FileBytes(c.args[3]).size(), c.size) << c.args[3];
+    }
+    EXPECT_EQ(FileBytes(Path("light.raw")), shade->bytes);
+    EXPECT_EQ(FileBytes(Path("glass.raw")),
+              std::vector<std::uint8_t>(translucency->bytes.begin(), translucency->bytes.end()));
+}
+
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     const ProcessResult tool = RunPaltool({"--help"});
     EXPECT_EQ(tool.exitStatus, 0);
@@ -177,6 +256,12 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"lookup", {"--shade", "--add", "--mul"}},
         {"render", {"-o"}},
         {"export", {"--c-header", "--name"}},
+        {"shade", {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout",
+          "--format", "--palette-index"},
+         " PALETTE"},
+        {"blend",
+         {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index"},
+         " PALETTE"},
     };
     for (const auto& c : commands) {
         EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + c.synopsis), std::string::npos) << c.command;

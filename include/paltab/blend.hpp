@@ -14,7 +14,10 @@ void BuildBlendRow(int a, const Palette& palette, const InverseColorMap& map, co
                    AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative);
 
 // Fills both tables. `shade` must be complete: any row may read any shade row.
+// Every path gives the same bytes; the vector paths compute eight pairs'
+// cells per step, the plain path is BuildBlendRow.
 void BuildBlendTables(const Palette& palette, const InverseColorMap& map, const ShadeTable& shade,
-                      AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative);
+                      AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative,
+                      BuildPath path = BuildPath::kVector);
 
 }  // namespace paltab

@@ -13,6 +13,8 @@ namespace paltab {
 struct GenerateOptions {
     bool weightedDistance = false;  // -c
     bool writeExtension = false;    // -n
+    // Every path writes the same bytes (see BuildPath).
+    BuildPath path = BuildPath::kVector;
 };
 
 // The bytes of the colour table file for `palette`, exactly as the generator

@@ -14,12 +14,17 @@ struct InverseMapOptions {
     bool weightedDistance = false;
     // Resolution of the cube; only kCellBits fills the whole map.
     int bitsPerComponent = kCellBits;
+    // The walk is the same on every path; the vector paths decide a whole
+    // line of cells per step. Coarser cubes always take the plain path.
+    BuildPath path = BuildPath::kVector;
 };
 
-// What one build did: the number of cell tests (one unsigned comparison
-// each), for tests and benchmarks.
+// What one build did, for tests and benchmarks: the plain path counts its
+// cell tests (one unsigned comparison each), the vector paths the lines they
+// compare whole (a plane found to hold no win counts its 32 lines).
 struct InverseMapStats {
     std::uint64_t cellTests = 0;
+    std::uint64_t lineTests = 0;
 };
 
 // Builds `map` from entries 0..colorCount-1 of `palette` (colorCount is

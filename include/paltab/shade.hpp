@@ -12,6 +12,9 @@ namespace paltab {
 void BuildShadeRow(int color, const Palette& palette, const InverseColorMap& map, ShadeTable& shade);
 
 // Fills all of `shade`. The row of an unused entry (red -1) is all zero.
-void BuildShadeTable(const Palette& palette, const InverseColorMap& map, ShadeTable& shade);
+// Every path gives the same bytes; the vector paths compute eight levels'
+// cells per step, the plain path is BuildShadeRow.
+void BuildShadeTable(const Palette& palette, const InverseColorMap& map, ShadeTable& shade,
+                     BuildPath path = BuildPath::kVector);
 
 }  // namespace paltab

@@ -49,11 +49,12 @@ static_assert(kPlainFileSize == 33536);
 static_assert(kShadeOffset == 33540 && kAdditiveOffset == 99076 && kMultiplicativeOffset == 164612);
 static_assert(kExtendedFileSize == 230148);
 
-// The three tables that follow the tag.
+// The three tables that follow the tag. Value-initialise (`{}`) for zeros;
+// plain default initialisation leaves them for the builders to fill.
 struct ExtensionTables {
-    ShadeTable shade{};
-    AdditiveBlendTable additive{};
-    MultiplicativeBlendTable multiplicative{};
+    ShadeTable shade;
+    AdditiveBlendTable additive;
+    MultiplicativeBlendTable multiplicative;
 };
 
 // The palette section: three bytes per entry, 6 bits per used component.

@@ -34,6 +34,13 @@ inline constexpr PaletteEntry kUnusedEntry{-1, -1, -1};
 // Default-constructed palettes are all unused, as the reader expects.
 using Palette = std::array<PaletteEntry, kPaletteSize>;
 
+// How a builder computes its table. kVector, the default, decides many cells
+// per step with the widest vector unit the processor has; kVectorBaseline
+// keeps to the 128-bit unit every x86-64 has (so that tests reach it on any
+// machine); kPlain goes one cell at a time and is the readable statement of
+// what the table holds. All three give the same bytes.
+enum class BuildPath { kVector, kVectorBaseline, kPlain };
+
 // Cell layout (Rgb15): 0 rrrrr ggggg bbbbb. Index into the map and the
 // distance buffer alike.
 using InverseColorMap = std::array<std::uint8_t, kCellCount>;

@@ -24,8 +24,8 @@ std::string CommentSafe(std::string_view text) {
 }
 
 void AppendArray(std::string& text, std::string_view name, std::string_view suffix, std::span<const std::uint8_t> bytes) {
-    const std::string array = suffix.empty() ? std::string(name) : std::string(name) + "_" + std::string(suffix);
-    text += "static const unsigned char " + array + "[" +
+    const std::string full = std::string(name) + (suffix.empty() ? "" : "_") + std::string(suffix);
+    text += "static const unsigned char " + full + "[" +
             std::to_string(bytes.size()) + "] = {\n";
     constexpr std::size_t kPerLine = 16;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -81,21 +81,19 @@ std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::
     return text + "#endif\n";
 }
 
-std::string MakeMapCHeader(std::span<const std::uint8_t> cells, int bits, std::string_view name,
-                           std::string_view command, std::string_view about) {
+std::string MakeCArrayHeader(std::string_view name, std::span<const std::uint8_t> bytes,
+                             std::string_view description, std::string_view command) {
     const std::string n(name);
-    const std::string shift = std::to_string(8 - bits);
-    const std::string guard = n + "_MAP_H";
-    std::string text = "/* " + CommentSafe(about) + ", made by `" + CommentSafe(command) +
-                       "`. Do not edit; make it again instead.\n"
-                       " *\n"
-                       " * " + n + "[(r >> " + shift + ") << " + std::to_string(2 * bits) + " | (g >> " + shift +
-                       ") << " + std::to_string(bits) + " | (b >> " + shift +
-                       ")]: the palette entry nearest to the 8-bit colour r, g, b\n"
-                       " *     (to the centre of its cell of " + std::to_string(bits) + " bits per component).\n"
-                       " */\n#ifndef " + guard + "\n#define " + guard + "\n\n";
-    text.reserve(text.size() + cells.size() * 5 + 64);
-    AppendArray(text, n, "", cells);
+    const std::string guard = n + "_H";
+    std::string text = "/* Made by `" + CommentSafe(command) + "`. Do not edit; make it again instead.\n";
+    while (!description.empty()) {
+        const std::size_t end = description.find('\n');
+        const std::string line = CommentSafe(description.substr(0, end));
+        text += line.empty() ? " *\n" : " * " + line + "\n";
+        description = end == std::string_view::npos ? std::string_view{} : description.substr(end + 1);
+    }
+    text += " */\n#ifndef " + guard + "\n#define " + guard + "\n\n";
+    AppendArray(text, n, "", bytes);
     return text + "#endif\n";
 }
 

@@ -1,6 +1,8 @@
 // `paltool export --c-header`: the tables of a file as C arrays.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,11 +20,11 @@ bool IsCIdentifier(std::string_view name);
 // `name` must be a C identifier.
 std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command);
 
-// A header that defines `static const unsigned char NAME[cells.size()]`, an
-// exact map of `bits` per component (`paltool map`), with a comment that says
-// how it was made (`command`, `about`) and how to index it. `name` must be a
-// C identifier.
-std::string MakeMapCHeader(std::span<const std::uint8_t> cells, int bits, std::string_view name,
-                           std::string_view command, std::string_view about);
+// A header that defines one array `static const unsigned char NAME[size]`
+// holding `bytes`. It opens with a comment that says how it was made
+// (`command`), followed by `description` (lines without the comment's " * ").
+// `name` must be a C identifier.
+std::string MakeCArrayHeader(std::string_view name, std::span<const std::uint8_t> bytes,
+                             std::string_view description, std::string_view command);
 
 }  // namespace paltab

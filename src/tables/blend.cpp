@@ -3,6 +3,10 @@
 #include "paltab/blend.hpp"
 
 #include <algorithm>
+#include <array>
+#include <vector>
+
+#include "lanes.hpp"
 
 namespace paltab {
 namespace {
@@ -38,6 +42,73 @@ std::uint8_t Multiply(Cell5 a, Cell5 b, const InverseColorMap& map) {
     return map[CellIndex((a.r * b.r) >> kCellBits, (a.g * b.g) >> kCellBits, (a.b * b.b) >> kCellBits)];
 }
 
+// The palette's 5-bit components side by side, eight operands per step,
+// and the unused entries, whose pairs are set apart.
+struct PaletteLanes {
+    explicit PaletteLanes(const Palette& palette) {
+        for (std::size_t i = 0; i < kPaletteSize; ++i) {
+            const Cell5 c = FiveBitCell(palette[i]);
+            r[i] = static_cast<std::int16_t>(c.r);
+            g[i] = static_cast<std::int16_t>(c.g);
+            b[i] = static_cast<std::int16_t>(c.b);
+            if (IsUnused(palette[i])) {
+                unused.push_back(static_cast<int>(i));
+            }
+        }
+    }
+
+    std::array<std::int16_t, kPaletteSize> r{}, g{}, b{};
+    std::vector<int> unused;
+};
+
+// The sums' and products' cells eight operands at a time, as Add and Multiply
+// compute them, then the lookups. A sum's shade level is 0 where it does not
+// overflow, so that the lookup in the map stands.
+void BuildBlendRowVector(int a, const PaletteLanes& lanes, const InverseColorMap& map, const ShadeTable& shade,
+                         AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative) {
+    const auto row = static_cast<std::ptrdiff_t>(PairIndex(a, 0));
+    const auto aIndex = static_cast<std::size_t>(a);
+    const bool aUnused = std::find(lanes.unused.begin(), lanes.unused.end(), a) != lanes.unused.end();
+    if (aUnused) {
+        for (std::size_t b = 0; b < kPaletteSize; ++b) {
+            additive[static_cast<std::size_t>(row) + b] = static_cast<std::uint8_t>(b);
+            multiplicative[static_cast<std::size_t>(row) + b] = static_cast<std::uint8_t>(b);
+        }
+    } else {
+        const Lanes ar = Splat(lanes.r[aIndex]);
+        const Lanes ag = Splat(lanes.g[aIndex]);
+        const Lanes ab = Splat(lanes.b[aIndex]);
+        const Lanes top = Splat(kMaxCellPosition);
+        std::array<std::int16_t, kPaletteSize> sumCells, sumLevels, productCells;
+        for (std::size_t b = 0; b < kPaletteSize; b += kLaneCount) {
+            const Lanes br = LoadLanes(&lanes.r[b]);
+            const Lanes bg = LoadLanes(&lanes.g[b]);
+            const Lanes bb = LoadLanes(&lanes.b[b]);
+            const Lanes sr = ar + br;
+            const Lanes sg = ag + bg;
+            const Lanes sb = ab + bb;
+            const Lanes largest = Max(sr, Max(sg, sb));
+            const Lanes overflow = Max(largest - top, Lanes{});
+            auto pulledBack = [&](Lanes sum) { return Max(sum - overflow, Lanes{}); };
+            StoreLanes(&sumCells[b], CellLanes(pulledBack(sr), pulledBack(sg), pulledBack(sb)));
+            StoreLanes(&sumLevels[b], (overflow + Splat(128)) & Greater(overflow, Lanes{}));
+            StoreLanes(&productCells[b],
+                       CellLanes((ar * br) >> kCellBits, (ag * bg) >> kCellBits, (ab * bb) >> kCellBits));
+        }
+        for (std::size_t b = 0; b < kPaletteSize; ++b) {
+            const std::uint8_t base = map[static_cast<std::uint16_t>(sumCells[b])];
+            const int level = sumLevels[b];
+            additive[static_cast<std::size_t>(row) + b] = level == 0 ? base : shade[PairIndex(base, level)];
+            multiplicative[static_cast<std::size_t>(row) + b] = map[static_cast<std::uint16_t>(productCells[b])];
+        }
+    }
+    for (int b : lanes.unused) {
+        const std::size_t k = PairIndex(a, b);
+        additive[k] = static_cast<std::uint8_t>(a);
+        multiplicative[k] = static_cast<std::uint8_t>(a);
+    }
+}
+
 }  // namespace
 
 void BuildBlendRow(int a, const Palette& palette, const InverseColorMap& map, const ShadeTable& shade,
@@ -60,9 +131,16 @@ void BuildBlendRow(int a, const Palette& palette, const InverseColorMap& map, co
 }
 
 void BuildBlendTables(const Palette& palette, const InverseColorMap& map, const ShadeTable& shade,
-                      AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative) {
+                      AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative, BuildPath path) {
+    if (path == BuildPath::kPlain) {
+        for (int a = 0; a < static_cast<int>(kPaletteSize); ++a) {
+            BuildBlendRow(a, palette, map, shade, additive, multiplicative);
+        }
+        return;
+    }
+    const PaletteLanes lanes(palette);
     for (int a = 0; a < static_cast<int>(kPaletteSize); ++a) {
-        BuildBlendRow(a, palette, map, shade, additive, multiplicative);
+        BuildBlendRowVector(a, lanes, map, shade, additive, multiplicative);
     }
 }
 

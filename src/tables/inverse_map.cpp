@@ -1,11 +1,22 @@
 // Inverse colour map by an incremental scan: each entry walks outward from its
 // home cell plane by plane (red), line by line (green) and cell by cell (blue),
-// carrying squared distances by additions only, and stops walking an axis at
-// the first line or plane where it no longer wins anything.
+// and stops walking an axis at the first line or plane where it no longer wins
+// anything. The plain walk tests one cell at a time, carrying squared distances
+// by additions only; the vector walk takes the same steps but compares a whole
+// line of 32 cells at once and reads the walk's decisions off the bit mask.
 #include "paltab/inverse_map.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
+
+#include "line_walk.hpp"
+
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <immintrin.h>
+#define PALTAB_X86_VECTOR 1
+#endif
 
 namespace paltab {
 namespace {
@@ -34,6 +45,25 @@ struct Geometry {
     int shift;             // 8-bit value to cell position
 };
 
+// Where an entry's walk starts: its components, its home cell and its
+// distance there.
+struct EntryStart {
+    EntryStart(const Geometry& geo, PaletteEntry entry, bool weightedDistance)
+        : value{Low8(entry.r), Low8(entry.g), Low8(entry.b)},
+          home{value[0] >> geo.shift, value[1] >> geo.shift, value[2] >> geo.shift} {
+        const int dr = value[0] - (home[0] * geo.cellWidth + geo.halfWidth);
+        const int dg = value[1] - (home[1] * geo.cellWidth + geo.halfWidth);
+        const int db = value[2] - (home[2] * geo.cellWidth + geo.halfWidth);
+        // The weighting changes only where an entry starts; the walks stay
+        // unweighted, so it lowers the entry's distance to every cell alike.
+        distance = weightedDistance ? db * db + (dr * dr) / 9 + (dg * dg) / 36 : dr * dr + dg * dg + db * db;
+    }
+
+    std::array<int, 3> value;  // red, green, blue: 0..255
+    std::array<int, 3> home;   // cell positions
+    int distance = 0;
+};
+
 // One position along an axis: the cell number, the candidate distance there
 // (signed; compared unsigned against the buffer) and nothing else. Steps are
 // kept beside it because their meaning depends on the pass.
@@ -51,22 +81,15 @@ public:
         : geo_(geometry), distances_(distances), map_(map) {}
 
     void ScanEntry(int index, PaletteEntry entry, bool weightedDistance) {
-        const int red = Low8(entry.r);
-        const int green = Low8(entry.g);
-        const int blue = Low8(entry.b);
+        const EntryStart start(geo_, entry, weightedDistance);
         index_ = static_cast<std::uint8_t>(index);
-        homeR_ = red >> geo_.shift;
-        homeG_ = green >> geo_.shift;
-        homeB_ = blue >> geo_.shift;
-        const int dr = red - (homeR_ * geo_.cellWidth + geo_.halfWidth);
-        const int dg = green - (homeG_ * geo_.cellWidth + geo_.halfWidth);
-        const int db = blue - (homeB_ * geo_.cellWidth + geo_.halfWidth);
-        // The weighting changes only where an entry starts; the walks stay
-        // unweighted, so it lowers the entry's distance to every cell alike.
-        startDistance_ = weightedDistance ? db * db + (dr * dr) / 9 + (dg * dg) / 36 : dr * dr + dg * dg + db * db;
-        homeStepR_ = HomeStep(homeR_, red);
-        homeStepG_ = HomeStep(homeG_, green);
-        homeStepB_ = HomeStep(homeB_, blue);
+        homeR_ = start.home[0];
+        homeG_ = start.home[1];
+        homeB_ = start.home[2];
+        startDistance_ = start.distance;
+        homeStepR_ = HomeStep(homeR_, start.value[0]);
+        homeStepG_ = HomeStep(homeG_, start.value[1]);
+        homeStepB_ = HomeStep(homeB_, start.value[2]);
         homeCell_ = homeR_ * geo_.planeStride + homeG_ * geo_.lineStride + homeB_;
         ScanPlanes();
     }
@@ -280,6 +303,190 @@ std::uint64_t BuildWith(const Geometry& geometry, int colorCount, const Palette&
     return scan.cellTests();
 }
 
+#ifdef PALTAB_X86_VECTOR
+
+// The vector walk keeps stored distances as signed 32-bit values: every
+// candidate lies in 0..2^31-1, and an unclaimed cell holds kUnclaimed, which
+// every candidate beats, as 0xFFFFFFFF does in the unsigned comparison.
+inline constexpr std::int32_t kUnclaimed = 0x7FFFFFFF;
+
+// Bit b of a line's mask stands for the cell at blue position b.
+static_assert(kCellsPerAxis == 32, "a line's cells must fit one 32-bit mask");
+
+// Each axis's share of an entry's distance: d(p) - d(home) at position p. A
+// distance is the sum of three per-axis squares, so the distance of cell
+// (r, g, b) is the start distance plus the three shares, exactly what the
+// plain walk carries there by additions.
+using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
+
+// Each unit's Lines compares a line of 32 cells with an entry's candidates
+// (Compare: the wins as bits, and what ClaimWins needs), tells whether a line
+// holds any win (AnyWin), and gives every win of a line to the entry
+// (ClaimWins). A candidate wins where it is below the stored distance; some
+// comparisons are written "candidate + 1 > stored", which is "it does not
+// win", so that the stored values can be read straight from memory.
+
+// 128 bits, four cells per step: what every x86-64 processor has.
+namespace sse2 {
+
+struct Lines {
+    // One compared line: the candidates, the loss masks (per cell and per
+    // byte of the map) and the wins as bits.
+    struct Line {
+        __m128i candidate[8];
+        __m128i loss[8];
+        __m128i lossBytes[2];
+        std::uint32_t wins;
+    };
+
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
+                                               std::int32_t base) {
+        Line line;
+        const __m128i atBase = _mm_set1_epi32(base);
+        const __m128i one = _mm_set1_epi32(1);
+        for (std::size_t k = 0; k < 8; ++k) {
+            line.candidate[k] =
+                _mm_add_epi32(atBase, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
+            line.loss[k] = _mm_cmpgt_epi32(_mm_add_epi32(line.candidate[k], one),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k)));
+        }
+        line.lossBytes[0] = _mm_packs_epi16(_mm_packs_epi32(line.loss[0], line.loss[1]),
+                                            _mm_packs_epi32(line.loss[2], line.loss[3]));
+        line.lossBytes[1] = _mm_packs_epi16(_mm_packs_epi32(line.loss[4], line.loss[5]),
+                                            _mm_packs_epi32(line.loss[6], line.loss[7]));
+        line.wins = ~(static_cast<std::uint32_t>(_mm_movemask_epi8(line.lossBytes[0])) |
+                      (static_cast<std::uint32_t>(_mm_movemask_epi8(line.lossBytes[1])) << 16));
+        return line;
+    }
+
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
+                                              std::int32_t base) {
+        const __m128i above = _mm_set1_epi32(base + 1);
+        __m128i loss = _mm_set1_epi32(-1);
+        for (std::size_t k = 0; k < 8; ++k) {
+            const __m128i candidate =
+                _mm_add_epi32(above, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
+            loss = _mm_and_si128(
+                loss, _mm_cmpgt_epi32(candidate, _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k))));
+        }
+        return _mm_movemask_epi8(loss) != 0xFFFF;
+    }
+
+    static __m128i Select(__m128i keep, __m128i old, __m128i replacement) {
+        return _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, replacement));
+    }
+
+    // Every win of the line goes to `index`: the loss masks select.
+    [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
+                                                 std::uint8_t index) {
+        const __m128i indices = _mm_set1_epi8(static_cast<char>(index));
+        for (std::size_t k = 0; k < 8; ++k) {
+            auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
+            _mm_storeu_si128(group, Select(line.loss[k], _mm_loadu_si128(group), line.candidate[k]));
+        }
+        for (std::size_t half = 0; half < 2; ++half) {
+            auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
+            _mm_storeu_si128(bytes, Select(line.lossBytes[half], _mm_loadu_si128(bytes), indices));
+        }
+    }
+};
+
+#include "inverse_map_walk.inc"
+
+}  // namespace sse2
+
+// 256 bits, eight cells per step, where the processor has AVX2. Everything in
+// this namespace, the walk included, is compiled for AVX2, so that the line
+// operations inline into the walk.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi")
+#endif
+namespace avx2 {
+
+struct Lines {
+    // One compared line: each cell's smaller value of candidate and stored
+    // distance (the candidate wherever it wins), the loss bytes in blue
+    // order and the wins as bits.
+    struct Line {
+        __m256i smaller[4];
+        __m256i lossBytes;
+        std::uint32_t wins;
+    };
+
+    // A cell loses where the smaller value is the stored one.
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
+                                               std::int32_t base) {
+        Line line;
+        const __m256i atBase = _mm256_set1_epi32(base);
+        __m256i loss[4];
+        for (std::size_t k = 0; k < 4; ++k) {
+            const __m256i candidate =
+                _mm256_add_epi32(atBase, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
+            const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k));
+            line.smaller[k] = _mm256_min_epi32(candidate, old);
+            loss[k] = _mm256_cmpeq_epi32(line.smaller[k], old);
+        }
+        // A line won whole needs no mask.
+        const __m256i anyLoss = _mm256_or_si256(_mm256_or_si256(loss[0], loss[1]), _mm256_or_si256(loss[2], loss[3]));
+        if (_mm256_testz_si256(anyLoss, anyLoss)) {
+            line.lossBytes = _mm256_setzero_si256();
+            line.wins = ~0u;
+            return line;
+        }
+        // The packs interleave the two 128-bit halves; the permutation puts
+        // the groups of four cells back in blue order.
+        const __m256i packed =
+            _mm256_packs_epi16(_mm256_packs_epi32(loss[0], loss[1]), _mm256_packs_epi32(loss[2], loss[3]));
+        line.lossBytes = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        line.wins = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(line.lossBytes));
+        return line;
+    }
+
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
+                                              std::int32_t base) {
+        const __m256i above = _mm256_set1_epi32(base + 1);
+        __m256i loss = _mm256_set1_epi32(-1);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const __m256i candidate =
+                _mm256_add_epi32(above, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
+            loss = _mm256_and_si256(
+                loss,
+                _mm256_cmpgt_epi32(candidate, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k))));
+        }
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(loss)) != 0xFFFFFFFFu;
+    }
+
+    // Every win of the line goes to `index`: a win's candidate is the
+    // smaller value, and the loss bytes select the indices.
+    [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
+                                                 std::uint8_t index) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
+        }
+        auto* bytes = reinterpret_cast<__m256i*>(map);
+        const __m256i indices = _mm256_set1_epi8(static_cast<char>(index));
+        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(indices, _mm256_loadu_si256(bytes), line.lossBytes));
+    }
+};
+
+#include "inverse_map_walk.inc"
+
+}  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool HasAvx2() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+}
+
+#endif  // PALTAB_X86_VECTOR
+
 }  // namespace
 
 bool BuildInverseColorMap(int colorCount, const Palette& palette, DistanceBuffer& distances, InverseColorMap& map,
@@ -289,8 +496,21 @@ bool BuildInverseColorMap(int colorCount, const Palette& palette, DistanceBuffer
     }
     const Geometry geometry(options.bitsPerComponent);
     colorCount = std::clamp(colorCount, 0, static_cast<int>(kPaletteSize));
+    InverseMapStats counted;
+#ifdef PALTAB_X86_VECTOR
+    if (options.path != BuildPath::kPlain && options.bitsPerComponent == kCellBits) {
+        counted.lineTests = options.path == BuildPath::kVector && HasAvx2()
+                                ? avx2::BuildVector(colorCount, palette, distances, map, options.weightedDistance)
+                                : sse2::BuildVector(colorCount, palette, distances, map, options.weightedDistance);
+        if (stats != nullptr) {
+            *stats = counted;
+        }
+        return true;
+    }
+#endif
     if (stats != nullptr) {
-        stats->cellTests = BuildWith<true>(geometry, colorCount, palette, distances, map, options.weightedDistance);
+        counted.cellTests = BuildWith<true>(geometry, colorCount, palette, distances, map, options.weightedDistance);
+        *stats = counted;
     } else {
         BuildWith<false>(geometry, colorCount, palette, distances, map, options.weightedDistance);
     }

@@ -49,6 +49,8 @@ extern const Command kExportCommand;
 extern const Command kBuildCommand;
 extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
+extern const Command kShadeCommand;
+extern const Command kBlendCommand;
 extern const Command kMapCommand;
 extern const Command kRemapCommand;
 

@@ -13,9 +13,9 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::array kCommands = {&kBuildCommand, &kConvertCommand, &kFormatsCommand, &kInfoCommand,
-                                  &kVerifyCommand, &kLookupCommand, &kRenderCommand, &kExportCommand,
-                                  &kMapCommand, &kRemapCommand};
+constexpr std::array kCommands = {&kBuildCommand,  &kConvertCommand, &kFormatsCommand, &kInfoCommand,
+                                  &kVerifyCommand, &kLookupCommand,  &kRenderCommand,  &kExportCommand,
+                                  &kShadeCommand,  &kBlendCommand,   &kMapCommand,     &kRemapCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 

@@ -139,7 +139,12 @@ int Run(std::span<const char* const> args) {
             made += ' ';
             made += arg;
         }
-        written = WriteFileText(*out, MakeMapCHeader(map.Cells(), *bits, *headerName, made, about), error);
+        const std::string shift = std::to_string(8 - *bits);
+        const std::string description =
+            about + ".\n\n" + *headerName + "[(r >> " + shift + ") << " + std::to_string(2 * *bits) + " | (g >> " +
+            shift + ") << " + std::to_string(*bits) + " | (b >> " + shift +
+            ")]: the palette entry nearest to the\n    centre of the cell of the 8-bit colour r, g, b.";
+        written = WriteFileText(*out, MakeCArrayHeader(*headerName, map.Cells(), description, made), error);
     } else {
         written = WriteFileBytes(*out, map.Cells(), error);
     }

@@ -40,6 +40,21 @@ std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, con
     return std::move(*file);
 }
 
+void AddPaletteOptions(CLI::App& cli, PaletteOptions& options) {
+    cli.add_option("--format", options.format);
+    cli.add_option("--palette-index", options.paletteIndex);
+}
+
+std::variant<PaletteFile, int> ReadPaletteWithOptions(std::string_view command, const std::string& path,
+                                                      const PaletteOptions& options, bool quiet) {
+    const auto format = FormatOption(command, "--format", options.format);
+    if (const int* status = std::get_if<int>(&format)) {
+        return *status;
+    }
+    return ReadPaletteArgument(command, path, std::get<std::optional<PaletteFormat>>(format), options.paletteIndex,
+                               quiet);
+}
+
 void WarnAll(const std::vector<std::string>& warnings, bool quiet) {
     if (quiet) {
         return;

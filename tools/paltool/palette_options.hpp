@@ -27,6 +27,18 @@ std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, con
                                                    std::optional<PaletteFormat> forced,
                                                    std::optional<int> paletteIndex, bool quiet);
 
+// --format NAME and --palette-index N of a command that reads one palette.
+struct PaletteOptions {
+    std::optional<std::string> format;
+    std::optional<int> paletteIndex;
+};
+void AddPaletteOptions(CLI::App& cli, PaletteOptions& options);
+
+// The palette at `path` read as `options` ask, with FormatOption and
+// ReadPaletteArgument: the palette, or the exit status of a reported error.
+std::variant<PaletteFile, int> ReadPaletteWithOptions(std::string_view command, const std::string& path,
+                                                      const PaletteOptions& options, bool quiet);
+
 // Each warning as "paltool: warning: ..." unless `quiet`.
 void WarnAll(const std::vector<std::string>& warnings, bool quiet);
 

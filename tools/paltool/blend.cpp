@@ -1,0 +1,166 @@
+// paltool blend: translucency and blend-mode tables of palette indices.
+#include <charconv>
+
+#include "io/file_io.hpp"
+#include "lighting/layouts.hpp"
+#include "palette_options.hpp"
+#include "table_options.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: paltool blend PALETTE -o OUT (--alpha PERCENT | --mode MODE)
+                     [--metric M] [--reserve LIST] [--linear] [--layout L]
+                     [--format NAME] [--palette-index N]
+
+Writes a 256 x 256 blend table: the byte at a * 256 + b (a the source or
+translucent colour, b the colour behind it) is the entry nearest to the mix
+of the two, by a full search; equal distances go to the lowest index.
+PALETTE is a palette file in any format paltool reads. A cell with an entry
+past the palette's count takes the other operand (a when both are).
+
+  -o OUT           the file to write, whole or not at all.
+  --alpha PERCENT  translucency a * p + b * (1 - p), p = PERCENT / 100,
+                   a whole number 0..100.
+                     paltool blend examples/default.pal.txt -o TRANMAP.lmp --alpha 66
+  --mode MODE      per component of 8-bit values:
+                     alpha     as --alpha (which then gives its percent)
+                     add       min(a + b, 255)
+                     subtract  max(b - a, 0)
+                     multiply  a * b / 255
+                     screen    255 - (255 - a) * (255 - b) / 255
+                     min, max  the smaller or larger of a and b
+                     average   alpha at 50 %
+                     paltool blend pal.gpl -o add.lmp --mode add
+  --metric M       the distance: rgb (default; linear with --linear),
+                   linear (linear light) or oklab.
+                     paltool blend pal.gpl -o glass.lmp --alpha 25 --metric oklab
+  --reserve LIST   entries that are never chosen, as 0,240-255.
+                     paltool blend pal.gpl -o glass.lmp --alpha 50 --reserve 0,240-255
+  --linear         mix in linear light (0..1) instead of sRGB values.
+                     paltool blend pal.gpl -o glass.lmp --alpha 50 --linear
+  --layout L       raw       65536 bytes, row a by row (default; Boom's TRANMAP)
+                   png       a picture: row a, column b, one cell per pair
+                   c-header  a C array named after OUT
+                     paltool blend pal.gpl -o glass.png --alpha 66 --layout png
+  --format NAME    read PALETTE as NAME instead of detecting it.
+                     paltool blend dark.pal -o glass.lmp --alpha 50 --format raw
+  --palette-index N  which palette of a PLAYPAL lump (default 0).
+                     paltool blend PLAYPAL.lmp -o glass.lmp --alpha 50 --palette-index 0
+
+Prints one line: the table's size and the mean and largest distance from a
+cell's target colour to the colour it got.
+Exit status: 0 written, 1 failure (nothing written), 2 usage error.
+)";
+
+// "66" or "66%".
+std::optional<int> ParsePercent(std::string_view text) {
+    if (!text.empty() && text.back() == '%') {
+        text.remove_suffix(1);
+    }
+    int value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > 100) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int Run(std::span<const char* const> args) {
+    CLI::App cli;
+    std::vector<std::string> files;
+    std::optional<std::string> output, alpha, modeName, layoutName;
+    SearchOptions search;
+    cli.add_option("PALETTE", files);
+    cli.add_option("-o", output);
+    cli.add_option("--alpha", alpha);
+    cli.add_option("--mode", modeName);
+    cli.add_option("--layout", layoutName);
+    AddSearchOptions(cli, search);
+    PaletteOptions paletteOptions;
+    AddPaletteOptions(cli, paletteOptions);
+    if (const auto done = ParseArguments(cli, kBlendCommand, args)) {
+        return *done;
+    }
+    if (files.size() != 1 || !output) {
+        return UsageError("blend", "expected one PALETTE file and -o OUT");
+    }
+    BlendSettings settings;
+    if (modeName) {
+        const auto mode = ParseBlendMode(*modeName);
+        if (!mode) {
+            return UsageError("blend", "--mode '" + *modeName + "' is not one of " + BlendModeList());
+        }
+        settings.mode = *mode;
+    }
+    if (alpha) {
+        const auto percent = ParsePercent(*alpha);
+        if (!percent) {
+            return UsageError("blend", "--alpha '" + *alpha + "' is not a whole percent 0..100");
+        }
+        if (settings.mode != BlendMode::kAlpha) {
+            return UsageError("blend", "--alpha goes with --mode alpha, not " + *modeName);
+        }
+        settings.alphaPercent = *percent;
+    } else if (!modeName || settings.mode == BlendMode::kAlpha) {
+        return UsageError("blend", "expected --alpha PERCENT or --mode MODE");
+    }
+    const auto layout = ParseBlendLayout(layoutName.value_or("raw"));
+    if (!layout) {
+        return UsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
+    }
+    std::string error;
+    const auto searchSettings = ToSearchSettings(search, error);
+    if (!searchSettings) {
+        return UsageError("blend", error);
+    }
+    settings.search = *searchSettings;
+
+    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, false);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
+    }
+    const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
+    const auto table = BuildBlendTable(colors, settings, error);
+    if (!table) {
+        return Failure("'" + files[0] + "': " + error);
+    }
+    std::string what(BlendModeName(settings.mode));
+    if (settings.mode == BlendMode::kAlpha) {
+        what += " " + std::to_string(settings.alphaPercent) + " %";
+    }
+    if (settings.search.linearMix) {
+        what += " in linear light";
+    }
+    bool written = false;
+    std::size_t size = 0;
+    if (*layout == BlendLayout::kCHeader) {
+        const std::string text = BlendTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
+        written = WriteFileText(*output, text, error);
+        size = text.size();
+    } else {
+        std::vector<std::uint8_t> bytes(table->bytes.begin(), table->bytes.end());
+        if (*layout == BlendLayout::kPng) {
+            auto png = EncodePng(RenderBlendTable(colors, *table), error);
+            if (!png) {
+                return Failure(CannotWrite(*output, error));
+            }
+            bytes = std::move(*png);
+        }
+        written = WriteFileBytes(*output, bytes, error);
+        size = bytes.size();
+    }
+    if (!written) {
+        return Failure(error);
+    }
+    Print("wrote " + *output + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
+          DistanceSummary(table->stats, settings.search.metric) + "\n");
+    return kSuccess;
+}
+
+}  // namespace
+
+const Command kBlendCommand{"blend", "blend PALETTE -o OUT (--alpha PERCENT | --mode MODE) ...",
+                            "a translucency or blend-mode table (raw, png, C)", kHelp, Run};
+
+}  // namespace paltab::paltool

@@ -1,0 +1,215 @@
+// paltool shade: light tables towards black or a fog colour, in the layouts
+// engines load.
+#include <charconv>
+
+#include "io/file_io.hpp"
+#include "lighting/layouts.hpp"
+#include "palette_options.hpp"
+#include "table_options.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: paltool shade PALETTE -o OUT --levels N [--fog R,G,B] [--fullbright LIST]
+                     [--metric M] [--reserve LIST] [--layout L] [--linear]
+                     [--format NAME] [--palette-index N]
+
+Writes a light table: row i (0..N-1) maps each palette entry c to the entry
+nearest to c + (fog - c) * i / N. Row 0 is the palette itself; later rows
+move towards the fog colour. Each cell is the exact nearest entry by a full
+search; equal distances go to the lowest index. PALETTE is a palette file in
+any format paltool reads (text, gpl, jasc, act, riff, raw, vga, playpal, hex,
+paintnet, png). Entries past the palette's count map to themselves.
+
+  -o OUT             the file to write, whole or not at all.
+  --levels N         the number of rows, 1..256 (32 for doom-colormap, where
+                     it may be left out).
+                       paltool shade examples/default.pal.txt -o light.lmp --levels 32
+  --fog R,G,B        the colour the rows fade to, three numbers 0..255
+                     (default 0,0,0).
+                       paltool shade pal.gpl -o fog.lmp --levels 64 --fog 96,104,120
+  --fullbright LIST  entries that keep their own index in every row and are
+                     never chosen for others, as 0,240-255.
+                       paltool shade pal.gpl -o light.lmp --levels 32 --fullbright 224-239
+  --metric M         the distance: rgb (default; linear with --linear),
+                     linear (linear light) or oklab.
+                       paltool shade pal.gpl -o light.lmp --levels 32 --metric oklab
+  --reserve LIST     entries that are never chosen, as 0,240-255.
+                       paltool shade pal.gpl -o light.lmp --levels 32 --reserve 0
+  --linear           mix in linear light instead of sRGB values.
+                       paltool shade pal.gpl -o light.lmp --levels 32 --linear
+  --layout L         raw            N x 256 bytes, row by row (default)
+                     doom-colormap  a Doom COLORMAP lump, 8704 bytes: 32 rows,
+                                    the inverted grey row (each entry to the
+                                    grey 255 - Y, Y = 0.2126 R + 0.7152 G +
+                                    0.0722 B) and a row of zeros
+                     build-palette  a Build engine palette.dat: the palette at
+                                    6 bits, N as 16-bit little-endian, the
+                                    N x 256 table, and the 50 % translucency
+                                    table of 'paltool blend --alpha 50'
+                     png            a picture: one row of swatches per level
+                     c-header       a C array named after OUT
+                       paltool shade examples/default.pal.txt -o COLORMAP.lmp --layout doom-colormap
+  --format NAME      read PALETTE as NAME instead of detecting it.
+                       paltool shade dark.pal -o light.lmp --levels 32 --format raw
+  --palette-index N  which palette of a PLAYPAL lump (default 0).
+                       paltool shade PLAYPAL.lmp -o COLORMAP.lmp --layout doom-colormap --palette-index 0
+
+Prints one line: the table's size and the mean and largest distance from a
+cell's target colour to the colour it got.
+Exit status: 0 written, 1 failure (nothing written), 2 usage error.
+)";
+
+std::optional<Rgb8> ParseFog(std::string_view text) {
+    Rgb8 color;
+    std::uint8_t* components[] = {&color.r, &color.g, &color.b};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t comma = k < 2 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view item = text.substr(0, comma);
+        int value = -1;
+        const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (item.empty() || ec != std::errc{} || end != item.data() + item.size() || value < 0 || value > 255) {
+            return std::nullopt;
+        }
+        *components[k] = static_cast<std::uint8_t>(value);
+        text = k < 2 ? text.substr(comma + 1) : std::string_view{};
+    }
+    return color;
+}
+
+int Run(std::span<const char* const> args) {
+    CLI::App cli;
+    std::vector<std::string> files;
+    std::optional<std::string> output, fog, fullbright, layoutName, levelsText;
+    std::optional<int> levels;
+    SearchOptions search;
+    cli.add_option("PALETTE", files);
+    cli.add_option("-o", output);
+    cli.add_option("--levels", levelsText);
+    cli.add_option("--fog", fog);
+    cli.add_option("--fullbright", fullbright);
+    cli.add_option("--layout", layoutName);
+    AddSearchOptions(cli, search);
+    PaletteOptions paletteOptions;
+    AddPaletteOptions(cli, paletteOptions);
+    if (const auto done = ParseArguments(cli, kShadeCommand, args)) {
+        return *done;
+    }
+    if (files.size() != 1 || !output) {
+        return UsageError("shade", "expected one PALETTE file and -o OUT");
+    }
+    if (levelsText) {
+        int value = 0;
+        const std::string& t = *levelsText;
+        const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+        if (t.empty() || ec != std::errc{} || end != t.data() + t.size() || value < 1 || value > kMaxLightLevels) {
+            return UsageError("shade", "--levels '" + t + "' is not a number 1..256");
+        }
+        levels = value;
+    }
+    const auto layout = ParseLightLayout(layoutName.value_or("raw"));
+    if (!layout) {
+        return UsageError("shade", "--layout '" + *layoutName +
+                                       "' is not raw, doom-colormap, build-palette, png or c-header");
+    }
+    if (*layout == LightLayout::kDoomColormap) {
+        if (levels && *levels != kDoomLightLevels) {
+            return UsageError("shade", "--layout doom-colormap has 32 levels, not " + std::to_string(*levels));
+        }
+        levels = kDoomLightLevels;
+    }
+    if (!levels) {
+        return UsageError("shade", "expected --levels N");
+    }
+    LightSettings settings;
+    settings.levels = *levels;
+    std::string error;
+    const auto searchSettings = ToSearchSettings(search, error);
+    if (!searchSettings) {
+        return UsageError("shade", error);
+    }
+    settings.search = *searchSettings;
+    if (fog) {
+        const auto color = ParseFog(*fog);
+        if (!color) {
+            return UsageError("shade", "--fog '" + *fog + "' is not three numbers 0..255 as R,G,B");
+        }
+        settings.fog = *color;
+    }
+    if (fullbright) {
+        const auto entries = ParseReservedList(*fullbright, error);
+        if (!entries) {
+            return UsageError("shade", "--fullbright: " + error);
+        }
+        settings.fullbright = *entries;
+    }
+
+    const auto read = ReadPaletteWithOptions("shade", files[0], paletteOptions, false);
+    if (const int* status = std::get_if<int>(&read)) {
+        return *status;
+    }
+    const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
+    std::vector<std::uint8_t> bytes;
+    std::string text;
+    TableStats stats;
+    std::string what = "light table of " + std::to_string(*levels) + " levels";
+    if (*layout == LightLayout::kDoomColormap || *layout == LightLayout::kBuildPalette) {
+        const bool doom = *layout == LightLayout::kDoomColormap;
+        if (doom) {
+            const auto colormap = BuildDoomColormap(colors, settings, error);
+            if (colormap) {
+                bytes = colormap->bytes;
+                stats = colormap->stats;
+            }
+        } else {
+            const auto file = MakeBuildEnginePalette(colors, settings, error);
+            if (file) {
+                bytes = file->bytes;
+                stats = file->stats;
+            }
+        }
+        if (bytes.empty()) {
+            return Failure("'" + files[0] + "': " + error);
+        }
+        what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
+    } else {
+        const auto table = BuildLightTable(colors, settings, error);
+        if (!table) {
+            return Failure("'" + files[0] + "': " + error);
+        }
+        stats = table->stats;
+        if (*layout == LightLayout::kPng) {
+            const auto png = EncodePng(RenderLightTable(colors, *table), error);
+            if (!png) {
+                return Failure(CannotWrite(*output, error));
+            }
+            bytes = *png;
+            what += " (picture)";
+        } else if (*layout == LightLayout::kCHeader) {
+            const std::string fogText = std::to_string(settings.fog.r) + " " + std::to_string(settings.fog.g) + " " +
+                                        std::to_string(settings.fog.b);
+            text = LightTableCHeader(*table, CNameFromPath(*output), what + " towards " + fogText,
+                                     CommandLine("shade", args));
+        } else {
+            bytes = table->bytes;
+        }
+    }
+    const bool written = text.empty() ? WriteFileBytes(*output, bytes, error) : WriteFileText(*output, text, error);
+    if (!written) {
+        return Failure(error);
+    }
+    const std::size_t size = text.empty() ? bytes.size() : text.size();
+    Print("wrote " + *output + ": " + what + ", " + std::to_string(size) + " bytes; " +
+          DistanceSummary(stats, settings.search.metric) + "\n");
+    return kSuccess;
+}
+
+}  // namespace
+
+const Command kShadeCommand{"shade", "shade PALETTE -o OUT --levels N [--fog R,G,B] [--layout L] ...",
+                            "a light table towards black or a fog colour (raw, Doom, Build, png, C)", kHelp, Run};
+
+}  // namespace paltab::paltool

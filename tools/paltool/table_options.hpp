@@ -1,0 +1,37 @@
+// What `paltool shade` and `paltool blend` share: the search options, reading
+// the palette, writing the output and the summary line.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "command.hpp"
+#include "paltab/light_tables.hpp"
+#include "paltab/palette_formats.hpp"
+
+namespace paltab::paltool {
+
+// --metric, --reserve and --linear as given.
+struct SearchOptions {
+    std::optional<std::string> metric;
+    std::optional<std::string> reserve;
+    bool linear = false;
+};
+
+void AddSearchOptions(CLI::App& cli, SearchOptions& options);
+
+// The settings the options ask for: the metric is `linear` with --linear
+// unless --metric says otherwise. On a bad value returns nothing and sets
+// `error` to the usage error's text.
+std::optional<SearchSettings> ToSearchSettings(const SearchOptions& options, std::string& error);
+
+// "paltool NAME ARGS...", for the comment of a C header.
+std::string CommandLine(std::string_view name, std::span<const char* const> args);
+
+// "mean 2.84, largest 11.3 (rgb distance, 8-bit units) over 8192 cells".
+std::string DistanceSummary(const TableStats& stats, Metric metric);
+
+}  // namespace paltab::paltool
