@@ -86,8 +86,9 @@ void BM_FullSearch8Rgb(benchmark::State& state) {
     }
 }
 
-// The generator's map of the same palette, for scale.
-void BM_GeneratorMap5(benchmark::State& state) {
+// The generator's map of the same palette, for scale: its vector walk, and
+// its plain cell-by-cell walk.
+void BM_GeneratorMap5(benchmark::State& state, BuildPath path) {
     const std::vector<Rgb8> colors = RandomColors();
     Palette palette{};
     for (std::size_t i = 0; i < colors.size(); ++i) {
@@ -96,7 +97,7 @@ void BM_GeneratorMap5(benchmark::State& state) {
     auto distances = std::make_unique<DistanceBuffer>();
     auto map = std::make_unique<InverseColorMap>();
     for (auto _ : state) {
-        const bool built = BuildInverseColorMap(256, palette, *distances, *map);
+        const bool built = BuildInverseColorMap(256, palette, *distances, *map, {.path = path});
         benchmark::DoNotOptimize(built);
         benchmark::DoNotOptimize(map->data());
     }
@@ -113,7 +114,8 @@ void BM_GeneratorMap5(benchmark::State& state) {
 
 BENCHMARK_CAPTURE(BM_ExactMap, rgb_5bit, Metric::kRgb, 5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_ExactMap, rgb_6bit, Metric::kRgb, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GeneratorMap5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_GeneratorMap5, vector, BuildPath::kVector)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_GeneratorMap5, plain, BuildPath::kPlain)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExactMap, rgb_8bit, Metric::kRgb, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_ExactMap, linear_8bit, Metric::kLinear, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_ExactMap, oklab_8bit, Metric::kOklab, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
