@@ -262,6 +262,11 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"blend",
          {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index"},
          " PALETTE"},
+        {"map", {"-o", "--bits", "--metric", "--reserve", "--c-header", "--format", "--palette-index"}, " PALETTE"},
+        {"remap",
+         {"-o", "--palette", "--tables", "--dither", "--metric", "--reserve", "--transparent", "--max-pixels",
+          "--format", "--palette-index"},
+         " IMAGE"},
     };
     for (const auto& c : commands) {
         EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + c.synopsis), std::string::npos) << c.command;

@@ -14,6 +14,7 @@ namespace paltab::paltool {
 namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool map PALETTE -o OUT --bits N [--metric M] [--reserve LIST] [--c-header NAME] [--quiet]
+                   [--format NAME] [--palette-index N]
 
 Writes the exact map of PALETTE (any format, see 'paltool formats'): for
 every cell of a cube of N bits per component, the index of the palette entry
@@ -36,6 +37,10 @@ own map (a faster scan that may stop early) gives another entry.
   --c-header NAME      write OUT as a C header with the array NAME.
                          paltool map game.pal -o game_map.h --bits 5 --c-header game_map
   --quiet              no warnings and no summary.
+  --format NAME        read PALETTE as NAME instead of detecting it.
+                         paltool map dark.pal -o dark.map --bits 6 --format raw
+  --palette-index N    which palette of a PLAYPAL lump (default 0).
+                         paltool map PLAYPAL.lmp -o doom.map --bits 6 --palette-index 0
 
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
@@ -100,6 +105,8 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--metric", metricName);
     cli.add_option("--reserve", reserve);
     cli.add_option("--c-header", headerName);
+    PaletteOptions paletteOptions;
+    AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
     if (const auto done = ParseArguments(cli, kMapCommand, args)) {
         return *done;
@@ -118,7 +125,7 @@ int Run(std::span<const char* const> args) {
         return *status;
     }
     const MatchOptions& match = std::get<MatchOptions>(options);
-    const auto read = ReadPaletteArgument("map", files[0], std::nullopt, std::nullopt, quiet);
+    const auto read = ReadPaletteWithOptions("map", files[0], paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D]
                      [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N] [--quiet]
+                     [--format NAME] [--palette-index N]
 
 Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
 to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
@@ -32,7 +33,9 @@ is the palette in order, so that every pixel value is a palette index.
                        1/16, rows left to right).
                          paltool remap photo.png -o dithered.png --palette game.gpl --dither floyd-steinberg
   --metric M           with --palette: rgb (default), linear or oklab.
+                         paltool remap photo.png -o photo-game.png --palette game.gpl --metric oklab
   --reserve LIST       with --palette: entries never chosen, e.g. 0,240-255.
+                         paltool remap photo.png -o photo-game.png --palette game.gpl --reserve 0,240-255
   --transparent INDEX  pixels with alpha below 128 get INDEX, written as the
                        PNG's one transparent entry (tRNS); with --palette no
                        other pixel gets it. Without it, alpha is ignored.
@@ -40,7 +43,12 @@ is the palette in order, so that every pixel value is a palette index.
   --max-pixels N       the largest image read, width x height (default
                        33554432, 8192 x 4096); larger ones are refused before
                        their pixels are decoded.
+                         paltool remap poster.png -o poster-game.png --palette game.gpl --max-pixels 100000000
   --quiet              no warnings and no line saying what was written.
+  --format NAME        read the --palette file as NAME instead of detecting it.
+                         paltool remap photo.png -o out.png --palette dark.pal --format raw
+  --palette-index N    which palette of a PLAYPAL lump (default 0).
+                         paltool remap photo.png -o out.png --palette PLAYPAL.lmp --palette-index 0
 
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
@@ -56,9 +64,9 @@ struct Target {
     std::vector<std::uint8_t> tableMap;  // --tables: the 5-bit map
 };
 
-std::variant<Target, int> LoadPalette(const std::string& path, MatchOptions options,
-                                      std::optional<int> transparent, bool quiet) {
-    const auto read = ReadPaletteArgument("remap", path, std::nullopt, std::nullopt, quiet);
+std::variant<Target, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
+                                      MatchOptions options, std::optional<int> transparent, bool quiet) {
+    const auto read = ReadPaletteWithOptions("remap", path, paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
@@ -113,6 +121,8 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--transparent", transparent);
     cli.add_option("--max-pixels", maxPixels);
     cli.add_flag("--quiet", quiet);
+    PaletteOptions paletteOptions;
+    AddPaletteOptions(cli, paletteOptions);
     if (const auto done = ParseArguments(cli, kRemapCommand, args)) {
         return *done;
     }
@@ -136,7 +146,7 @@ int Run(std::span<const char* const> args) {
     if (const int* status = std::get_if<int>(&options)) {
         return *status;
     }
-    auto loaded = palettePath ? LoadPalette(*palettePath, std::get<MatchOptions>(options), transparent, quiet)
+    auto loaded = palettePath ? LoadPalette(*palettePath, paletteOptions, std::get<MatchOptions>(options), transparent, quiet)
                               : LoadTables(*tablesPath);
     if (const int* status = std::get_if<int>(&loaded)) {
         return *status;
