@@ -104,6 +104,19 @@ void BuildBlendPairsVector(int a, const PaletteLanes& lanes, const InverseColorM
     }
 }
 
+// Entry `to` has the same 5-bit colour as `from`, whose row and column are
+// done: its row and the rest of its column are copies of theirs.
+void CopyPairs(int from, int to, AdditiveBlendTable& additive, MultiplicativeBlendTable& multiplicative) {
+    const auto rowFrom = static_cast<std::ptrdiff_t>(PairIndex(from, 0));
+    const auto rowTo = static_cast<std::ptrdiff_t>(PairIndex(to, 0));
+    std::copy_n(additive.begin() + rowFrom, kPaletteSize, additive.begin() + rowTo);
+    std::copy_n(multiplicative.begin() + rowFrom, kPaletteSize, multiplicative.begin() + rowTo);
+    for (int b = to + 1; b < static_cast<int>(kPaletteSize); ++b) {
+        additive[PairIndex(b, to)] = additive[PairIndex(b, from)];
+        multiplicative[PairIndex(b, to)] = multiplicative[PairIndex(b, from)];
+    }
+}
+
 // An unused operand gives the other one; with both unused, the first.
 void SetUnusedPairs(const PaletteLanes& lanes, AdditiveBlendTable& additive,
                     MultiplicativeBlendTable& multiplicative) {
@@ -151,10 +164,24 @@ void BuildBlendTables(const Palette& palette, const InverseColorMap& map, const 
         return;
     }
     const PaletteLanes lanes(palette);
+    // Pairs depend only on the operands' 5-bit colours: a used entry with
+    // the same one as the last entry computed (as in a ramp finer than 5
+    // bits) copies its pairs.
+    int lastBuilt = -1;
     for (int a = 0; a < static_cast<int>(kPaletteSize); ++a) {
-        if (!IsUnused(palette[static_cast<std::size_t>(a)])) {
-            BuildBlendPairsVector(a, lanes, map, shade, additive, multiplicative);
+        const auto i = static_cast<std::size_t>(a);
+        if (IsUnused(palette[i])) {
+            continue;
         }
+        if (lastBuilt >= 0) {
+            const auto last = static_cast<std::size_t>(lastBuilt);
+            if (lanes.r[i] == lanes.r[last] && lanes.g[i] == lanes.g[last] && lanes.b[i] == lanes.b[last]) {
+                CopyPairs(lastBuilt, a, additive, multiplicative);
+                continue;
+            }
+        }
+        BuildBlendPairsVector(a, lanes, map, shade, additive, multiplicative);
+        lastBuilt = a;
     }
     SetUnusedPairs(lanes, additive, multiplicative);
 }
