@@ -198,6 +198,31 @@ TEST(VectorPaths, ShadeAndBlendAgreeWithThePlainRows) {
         ExpectSameShadeAndBlend(RandomPalette(rng, std::uniform_int_distribution<int>(1, 256)(rng)),
                                 "random palette " + std::to_string(i));
     }
+    // Runs of entries with the same 5-bit colour (other low bits), broken by
+    // holes and new colours: the vector paths build such rows once.
+    std::uniform_int_distribution<int> kind(0, 7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> low(0, 7);
+    for (int i = 0; i < 40; ++i) {
+        std::vector<PaletteEntry> entries;
+        PaletteEntry last = Rgb(byte(rng), byte(rng), byte(rng));
+        for (int k = 0; k < 256; ++k) {
+            const int pick = kind(rng);
+            if (pick == 0) {
+                entries.push_back(kUnusedEntry);
+                continue;
+            }
+            if (pick == 1) {
+                last = Rgb(byte(rng), byte(rng), byte(rng));
+            } else {
+                auto near = [&](std::int16_t v) { return (v & ~7) | low(rng); };
+                const int c[3] = {near(last.r), near(last.g), near(last.b)};
+                last = Rgb(c[0], c[1], c[2]);
+            }
+            entries.push_back(last);
+        }
+        ExpectSameShadeAndBlend(MakePalette(entries), "runs of one 5-bit colour " + std::to_string(i));
+    }
 }
 
 TEST(VectorPaths, WholeFilesAgree) {

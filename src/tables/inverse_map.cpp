@@ -319,6 +319,12 @@ static_assert(kCellsPerAxis == 32, "a line's cells must fit one 32-bit mask");
 // plain walk carries there by additions.
 using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
 
+// Wins that form one block (none and all among them): what the walk claims
+// whole.
+constexpr bool IsOneBlock(std::uint32_t wins) {
+    return (wins & (wins + (wins & (0u - wins)))) == 0;
+}
+
 // Each unit's Lines compares a line of 32 cells with an entry's candidates
 // (Compare: the wins as bits, and what ClaimWins needs), tells whether a line
 // holds any win (AnyWin), and gives every win of a line to the entry
@@ -330,6 +336,21 @@ using AxisShares = std::array<std::int32_t, kCellsPerAxis>;
 namespace sse2 {
 
 struct Lines {
+    // What a sweep compares with: the entry's blue shares and its index.
+    struct Entry {
+        __m128i blue[8];
+        __m128i index;
+    };
+
+    static Entry Load(const std::int32_t* blue, std::uint8_t index) {
+        Entry entry;
+        for (std::size_t k = 0; k < 8; ++k) {
+            entry.blue[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(blue + 4 * k));
+        }
+        entry.index = _mm_set1_epi8(static_cast<char>(index));
+        return entry;
+    }
+
     // One compared line: the candidates, the loss masks (per cell and per
     // byte of the map) and the wins as bits.
     struct Line {
@@ -339,14 +360,12 @@ struct Lines {
         std::uint32_t wins;
     };
 
-    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
-                                               std::int32_t base) {
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
         Line line;
         const __m128i atBase = _mm_set1_epi32(base);
         const __m128i one = _mm_set1_epi32(1);
         for (std::size_t k = 0; k < 8; ++k) {
-            line.candidate[k] =
-                _mm_add_epi32(atBase, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
+            line.candidate[k] = _mm_add_epi32(atBase, entry.blue[k]);
             line.loss[k] = _mm_cmpgt_epi32(_mm_add_epi32(line.candidate[k], one),
                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k)));
         }
@@ -359,13 +378,11 @@ struct Lines {
         return line;
     }
 
-    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
-                                              std::int32_t base) {
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
         const __m128i above = _mm_set1_epi32(base + 1);
         __m128i loss = _mm_set1_epi32(-1);
         for (std::size_t k = 0; k < 8; ++k) {
-            const __m128i candidate =
-                _mm_add_epi32(above, _mm_load_si128(reinterpret_cast<const __m128i*>(offsets + 4 * k)));
+            const __m128i candidate = _mm_add_epi32(above, entry.blue[k]);
             loss = _mm_and_si128(
                 loss, _mm_cmpgt_epi32(candidate, _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + 4 * k))));
         }
@@ -378,8 +395,8 @@ struct Lines {
 
     // Every win of the line goes to `index`: the loss masks select.
     [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
-                                                 std::uint8_t index) {
-        const __m128i indices = _mm_set1_epi8(static_cast<char>(index));
+                                                 const Entry& entry) {
+        const __m128i indices = entry.index;
         for (std::size_t k = 0; k < 8; ++k) {
             auto* group = reinterpret_cast<__m128i*>(stored + 4 * k);
             _mm_storeu_si128(group, Select(line.loss[k], _mm_loadu_si128(group), line.candidate[k]));
@@ -388,6 +405,18 @@ struct Lines {
             auto* bytes = reinterpret_cast<__m128i*>(map + 16 * half);
             _mm_storeu_si128(bytes, Select(line.lossBytes[half], _mm_loadu_si128(bytes), indices));
         }
+    }
+
+    // A line's wins; when they form one block, which is all but always,
+    // they are claimed too.
+    [[gnu::always_inline]] static std::uint32_t ClaimBlock(std::int32_t* stored, std::uint8_t* map, const Entry& entry,
+                                                          std::int32_t base) {
+        const Line line = Compare(stored, entry, base);
+        const std::uint32_t wins = line.wins;
+        if (IsOneBlock(wins)) {
+            ClaimWins(line, stored, map, entry);
+        }
+        return wins;
     }
 };
 
@@ -407,6 +436,16 @@ struct Lines {
 namespace avx2 {
 
 struct Lines {
+    // What a sweep compares with: the entry's blue shares and its index.
+    struct Entry {
+        const __m256i* blue;
+        std::uint8_t index;
+    };
+
+    static Entry Load(const std::int32_t* blue, std::uint8_t index) {
+        return {reinterpret_cast<const __m256i*>(blue), index};
+    }
+
     // One compared line: each cell's smaller value of candidate and stored
     // distance (the candidate wherever it wins), the loss bytes in blue
     // order and the wins as bits.
@@ -417,24 +456,15 @@ struct Lines {
     };
 
     // A cell loses where the smaller value is the stored one.
-    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const std::int32_t* offsets,
-                                               std::int32_t base) {
+    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
         Line line;
         const __m256i atBase = _mm256_set1_epi32(base);
         __m256i loss[4];
         for (std::size_t k = 0; k < 4; ++k) {
-            const __m256i candidate =
-                _mm256_add_epi32(atBase, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
+            const __m256i candidate = _mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + k));
             const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k));
             line.smaller[k] = _mm256_min_epi32(candidate, old);
             loss[k] = _mm256_cmpeq_epi32(line.smaller[k], old);
-        }
-        // A line won whole needs no mask.
-        const __m256i anyLoss = _mm256_or_si256(_mm256_or_si256(loss[0], loss[1]), _mm256_or_si256(loss[2], loss[3]));
-        if (_mm256_testz_si256(anyLoss, anyLoss)) {
-            line.lossBytes = _mm256_setzero_si256();
-            line.wins = ~0u;
-            return line;
         }
         // The packs interleave the two 128-bit halves; the permutation puts
         // the groups of four cells back in blue order.
@@ -445,13 +475,11 @@ struct Lines {
         return line;
     }
 
-    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const std::int32_t* offsets,
-                                              std::int32_t base) {
+    [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
         const __m256i above = _mm256_set1_epi32(base + 1);
         __m256i loss = _mm256_set1_epi32(-1);
         for (std::size_t k = 0; k < 4; ++k) {
-            const __m256i candidate =
-                _mm256_add_epi32(above, _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets + 8 * k)));
+            const __m256i candidate = _mm256_add_epi32(above, _mm256_load_si256(entry.blue + k));
             loss = _mm256_and_si256(
                 loss,
                 _mm256_cmpgt_epi32(candidate, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k))));
@@ -462,13 +490,44 @@ struct Lines {
     // Every win of the line goes to `index`: a win's candidate is the
     // smaller value, and the loss bytes select the indices.
     [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
-                                                 std::uint8_t index) {
+                                                 const Entry& entry) {
         for (std::size_t k = 0; k < 4; ++k) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
         }
         auto* bytes = reinterpret_cast<__m256i*>(map);
-        const __m256i indices = _mm256_set1_epi8(static_cast<char>(index));
-        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(indices, _mm256_loadu_si256(bytes), line.lossBytes));
+        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_set1_epi8(static_cast<char>(entry.index)), _mm256_loadu_si256(bytes), line.lossBytes));
+    }
+
+    // A line's wins; when they form one block, which is all but always,
+    // they are claimed too. Written out value by value, so that the
+    // compiler keeps every vector in a register.
+    [[gnu::always_inline]] static std::uint32_t ClaimBlock(std::int32_t* stored, std::uint8_t* map, const Entry& entry,
+                                                          std::int32_t base) {
+        const __m256i atBase = _mm256_set1_epi32(base);
+        auto* cells = reinterpret_cast<__m256i*>(stored);
+        const __m256i old0 = _mm256_loadu_si256(cells);
+        const __m256i old1 = _mm256_loadu_si256(cells + 1);
+        const __m256i old2 = _mm256_loadu_si256(cells + 2);
+        const __m256i old3 = _mm256_loadu_si256(cells + 3);
+        const __m256i min0 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue)), old0);
+        const __m256i min1 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 1)), old1);
+        const __m256i min2 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 2)), old2);
+        const __m256i min3 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 3)), old3);
+        const __m256i packed = _mm256_packs_epi16(
+            _mm256_packs_epi32(_mm256_cmpeq_epi32(min0, old0), _mm256_cmpeq_epi32(min1, old1)),
+            _mm256_packs_epi32(_mm256_cmpeq_epi32(min2, old2), _mm256_cmpeq_epi32(min3, old3)));
+        const __m256i lossBytes = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        const std::uint32_t wins = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(lossBytes));
+        if (IsOneBlock(wins)) {
+            _mm256_storeu_si256(cells, min0);
+            _mm256_storeu_si256(cells + 1, min1);
+            _mm256_storeu_si256(cells + 2, min2);
+            _mm256_storeu_si256(cells + 3, min3);
+            auto* bytes = reinterpret_cast<__m256i*>(map);
+            _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_set1_epi8(static_cast<char>(entry.index)),
+                                                          _mm256_loadu_si256(bytes), lossBytes));
+        }
+        return wins;
     }
 };
 

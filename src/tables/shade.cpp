@@ -10,6 +10,10 @@
 namespace paltab {
 namespace {
 
+bool SameCell(PaletteEntry a, PaletteEntry b) {
+    return FiveBit(a.r) == FiveBit(b.r) && FiveBit(a.g) == FiveBit(b.g) && FiveBit(a.b) == FiveBit(b.b);
+}
+
 void FillUnusedRow(int color, ShadeTable& shade) {
     const auto row = shade.begin() + static_cast<std::ptrdiff_t>(PairIndex(color, 0));
     std::fill(row, row + static_cast<std::ptrdiff_t>(kShadeLevels), std::uint8_t{0});
@@ -57,13 +61,22 @@ void BuildShadeRow(int color, const Palette& palette, const InverseColorMap& map
 }
 
 void BuildShadeTable(const Palette& palette, const InverseColorMap& map, ShadeTable& shade, BuildPath path) {
+    // A row depends only on the colour's 5-bit components, so a used entry
+    // with the same ones as the last row built (as in a ramp finer than 5
+    // bits) takes a copy of that row.
+    int lastBuilt = -1;
     for (int color = 0; color < static_cast<int>(kPaletteSize); ++color) {
-        if (IsUnused(palette[static_cast<std::size_t>(color)])) {
+        const PaletteEntry entry = palette[static_cast<std::size_t>(color)];
+        if (IsUnused(entry)) {
             FillUnusedRow(color, shade);
         } else if (path == BuildPath::kPlain) {
             BuildShadeRow(color, palette, map, shade);
+        } else if (lastBuilt >= 0 && SameCell(entry, palette[static_cast<std::size_t>(lastBuilt)])) {
+            const auto from = shade.begin() + static_cast<std::ptrdiff_t>(PairIndex(lastBuilt, 0));
+            std::copy_n(from, kShadeLevels, shade.begin() + static_cast<std::ptrdiff_t>(PairIndex(color, 0)));
         } else {
             BuildShadeRowVector(color, palette, map, shade);
+            lastBuilt = color;
         }
     }
 }
