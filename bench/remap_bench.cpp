@@ -82,7 +82,7 @@ void BM_RemapPngToPng(benchmark::State& state) {
         const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
         indices = RemapPixels(image->width, image->height, image->rgba, palette,
                               EntryFinder::FromMap(map.Cells(), map.Bits()), {});
-        const auto out = EncodeIndexed8Png(image->width, image->height, indices, palette, std::nullopt, error);
+        const auto out = EncodeIndexedPng(image->width, image->height, indices, palette, std::nullopt, error);
         outSize = out ? out->size() : 0;
         benchmark::DoNotOptimize(outSize);
     }
@@ -132,7 +132,7 @@ void BM_EncodeOnly(benchmark::State& state) {
     std::string error;
     std::size_t size = 0;
     for (auto _ : state) {
-        const auto out = EncodeIndexed8Png(kSide, kSide, indices, palette, std::nullopt, error);
+        const auto out = EncodeIndexedPng(kSide, kSide, indices, palette, std::nullopt, error);
         size = out ? out->size() : 0;
         benchmark::DoNotOptimize(size);
     }

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::optional<int> transparentIndex =
         options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
-    const auto encoded = EncodeIndexed8Png(image->width, image->height, indices, palette, transparentIndex, error);
+    const auto encoded = EncodeIndexedPng(image->width, image->height, indices, palette, transparentIndex, error);
     if (!encoded) {
         Fail("the indexed PNG could not be written");
     }

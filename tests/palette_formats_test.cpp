@@ -13,6 +13,7 @@
 
 #include "paltab/palette_text.hpp"
 #include "png/decode.hpp"
+#include "png/indexed8.hpp"
 
 namespace paltab {
 

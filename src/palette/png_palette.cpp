@@ -4,6 +4,7 @@
 
 #include "palette/readers.hpp"
 #include "png/decode.hpp"
+#include "png/indexed8.hpp"
 
 namespace paltab::palette_io {
 namespace {

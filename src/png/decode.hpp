@@ -1,4 +1,5 @@
-// PNG images in memory: decoding any PNG to RGBA, and encoding an indexed one.
+// PNG images in memory: decoding any PNG to RGBA (encoding an indexed one is
+// in png/indexed8.hpp).
 #pragma once
 
 #include <cstdint>
@@ -39,16 +40,5 @@ struct DecodedImage {
 // large) returns nothing and sets `error` to one line.
 std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
                                       std::string& error);
-
-// The PNG file of an indexed image: `indices` holds width x height palette
-// indices, rows top to bottom; `palette` (1..256 colours) becomes the PLTE in
-// order, and `transparentIndex`, when given, the one fully transparent entry
-// (tRNS). libpng packs the indices into 1, 2, 4 or 8 bits, the fewest that
-// hold every palette index. Fails (nothing, `error` set) on sizes that do not
-// agree or an index outside the palette.
-std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
-                                                          std::span<const std::uint8_t> indices,
-                                                          std::span<const Rgb8> palette,
-                                                          std::optional<int> transparentIndex, std::string& error);
 
 }  // namespace paltab

@@ -101,10 +101,10 @@ private:
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeIndexed8Png(int width, int height,
-                                                           std::span<const std::uint8_t> indices,
-                                                           std::span<const Rgb8> palette,
-                                                           std::optional<int> transparentIndex, std::string& error) {
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
+                                                          std::span<const std::uint8_t> indices,
+                                                          std::span<const Rgb8> palette,
+                                                          std::optional<int> transparentIndex, std::string& error) {
     if (width <= 0 || height <= 0 ||
         indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         error = "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image";

@@ -1,4 +1,5 @@
-// 8-bit indexed PNG files, written for speed: what `paltool remap` outputs.
+// 8-bit indexed PNG files, written for speed: remapped images and palette
+// swatches.
 #pragma once
 
 #include <cstdint>
@@ -13,16 +14,15 @@ namespace paltab {
 
 // The PNG file of an image of `width` x `height` palette indices (rows top to
 // bottom), always 8 bits per pixel so that every byte of the image data is the
-// index itself, whatever the palette's size (EncodeIndexedPng packs small
-// palettes into fewer bits). `palette` (1..256 colours) is the PLTE in order;
+// index itself, whatever the palette's size. `palette` (1..256 colours) is the PLTE in order;
 // `transparentIndex`, when given, is the one fully transparent entry (tRNS).
 // Rows are stored unfiltered and compressed at zlib's fastest level: indexed
 // rows gain little from filters, and a 4096 x 4096 image is written in a
 // small part of a second. Fails (nothing, `error` set) on sizes that do not
 // agree, an index outside the palette or a libpng error.
-std::optional<std::vector<std::uint8_t>> EncodeIndexed8Png(int width, int height,
-                                                           std::span<const std::uint8_t> indices,
-                                                           std::span<const Rgb8> palette,
-                                                           std::optional<int> transparentIndex, std::string& error);
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
+                                                          std::span<const std::uint8_t> indices,
+                                                          std::span<const Rgb8> palette,
+                                                          std::optional<int> transparentIndex, std::string& error);
 
 }  // namespace paltab

@@ -202,7 +202,7 @@ int Run(std::span<const char* const> args) {
                  " from the map of '" + *tablesPath + "' and show as transparent");
         }
     }
-    const auto png = EncodeIndexed8Png(image->width, image->height, indices, target.palette, transparent, error);
+    const auto png = EncodeIndexedPng(image->width, image->height, indices, target.palette, transparent, error);
     if (!png) {
         return Failure(CannotWrite(*out, error));
     }
