@@ -110,11 +110,11 @@ int Run(std::span<const char* const> args) {
         return UsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
     }
     std::string error;
-    const auto searchSettings = ToSearchSettings(search, error);
-    if (!searchSettings) {
-        return UsageError("blend", error);
+    const auto searchSettings = ToSearchSettings("blend", search);
+    if (const int* status = std::get_if<int>(&searchSettings)) {
+        return *status;
     }
-    settings.search = *searchSettings;
+    settings.search = std::get<SearchSettings>(searchSettings);
 
     const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, false);
     if (const int* status = std::get_if<int>(&read)) {

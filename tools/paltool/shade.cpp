@@ -127,11 +127,11 @@ int Run(std::span<const char* const> args) {
     LightSettings settings;
     settings.levels = *levels;
     std::string error;
-    const auto searchSettings = ToSearchSettings(search, error);
-    if (!searchSettings) {
-        return UsageError("shade", error);
+    const auto searchSettings = ToSearchSettings("shade", search);
+    if (const int* status = std::get_if<int>(&searchSettings)) {
+        return *status;
     }
-    settings.search = *searchSettings;
+    settings.search = std::get<SearchSettings>(searchSettings);
     if (fog) {
         const auto color = ParseFog(*fog);
         if (!color) {

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "match_options.hpp"
+
 namespace paltab::paltool {
 
 void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
@@ -11,27 +13,16 @@ void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
     cli.add_flag("--linear", options.linear);
 }
 
-std::optional<SearchSettings> ToSearchSettings(const SearchOptions& options, std::string& error) {
+std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options) {
+    const auto match = MatchOptionsOf(command, options.metric, options.reserve);
+    if (const int* status = std::get_if<int>(&match)) {
+        return *status;
+    }
     SearchSettings settings;
     settings.linearMix = options.linear;
-    settings.metric = options.linear ? Metric::kLinear : Metric::kRgb;
-    if (options.metric) {
-        const auto metric = ParseMetric(*options.metric);
-        if (!metric) {
-            error = "--metric '" + *options.metric + "' is not rgb, linear or oklab";
-            return std::nullopt;
-        }
-        settings.metric = *metric;
-    }
-    if (options.reserve) {
-        std::string cause;
-        const auto reserved = ParseReservedList(*options.reserve, cause);
-        if (!reserved) {
-            error = "--reserve: " + cause;
-            return std::nullopt;
-        }
-        settings.reserved = *reserved;
-    }
+    settings.metric = options.metric ? std::get<MatchOptions>(match).metric
+                                     : (options.linear ? Metric::kLinear : Metric::kRgb);
+    settings.reserved = std::get<MatchOptions>(match).reserved;
     return settings;
 }
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "command.hpp"
@@ -24,9 +25,9 @@ struct SearchOptions {
 void AddSearchOptions(CLI::App& cli, SearchOptions& options);
 
 // The settings the options ask for: the metric is `linear` with --linear
-// unless --metric says otherwise. On a bad value returns nothing and sets
-// `error` to the usage error's text.
-std::optional<SearchSettings> ToSearchSettings(const SearchOptions& options, std::string& error);
+// unless --metric says otherwise. A bad value is a usage error, reported
+// here: the result is then its exit status.
+std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options);
 
 // "paltool NAME ARGS...", for the comment of a C header.
 std::string CommandLine(std::string_view name, std::span<const char* const> args);
