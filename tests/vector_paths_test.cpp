@@ -189,6 +189,37 @@ TEST(VectorPaths, MapsAgreeWithThePlainWalk) {
     }
 }
 
+// Ramps, where each entry takes back part of the cube the ones before took:
+// lines won in part, entry after entry, with now and then a hole, a repeat
+// or an entry off the ramp.
+TEST(VectorPaths, MapsOfRampsAgreeWithThePlainWalk) {
+    auto plain = std::make_unique<Tables>();
+    auto vector = std::make_unique<Tables>();
+    std::mt19937 rng(31);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 0; i < 120; ++i) {
+        const int ramps = 1 << (i % 4);
+        const int count = std::uniform_int_distribution<int>(2, 256 / ramps)(rng);
+        std::vector<PaletteEntry> entries;
+        for (int q = 0; q < ramps; ++q) {
+            const int from[3] = {byte(rng), byte(rng), byte(rng)};
+            const int to[3] = {byte(rng), byte(rng), byte(rng)};
+            for (int k = 0; k < count; ++k) {
+                auto at = [&](int c) { return from[c] + (to[c] - from[c]) * k / std::max(count - 1, 1); };
+                const int odd = std::uniform_int_distribution<int>(0, 49)(rng);
+                entries.push_back(odd == 0   ? kUnusedEntry
+                                  : odd == 1 && !entries.empty() ? entries[entries.size() / 2]
+                                  : odd == 2 ? Rgb(byte(rng), byte(rng), byte(rng))
+                                             : Rgb(at(0), at(1), at(2)));
+            }
+        }
+        ExpectSameMaps(MakePalette(entries), 256, i % 2 == 1, "ramps " + std::to_string(i), *plain, *vector);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
 TEST(VectorPaths, ShadeAndBlendAgreeWithThePlainRows) {
     for (const auto& [name, palette] : TestPalettes()) {
         ExpectSameShadeAndBlend(palette, name);

@@ -17,6 +17,11 @@ struct GenerateOptions {
     BuildPath path = BuildPath::kVector;
 };
 
+// Fills `image` with the colour table file for `palette`, exactly as the
+// generator writes it; the tag and extension tables only with the extension
+// (ImageBytes gives the file's bytes).
+void BuildColorTableImage(const Palette& palette, const GenerateOptions& options, ColorTableImage& image);
+
 // The bytes of the colour table file for `palette`, exactly as the generator
 // writes them: kPlainFileSize bytes, or kExtendedFileSize with the extension.
 std::vector<std::uint8_t> GenerateColorTableFile(const Palette& palette, const GenerateOptions& options);

@@ -19,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -56,6 +57,28 @@ struct ExtensionTables {
     AdditiveBlendTable additive;
     MultiplicativeBlendTable multiplicative;
 };
+
+// The file as one object, its members at the file's offsets, so that the
+// builders fill its tables in place and it is written as it stands.
+struct ColorTableImage {
+    std::array<std::uint8_t, kPaletteSectionSize> palette;
+    InverseColorMap map;
+    std::array<char, kTagSize> tag;
+    ExtensionTables extension;
+};
+
+static_assert(offsetof(ColorTableImage, map) == kMapOffset && offsetof(ColorTableImage, tag) == kTagOffset);
+static_assert(offsetof(ColorTableImage, extension) + offsetof(ExtensionTables, shade) == kShadeOffset);
+static_assert(offsetof(ColorTableImage, extension) + offsetof(ExtensionTables, additive) == kAdditiveOffset);
+static_assert(offsetof(ColorTableImage, extension) + offsetof(ExtensionTables, multiplicative) ==
+              kMultiplicativeOffset);
+static_assert(sizeof(ColorTableImage) == kExtendedFileSize);
+
+// The file's bytes in an image: kPlainFileSize of them, or kExtendedFileSize
+// with the extension.
+inline std::span<const std::uint8_t> ImageBytes(const ColorTableImage& image, bool withExtension) {
+    return {reinterpret_cast<const std::uint8_t*>(&image), withExtension ? kExtendedFileSize : kPlainFileSize};
+}
 
 // The palette section: three bytes per entry, 6 bits per used component.
 std::array<std::uint8_t, kPaletteSectionSize> EncodePaletteSection(const Palette& palette);

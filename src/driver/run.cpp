@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "io/output_file.hpp"
@@ -67,10 +68,12 @@ int RunGenerator(std::span<const char* const> args, std::string_view programPath
     }
     // The palette file is closed before the output is opened: the two may
     // name the same file.
-    const std::vector<std::uint8_t> bytes =
-        GenerateColorTableFile(read.palette, {.weightedDistance = weightedDistance, .writeExtension = writeExtension});
+    // The tables are built in the file's image and written from there.
+    const auto image = std::make_unique_for_overwrite<ColorTableImage>();
+    BuildColorTableImage(read.palette, {.weightedDistance = weightedDistance, .writeExtension = writeExtension},
+                         *image);
 
-    switch (WriteOutputFile(outputPath, bytes)) {
+    switch (WriteOutputFile(outputPath, ImageBytes(*image, writeExtension))) {
         case OutputFileResult::kWritten:
             break;
         case OutputFileResult::kCannotOpen:

@@ -337,6 +337,13 @@ constexpr bool IsOneBlock(std::uint32_t wins) {
 namespace sse2 {
 
 struct Lines {
+    // Four lines' values side by side, and the sign bits of such a group.
+    using Group = std::int32_t __attribute__((vector_size(16)));
+
+    static std::uint32_t Signs(Group v) {
+        return static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(reinterpret_cast<__m128i>(v))));
+    }
+
     // What a sweep compares with: the entry's blue shares and its index.
     struct Entry {
         __m128i blue[8];
@@ -390,6 +397,27 @@ struct Lines {
         return _mm_movemask_epi8(loss) != 0xFFFF;
     }
 
+    // A whole line of one entry: its candidates base + blue[b] and its index.
+    static void WriteLine(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
+                          std::uint8_t index) {
+        const __m128i atBase = _mm_set1_epi32(base);
+        for (std::size_t k = 0; k < 8; ++k) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(stored + 4 * k),
+                             _mm_add_epi32(atBase, _mm_load_si128(reinterpret_cast<const __m128i*>(blue + 4 * k))));
+        }
+        std::memset(map, index, kCellsPerAxis);
+    }
+
+    // Some cells of one entry's line, bit b for cell b.
+    static void WriteCells(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
+                           std::uint8_t index, std::uint32_t cells) {
+        for (; cells != 0; cells &= cells - 1) {
+            const int b = std::countr_zero(cells);
+            stored[b] = base + blue[b];
+            map[b] = index;
+        }
+    }
+
     static __m128i Select(__m128i keep, __m128i old, __m128i replacement) {
         return _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, replacement));
     }
@@ -437,6 +465,13 @@ struct Lines {
 namespace avx2 {
 
 struct Lines {
+    // Eight lines' values side by side, and the sign bits of such a group.
+    using Group = std::int32_t __attribute__((vector_size(32)));
+
+    static std::uint32_t Signs(Group v) {
+        return static_cast<std::uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(reinterpret_cast<__m256i>(v))));
+    }
+
     // What a sweep compares with: the entry's blue shares and its index.
     struct Entry {
         const __m256i* blue;
@@ -486,6 +521,50 @@ struct Lines {
                 _mm256_cmpgt_epi32(candidate, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k))));
         }
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(loss)) != 0xFFFFFFFFu;
+    }
+
+    // A whole line of one entry: its candidates base + blue[b] and its index.
+    static void WriteLine(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
+                          std::uint8_t index) {
+        const __m256i atBase = _mm256_set1_epi32(base);
+        for (std::size_t k = 0; k < 4; ++k) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k),
+                                _mm256_add_epi32(atBase, _mm256_load_si256(reinterpret_cast<const __m256i*>(blue + 8 * k))));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(map), _mm256_set1_epi8(static_cast<char>(index)));
+    }
+
+    // Some cells of one entry's line, bit b for cell b: a few one at a time,
+    // more as masked vector stores.
+    static void WriteCells(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
+                           std::uint8_t index, std::uint32_t cells) {
+        if (std::popcount(cells) <= 3) {
+            for (; cells != 0; cells &= cells - 1) {
+                const int b = std::countr_zero(cells);
+                stored[b] = base + blue[b];
+                map[b] = index;
+            }
+            return;
+        }
+        const __m256i atBase = _mm256_set1_epi32(base);
+        const __m256i laneBits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const __m256i selected = _mm256_cmpeq_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(static_cast<int>(cells >> (8 * k))), laneBits), laneBits);
+            _mm256_maskstore_epi32(
+                stored + 8 * k, selected,
+                _mm256_add_epi32(atBase, _mm256_load_si256(reinterpret_cast<const __m256i*>(blue + 8 * k))));
+        }
+        // Byte b of the map takes bit b: each byte of `cells` spread over
+        // eight bytes, then each of those tested against its own bit.
+        const __m256i spread = _mm256_shuffle_epi8(
+            _mm256_set1_epi32(static_cast<int>(cells)),
+            _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+        const __m256i byteBits = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+        const __m256i selectedBytes = _mm256_cmpeq_epi8(_mm256_and_si256(spread, byteBits), byteBits);
+        auto* bytes = reinterpret_cast<__m256i*>(map);
+        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_loadu_si256(bytes),
+                                                      _mm256_set1_epi8(static_cast<char>(index)), selectedBytes));
     }
 
     // Every win of the line goes to `index`: a win's candidate is the
