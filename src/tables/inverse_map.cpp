@@ -333,6 +333,17 @@ constexpr bool IsOneBlock(std::uint32_t wins) {
 // comparisons are written "candidate + 1 > stored", which is "it does not
 // win", so that the stored values can be read straight from memory.
 
+// Cells of one entry's line, bit b for cell b, one at a time: its candidates
+// base + blue[b] and its index.
+inline void WriteCellsOneByOne(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
+                               std::uint8_t index, std::uint32_t cells) {
+    for (; cells != 0; cells &= cells - 1) {
+        const int b = std::countr_zero(cells);
+        stored[b] = base + blue[b];
+        map[b] = index;
+    }
+}
+
 // 128 bits, four cells per step: what every x86-64 processor has.
 namespace sse2 {
 
@@ -411,11 +422,7 @@ struct Lines {
     // Some cells of one entry's line, bit b for cell b.
     static void WriteCells(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
                            std::uint8_t index, std::uint32_t cells) {
-        for (; cells != 0; cells &= cells - 1) {
-            const int b = std::countr_zero(cells);
-            stored[b] = base + blue[b];
-            map[b] = index;
-        }
+        WriteCellsOneByOne(stored, map, blue, base, index, cells);
     }
 
     static __m128i Select(__m128i keep, __m128i old, __m128i replacement) {
@@ -539,11 +546,7 @@ struct Lines {
     static void WriteCells(std::int32_t* stored, std::uint8_t* map, const std::int32_t* blue, std::int32_t base,
                            std::uint8_t index, std::uint32_t cells) {
         if (std::popcount(cells) <= 3) {
-            for (; cells != 0; cells &= cells - 1) {
-                const int b = std::countr_zero(cells);
-                stored[b] = base + blue[b];
-                map[b] = index;
-            }
+            WriteCellsOneByOne(stored, map, blue, base, index, cells);
             return;
         }
         const __m256i atBase = _mm256_set1_epi32(base);
