@@ -328,11 +328,13 @@ constexpr bool IsOneBlock(std::uint32_t wins) {
 }
 
 // Each unit's Lines compares a line of 32 cells with an entry's candidates
-// (Compare: the wins as bits, and what ClaimWins needs), tells whether a line
-// holds any win (AnyWin), and gives every win of a line to the entry
-// (ClaimWins). A candidate wins where it is below the stored distance; some
-// comparisons are written "candidate + 1 > stored", which is "it does not
-// win", so that the stored values can be read straight from memory.
+// and claims its wins when they form one block (ClaimBlock), tells whether a
+// line holds any win (AnyWin), writes a whole line or some cells of one
+// entry (WriteLine, WriteCells), and holds a group of lines' values side by
+// side (Group, Signs). A candidate wins where it is below the stored
+// distance; some comparisons are written "candidate + 1 > stored", which is
+// "it does not win", so that the stored values can be read straight from
+// memory.
 
 // Cells of one entry's line, bit b for cell b, one at a time: its candidates
 // base + blue[b] and its index.
@@ -490,35 +492,6 @@ struct Lines {
         return {reinterpret_cast<const __m256i*>(blue), index};
     }
 
-    // One compared line: each cell's smaller value of candidate and stored
-    // distance (the candidate wherever it wins), the loss bytes in blue
-    // order and the wins as bits.
-    struct Line {
-        __m256i smaller[4];
-        __m256i lossBytes;
-        std::uint32_t wins;
-    };
-
-    // A cell loses where the smaller value is the stored one.
-    [[gnu::always_inline]] static Line Compare(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
-        Line line;
-        const __m256i atBase = _mm256_set1_epi32(base);
-        __m256i loss[4];
-        for (std::size_t k = 0; k < 4; ++k) {
-            const __m256i candidate = _mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + k));
-            const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(stored + 8 * k));
-            line.smaller[k] = _mm256_min_epi32(candidate, old);
-            loss[k] = _mm256_cmpeq_epi32(line.smaller[k], old);
-        }
-        // The packs interleave the two 128-bit halves; the permutation puts
-        // the groups of four cells back in blue order.
-        const __m256i packed =
-            _mm256_packs_epi16(_mm256_packs_epi32(loss[0], loss[1]), _mm256_packs_epi32(loss[2], loss[3]));
-        line.lossBytes = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-        line.wins = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(line.lossBytes));
-        return line;
-    }
-
     [[gnu::always_inline]] static bool AnyWin(const std::int32_t* stored, const Entry& entry, std::int32_t base) {
         const __m256i above = _mm256_set1_epi32(base + 1);
         __m256i loss = _mm256_set1_epi32(-1);
@@ -571,17 +544,6 @@ struct Lines {
                                                       _mm256_set1_epi8(static_cast<char>(index)), selectedBytes));
     }
 
-    // Every win of the line goes to `index`: a win's candidate is the
-    // smaller value, and the loss bytes select the indices.
-    [[gnu::always_inline]] static void ClaimWins(const Line& line, std::int32_t* stored, std::uint8_t* map,
-                                                 const Entry& entry) {
-        for (std::size_t k = 0; k < 4; ++k) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(stored + 8 * k), line.smaller[k]);
-        }
-        auto* bytes = reinterpret_cast<__m256i*>(map);
-        _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_set1_epi8(static_cast<char>(entry.index)), _mm256_loadu_si256(bytes), line.lossBytes));
-    }
-
     // A line's wins; when they form one block, which is all but always,
     // they are claimed too. Written out value by value, so that the
     // compiler keeps every vector in a register.
@@ -597,6 +559,9 @@ struct Lines {
         const __m256i min1 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 1)), old1);
         const __m256i min2 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 2)), old2);
         const __m256i min3 = _mm256_min_epi32(_mm256_add_epi32(atBase, _mm256_load_si256(entry.blue + 3)), old3);
+        // A cell loses where the smaller value is the stored one. The packs
+        // interleave the two 128-bit halves; the permutation puts the groups
+        // of four cells back in blue order.
         const __m256i packed = _mm256_packs_epi16(
             _mm256_packs_epi32(_mm256_cmpeq_epi32(min0, old0), _mm256_cmpeq_epi32(min1, old1)),
             _mm256_packs_epi32(_mm256_cmpeq_epi32(min2, old2), _mm256_cmpeq_epi32(min3, old3)));
