@@ -6,9 +6,9 @@
 #include <random>
 
 #include "paltab/remap.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
-#include "png/render.hpp"
+#include "image/png_decode.hpp"
+#include "image/png_encode.hpp"
+#include "render/render.hpp"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "paltab/remap.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "image/png_decode.hpp"
+#include "image/png_encode.hpp"
 
 namespace {
 

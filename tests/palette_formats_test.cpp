@@ -12,8 +12,8 @@
 #include <random>
 
 #include "paltab/palette_text.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "image/png_decode.hpp"
+#include "image/png_encode.hpp"
 
 namespace paltab {
 

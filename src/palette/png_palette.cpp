@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "palette/readers.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "image/png_decode.hpp"
+#include "image/png_encode.hpp"
 
 namespace paltab::palette_io {
 namespace {

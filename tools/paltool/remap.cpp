@@ -6,8 +6,8 @@
 #include "palette_options.hpp"
 #include "paltab/remap.hpp"
 #include "paltab/table_reader.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "image/png_decode.hpp"
+#include "image/png_encode.hpp"
 
 namespace paltab::paltool {
 namespace {

@@ -1,7 +1,7 @@
 // paltool render: PNG pictures of every table of a file.
 #include "command.hpp"
 #include "paltab/table_reader.hpp"
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 namespace paltab::paltool {
 namespace {
