@@ -58,10 +58,8 @@ private:
 
 // The nearest entry of every cell of a cube of `Bits()` bits per component.
 //
-// Cell number: r << 2n | g << n | b, red highest (the generator's layout at
-// n = 5). A cell's colour is its centre, k * w + w / 2 per component with
-// w = 2^(8 - n), so at 8 bits it is the colour itself and at 5 bits the
-// generator's cell centre.
+// Cells as CellGeometry{Bits()} numbers them (the generator's layout at
+// n = 5), each holding the entry nearest to its centre.
 class ExactColorMap {
 public:
     static constexpr int kMinBits = 5;
@@ -75,9 +73,9 @@ public:
     // kMinBits..kMaxBits. Maps of 7 and 8 bits are built by two threads.
     static ExactColorMap Build(const MatchPalette& palette, int bits);
 
-    static std::size_t CellCount(int bits) { return std::size_t{1} << (3 * bits); }
-    static Rgb8 CellColor(int bits, std::size_t cell);
-    static std::size_t CellOf(int bits, Rgb8 color);
+    static std::size_t CellCount(int bits) { return CellGeometry{bits}.CellCount(); }
+    static Rgb8 CellColor(int bits, std::size_t cell) { return CellGeometry{bits}.CentreColor(cell); }
+    static std::size_t CellOf(int bits, Rgb8 color) { return CellGeometry{bits}.CellOf(color); }
 
     int Bits() const { return bits_; }
     std::span<const std::uint8_t> Cells() const { return cells_; }

@@ -122,15 +122,9 @@ public:
     }
 
 private:
-    std::uint8_t CellComponent(int k) const {
-        const int width = 1 << (8 - bits_);
-        return static_cast<std::uint8_t>(k * width + width / 2);
-    }
+    std::uint8_t CellComponent(int k) const { return CellGeometry{bits_}.Centre(k); }
 
-    std::size_t CellNumber(int r, int g, int b) const {
-        return (static_cast<std::size_t>(r) << (2 * bits_)) | (static_cast<std::size_t>(g) << bits_) |
-               static_cast<std::size_t>(b);
-    }
+    std::size_t CellNumber(int r, int g, int b) const { return CellGeometry{bits_}.Number(r, g, b); }
 
     // The block's candidates are levels_[depth].
     void Visit(const Corner& k0, int side, std::size_t depth) {
@@ -397,17 +391,5 @@ ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {
     return ExactColorMap(bits, std::move(cells));
 }
 
-Rgb8 ExactColorMap::CellColor(int bits, std::size_t cell) {
-    const std::size_t mask = (std::size_t{1} << bits) - 1;
-    const int width = 1 << (8 - bits);
-    const auto component = [&](std::size_t k) { return static_cast<std::uint8_t>(static_cast<int>(k) * width + width / 2); };
-    return {component(cell >> (2 * bits) & mask), component(cell >> bits & mask), component(cell & mask)};
-}
-
-std::size_t ExactColorMap::CellOf(int bits, Rgb8 color) {
-    const int shift = 8 - bits;
-    return (static_cast<std::size_t>(color.r >> shift) << (2 * bits)) |
-           (static_cast<std::size_t>(color.g >> shift) << bits) | static_cast<std::size_t>(color.b >> shift);
-}
 
 }  // namespace paltab
