@@ -1,7 +1,6 @@
-// Fuzz target: a small palette and a PNG through the remap path, as `paltool
-// remap` takes them: decode, remap (each dithering, with or without a
-// transparent index, by search or by an exact map), encode the indexed PNG
-// and decode it again. Byte 0 holds the options (bits 0-1 the dithering,
+// Fuzz target: a small palette and a PNG through the library's remap call,
+// as `paltool remap` makes it (each dithering, with or without a transparent
+// index, by search or by an exact map), its output decoded again. Byte 0 holds the options (bits 0-1 the dithering,
 // 2-3 the metric, 5 a transparent last entry, 6 a 5-bit exact map instead of
 // the search), byte 1 the number of colours (1..16), then three bytes per
 // colour, then the PNG.
@@ -12,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "paltab/remap.hpp"
-#include "image/png_decode.hpp"
-#include "image/png_encode.hpp"
+#include "paltab/image.hpp"
+#include "paltab/remap_image.hpp"
 
 namespace {
 
@@ -44,19 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::span<const std::uint8_t> png(data + 2 + 3 * count, size - 2 - 3 * count);
 
-    std::string error;
-    const auto image = DecodePng(png, kMaxPixels, error);
-    if (!image) {
-        if (error.empty() || error.find('\n') != std::string::npos) {
-            Fail("an error without a one-line cause");
-        }
-        return 0;
-    }
-    if (image->width <= 0 || image->height <= 0 ||
-        image->rgba.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4) {
-        Fail("decoded pixels do not fill the image");
-    }
-
     RemapOptions options;
     options.dither = static_cast<Dither>((flags & 0x3) % 3);
     const auto metric = static_cast<Metric>((flags >> 2 & 0x3) % 3);
@@ -65,18 +50,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.transparentIndex = static_cast<std::uint8_t>(count - 1);
         match.reserved.set(count - 1);
     }
-    const auto search = MatchPalette::Create(palette, match, error);
-    if (!search) {
+    auto made = RemapTargetOfPalette(palette, match);
+    if (!made) {
         Fail("a palette with entries left to choose was refused");
     }
-    std::optional<ExactColorMap> map;
-    EntryFinder find = EntryFinder::FromSearch(*search);
-    if ((flags & 0x40) != 0) {
-        map = ExactColorMap::Build(*search, ExactColorMap::kMinBits);
-        find = EntryFinder::FromMap(map->Cells(), map->Bits());
+    RemapTarget& target = *made;
+    const MatchPalette search = *target.search;
+    const bool map = (flags & 0x40) != 0;
+    if (map) {
+        const ExactColorMap cells = ExactColorMap::Build(search, ExactColorMap::kMinBits);
+        target.map.assign(cells.Cells().begin(), cells.Cells().end());
+        target.mapBits = ExactColorMap::kMinBits;
+        target.search.reset();
     }
-    const std::vector<std::uint8_t> indices =
-        RemapPixels(image->width, image->height, image->rgba, palette, find, options);
+    ImageRemapOptions settings;
+    settings.remap = options;
+    settings.maxPixels = kMaxPixels;
+    const auto remapped = RemapImage({png.begin(), png.end()}, target, settings);
+    std::string error;
+    const auto image = DecodePng(png, kMaxPixels, error);
+    if (!remapped) {
+        const std::string message = remapped.error().Message();
+        if (message.empty() || message.find('\n') != std::string::npos) {
+            Fail("an error without a one-line cause");
+        }
+        if (remapped.error().kind == ErrorKind::kOutput || image) {
+            Fail("a decodable image was not remapped");
+        }
+        return 0;
+    }
+    if (!image || image->width != remapped->width || image->height != remapped->height ||
+        image->rgba.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4) {
+        Fail("decoded pixels do not fill the image");
+    }
+    const std::vector<std::uint8_t>& indices = remapped->indices;
     if (indices.size() != image->rgba.size() / 4) {
         Fail("not one index per pixel");
     }
@@ -86,18 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Fail("an index outside the palette, or transparency wrongly given");
         }
         const Rgb8 color{image->rgba[i * 4], image->rgba[i * 4 + 1], image->rgba[i * 4 + 2]};
-        if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search->NearestEntry(color)) {
+        if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search.NearestEntry(color)) {
             Fail("an undithered pixel without its nearest entry");
         }
     }
-
-    const std::optional<int> transparentIndex =
-        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
-    const auto encoded = EncodeIndexedPng(image->width, image->height, indices, palette, transparentIndex, error);
-    if (!encoded) {
-        Fail("the indexed PNG could not be written");
+    if (remapped->opaqueTransparent != 0) {
+        Fail("an opaque pixel got the reserved transparent entry");
     }
-    const auto back = DecodePng(*encoded, kMaxPixels, error);
+
+    const auto back = DecodePng(remapped->file, kMaxPixels, error);
     if (!back || !back->indexed || back->plte != palette) {
         Fail("the indexed PNG does not read back with its palette");
     }

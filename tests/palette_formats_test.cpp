@@ -12,8 +12,7 @@
 #include <random>
 
 #include "paltab/palette_text.hpp"
-#include "image/png_decode.hpp"
-#include "image/png_encode.hpp"
+#include "paltab/image.hpp"
 
 namespace paltab {
 

@@ -12,7 +12,7 @@
 
 #include "paltab/color_tables.hpp"
 #include "paltab/table_reader.hpp"
-#include "image/png_decode.hpp"
+#include "paltab/image.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
 

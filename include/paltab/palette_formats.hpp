@@ -36,6 +36,7 @@
 #include <string_view>
 #include <vector>
 
+#include "paltab/image.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -75,13 +76,8 @@ const FormatInfo& InfoOf(PaletteFormat format);
 // The format called `name` ("gpl", "paintnet"...), ignoring case.
 std::optional<PaletteFormat> FindFormat(std::string_view name);
 
-// The largest PNG (width x height) decoded unless a caller allows more:
-// 32 Mi pixels is 8192 x 4096, more than any palette swatch or 256-colour
-// picture needs, and bounds the decoded image to 128 MiB of RGBA. A PNG
-// declares its size before any image data, so a larger one is refused
-// unread, however small the file (a few hundred bytes can declare
-// 65535 x 65535).
-inline constexpr std::uint64_t kDefaultMaxPngPixels = std::uint64_t{1} << 25;
+// A PNG palette is decoded with the image codec's pixel limit.
+inline constexpr std::uint64_t kDefaultMaxPngPixels = kDefaultMaxPixels;
 
 struct PaletteReadOptions {
     int paletteIndex = 0;  // playpal: which of its palettes

@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "palette/readers.hpp"
-#include "image/png_decode.hpp"
-#include "image/png_encode.hpp"
+#include "paltab/image.hpp"
 
 namespace paltab::palette_io {
 namespace {

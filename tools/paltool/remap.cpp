@@ -4,10 +4,8 @@
 #include "io/file_io.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
-#include "paltab/remap.hpp"
+#include "paltab/remap_image.hpp"
 #include "paltab/table_reader.hpp"
-#include "image/png_decode.hpp"
-#include "image/png_encode.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -53,55 +51,34 @@ is the palette in order, so that every pixel value is a palette index.
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
 
-// A PNG larger than this per allowed pixel (8 bytes: 16-bit RGBA stored
-// uncompressed), plus room for its other chunks, is refused unread.
-constexpr std::uint64_t kPngBytesPerPixel = 8;
-constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
-
-struct Target {
-    std::vector<Rgb8> palette;  // the PLTE
-    std::optional<MatchPalette> match;
-    std::vector<std::uint8_t> tableMap;  // --tables: the 5-bit map
-};
-
-std::variant<Target, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
-                                      MatchOptions options, std::optional<int> transparent, bool quiet) {
+std::variant<RemapTarget, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
+                                           MatchOptions options, std::optional<int> transparent, bool quiet) {
     const auto read = ReadPaletteWithOptions("remap", path, paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
-    Target target;
-    target.palette = std::get<PaletteFile>(read).palette.colors;
+    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
     if (transparent) {
-        if (static_cast<std::size_t>(*transparent) >= target.palette.size()) {
+        if (static_cast<std::size_t>(*transparent) >= colors.size()) {
             return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of '" +
-                                           path + "' (" + std::to_string(target.palette.size()) + " colours)");
+                                           path + "' (" + std::to_string(colors.size()) + " colours)");
         }
         options.reserved.set(static_cast<std::size_t>(*transparent));
     }
-    std::string error;
-    target.match = MatchPaletteOf(path, target.palette, options, error);
-    if (!target.match) {
-        return Failure(error);
+    auto target = RemapTargetOfPalette(colors, options);
+    if (!target) {
+        return Failure("cannot use '" + path + "': " + target.error().Message());
     }
-    return target;
+    return std::move(*target);
 }
 
-std::variant<Target, int> LoadTables(const std::string& path) {
+std::variant<RemapTarget, int> LoadTables(const std::string& path) {
     std::string error;
     const auto file = ColorTableFile::Load(path, error);
     if (!file) {
         return Failure(error);
     }
-    const ColorTableView view = file->View();
-    Target target;
-    for (std::size_t i = 0; i < kPaletteSize; ++i) {
-        target.palette.push_back(view.Color(static_cast<std::uint8_t>(i)).value_or(Rgb8{}));
-    }
-    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
-        target.tableMap.push_back(view.MapCell(cell));
-    }
-    return target;
+    return RemapTargetOfTables(file->View());
 }
 
 int Run(std::span<const char* const> args) {
@@ -151,69 +128,37 @@ int Run(std::span<const char* const> args) {
     if (const int* status = std::get_if<int>(&loaded)) {
         return *status;
     }
-    const Target& target = std::get<Target>(loaded);
+    const RemapTarget& target = std::get<RemapTarget>(loaded);
 
-    const std::uint64_t limit = maxPixels.value_or(kDefaultMaxPixels);
+    ImageRemapOptions settings;
+    settings.maxPixels = maxPixels.value_or(kDefaultMaxPixels);
+    settings.remap.dither = *dither;
+    if (transparent) {
+        settings.remap.transparentIndex = static_cast<std::uint8_t>(*transparent);
+    }
     std::vector<std::uint8_t> bytes;
     std::string error;
-    const std::uint64_t fileLimit = limit > (SIZE_MAX - kPngFileSlack - 1) / kPngBytesPerPixel
-                                        ? SIZE_MAX - 1
-                                        : limit * kPngBytesPerPixel + kPngFileSlack;
     // One byte more than allowed tells a file over the limit from one at it.
-    if (!ReadFileBytes(files[0], static_cast<std::size_t>(fileLimit) + 1, bytes, error)) {
+    if (!ReadFileBytes(files[0], static_cast<std::size_t>(ImageFileLimit(settings.maxPixels)) + 1, bytes, error)) {
         return Failure(error);
     }
-    if (bytes.size() > fileLimit) {
-        return Failure(CannotRead(files[0], "the file is larger than " + std::to_string(fileLimit) +
-                                                " bytes, too large for an image of at most " +
-                                                std::to_string(limit) + " pixels"));
-    }
-    const std::optional<DecodedImage> image = DecodePng(bytes, limit, error);
+    const auto image = RemapImage(std::move(bytes), target, settings);
     if (!image) {
-        return Failure(CannotRead(files[0], error));
+        const std::string cause = image.error().Message();
+        return Failure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
     }
-    bytes = {};
-
-    const std::size_t pixels = image->rgba.size() / 4;
-    std::optional<ExactColorMap> exact;
-    EntryFinder find = EntryFinder::FromMap(target.tableMap, kCellBits);
-    if (target.match) {
-        if (ExactMapPays(pixels, *target.match)) {
-            exact = ExactColorMap::Build(*target.match, ExactColorMap::kMaxBits);
-            find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
-        } else {
-            find = EntryFinder::FromSearch(*target.match);
-        }
+    if (transparent && tablesPath && !quiet && image->opaqueTransparent > 0) {
+        Warn(std::to_string(image->opaqueTransparent) + " opaque pixels get entry " + std::to_string(*transparent) +
+             " from the map of '" + *tablesPath + "' and show as transparent");
     }
-    RemapOptions remap;
-    remap.dither = *dither;
-    if (transparent) {
-        remap.transparentIndex = static_cast<std::uint8_t>(*transparent);
-    }
-    const std::vector<std::uint8_t> indices =
-        RemapPixels(image->width, image->height, image->rgba, target.palette, find, remap);
-    if (transparent && tablesPath && !quiet) {
-        std::size_t opaque = 0;
-        for (std::size_t i = 0; i < pixels; ++i) {
-            opaque += indices[i] == *transparent && image->rgba[i * 4 + 3] >= kOpaqueAlpha ? 1 : 0;
-        }
-        if (opaque > 0) {
-            Warn(std::to_string(opaque) + " opaque pixels get entry " + std::to_string(*transparent) +
-                 " from the map of '" + *tablesPath + "' and show as transparent");
-        }
-    }
-    const auto png = EncodeIndexedPng(image->width, image->height, indices, target.palette, transparent, error);
-    if (!png) {
-        return Failure(CannotWrite(*out, error));
-    }
-    if (!WriteFileBytes(*out, *png, error)) {
+    if (!WriteFileBytes(*out, image->file, error)) {
         return Failure(error);
     }
     if (!quiet) {
         Print("wrote " + *out + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
               " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
               std::string(DitherName(*dither)) +
-              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + *tablesPath) +
+              (target.search ? ", " + std::string(MetricName(target.search->GetMetric())) : ", map of " + *tablesPath) +
               "\n");
     }
     return kSuccess;

@@ -1,0 +1,92 @@
+// The remap pipeline: limits, decoding, map or search, remap, transparent
+// collisions, encoding.
+#include "paltab/remap_image.hpp"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace paltab {
+namespace {
+
+constexpr std::uint64_t kPngBytesPerPixel = 8;
+constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
+
+}  // namespace
+
+Result<RemapTarget> RemapTargetOfPalette(std::span<const Rgb8> colors, const MatchOptions& options) {
+    std::string error;
+    RemapTarget target;
+    target.palette.assign(colors.begin(), colors.end());
+    target.search = MatchPalette::Create(colors, options, error);
+    if (!target.search) {
+        return Error{ErrorKind::kBadSettings, "", error};
+    }
+    return target;
+}
+
+RemapTarget RemapTargetOfTables(const ColorTableView& view) {
+    RemapTarget target;
+    for (std::size_t i = 0; i < kPaletteSize; ++i) {
+        target.palette.push_back(view.Color(static_cast<std::uint8_t>(i)).value_or(Rgb8{}));
+    }
+    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
+        target.map.push_back(view.MapCell(cell));
+    }
+    target.mapBits = kCellBits;
+    return target;
+}
+
+std::uint64_t ImageFileLimit(std::uint64_t maxPixels) {
+    return maxPixels > (SIZE_MAX - kPngFileSlack - 1) / kPngBytesPerPixel ? SIZE_MAX - 1
+                                                                          : maxPixels * kPngBytesPerPixel + kPngFileSlack;
+}
+
+Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarget& target,
+                                 const ImageRemapOptions& options) {
+    const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
+    if (file.size() > fileLimit) {
+        return Error{ErrorKind::kTooLarge, "",
+                     "the file is larger than " + std::to_string(fileLimit) +
+                         " bytes, too large for an image of at most " + std::to_string(options.maxPixels) +
+                         " pixels"};
+    }
+    std::string error;
+    std::optional<DecodedImage> image = DecodePng(file, options.maxPixels, error);
+    if (!image) {
+        return Error{ErrorKind::kBadInput, "", error};
+    }
+    file = {};
+
+    const std::size_t pixels = image->rgba.size() / 4;
+    std::optional<ExactColorMap> exact;
+    EntryFinder find = EntryFinder::FromMap(target.map, target.mapBits);
+    if (target.search) {
+        if (ExactMapPays(pixels, *target.search)) {
+            exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
+            find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
+        } else {
+            find = EntryFinder::FromSearch(*target.search);
+        }
+    }
+    RemappedImage out;
+    out.width = image->width;
+    out.height = image->height;
+    out.indices = RemapPixels(image->width, image->height, image->rgba, target.palette, find, options.remap);
+    if (const auto transparent = options.remap.transparentIndex) {
+        for (std::size_t i = 0; i < pixels; ++i) {
+            out.opaqueTransparent += out.indices[i] == *transparent && image->rgba[i * 4 + 3] >= kOpaqueAlpha ? 1 : 0;
+        }
+    }
+    image.reset();
+    const std::optional<int> transparent =
+        options.remap.transparentIndex ? std::optional<int>(*options.remap.transparentIndex) : std::nullopt;
+    auto png = EncodeIndexedPng(out.width, out.height, out.indices, target.palette, transparent, error);
+    if (!png) {
+        return Error{ErrorKind::kOutput, "", error};
+    }
+    out.file = std::move(*png);
+    return out;
+}
+
+}  // namespace paltab
