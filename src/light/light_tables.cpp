@@ -20,34 +20,6 @@ constexpr std::array<std::int64_t, 3> kLumaWeights{2126, 7152, 722};
 constexpr int kPercent = 100;
 constexpr std::int64_t kFull = 255;
 
-struct Found {
-    std::uint8_t index = 0;
-    double distance = 0.0;  // Euclidean, in the metric's units
-};
-
-// Sums of the distances of the searched cells.
-class StatsAccumulator {
-public:
-    void Add(double distance) {
-        ++cells_;
-        sum_ += distance;
-        max_ = std::max(max_, distance);
-    }
-    void Add(const TableStats& other) {
-        cells_ += other.cells;
-        sum_ += other.meanDistance * static_cast<double>(other.cells);
-        max_ = std::max(max_, other.maxDistance);
-    }
-    TableStats Result() const {
-        return {cells_, cells_ == 0 ? 0.0 : sum_ / static_cast<double>(cells_), max_};
-    }
-
-private:
-    std::size_t cells_ = 0;
-    double sum_ = 0.0;
-    double max_ = 0.0;
-};
-
 // A point of the metric's space from linear light 0..1.
 MetricPoint MetricFromLinear(Metric metric, const MetricPoint& linear) {
     switch (metric) {
@@ -60,73 +32,6 @@ MetricPoint MetricFromLinear(Metric metric, const MetricPoint& linear) {
     }
     return linear;
 }
-
-// The full search over the entries that may be chosen, in index order so
-// that the first of equal distances, the lowest index, is kept.
-class NearestSearch {
-public:
-    NearestSearch(std::span<const Rgb8> colors, Metric metric, const ReservedEntries& excluded) : metric_(metric) {
-        for (std::size_t i = 0; i < colors.size(); ++i) {
-            if (!excluded.test(i)) {
-                indices_.push_back(static_cast<std::uint8_t>(i));
-                rgb_.push_back({colors[i].r, colors[i].g, colors[i].b});
-                points_.push_back(ToMetricPoint(metric, colors[i]));
-            }
-        }
-    }
-
-    bool Empty() const { return indices_.empty(); }
-    Metric metric() const { return metric_; }
-
-    // The entry nearest to n / q by the rgb metric, compared as
-    // sum (e * q - n)^2: at most 3 * (255 * 10000)^2, well inside 64 bits.
-    Found NearestExact(const Numerators& n, std::int64_t q) const {
-        std::int64_t best = std::numeric_limits<std::int64_t>::max();
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < rgb_.size(); ++k) {
-            const std::int64_t d0 = rgb_[k][0] * q - n[0];
-            const std::int64_t d1 = rgb_[k][1] * q - n[1];
-            const std::int64_t d2 = rgb_[k][2] * q - n[2];
-            const std::int64_t d = d0 * d0 + d1 * d1 + d2 * d2;
-            if (d < best) {
-                best = d;
-                at = k;
-            }
-        }
-        return {indices_[at], std::sqrt(static_cast<double>(best)) / static_cast<double>(q)};
-    }
-
-    // The entry nearest to a point of the metric's space.
-    Found Nearest(const MetricPoint& point) const {
-        double best = std::numeric_limits<double>::infinity();
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < points_.size(); ++k) {
-            const double d = SquaredDistance(points_[k], point);
-            if (d < best) {
-                best = d;
-                at = k;
-            }
-        }
-        return {indices_[at], std::sqrt(best)};
-    }
-
-    // The entry nearest to the sRGB colour n / q, exactly for rgb.
-    Found NearestSrgb(const Numerators& n, std::int64_t q) const {
-        if (metric_ == Metric::kRgb) {
-            return NearestExact(n, q);
-        }
-        const double scale = static_cast<double>(q);
-        return Nearest(ToMetricPoint(metric_, MetricPoint{static_cast<double>(n[0]) / scale,
-                                                          static_cast<double>(n[1]) / scale,
-                                                          static_cast<double>(n[2]) / scale}));
-    }
-
-private:
-    Metric metric_;
-    std::vector<std::uint8_t> indices_;
-    std::vector<std::array<std::int64_t, 3>> rgb_;
-    std::vector<MetricPoint> points_;
-};
 
 Numerators Components(Rgb8 c) {
     return {c.r, c.g, c.b};
@@ -144,21 +49,24 @@ bool CheckColors(std::span<const Rgb8> colors, std::string& error) {
     return true;
 }
 
-bool CheckSearch(const NearestSearch& search, std::string& error) {
-    if (search.Empty()) {
+// The search over the entries a table may choose, besides `excluded`: none
+// when every entry is left out (`colors` holds 1..256 colours, checked
+// before).
+std::optional<MatchPalette> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
+                                     const ReservedEntries& excluded, std::string& error) {
+    MatchOptions options = settings.Match();
+    options.reserved |= excluded;
+    std::string cause;
+    std::optional<MatchPalette> search = MatchPalette::Create(colors, options, cause);
+    if (!search) {
         error = "no entry can be chosen: every colour of the palette is reserved or fullbright";
-        return false;
     }
-    return true;
-}
-
-ReservedEntries Excluded(const ReservedEntries& reserved, const ReservedEntries& fullbright) {
-    return reserved | fullbright;
+    return search;
 }
 
 // The light rows into `bytes` (levels * 256 of them).
-void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const NearestSearch& search,
-                   std::span<std::uint8_t> bytes, StatsAccumulator& stats) {
+void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const MatchPalette& search,
+                   std::span<std::uint8_t> bytes, FitAccumulator& stats) {
     const std::int64_t levels = settings.levels;
     const Numerators fog = Components(settings.fog);
     const MetricPoint fogLinear = LinearOf(settings.fog);
@@ -172,20 +80,20 @@ void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, 
                 cell = static_cast<std::uint8_t>(c);
                 continue;
             }
-            Found found;
+            MatchPalette::Found found;
             if (settings.search.linearMix) {
                 const double t = static_cast<double>(i) / static_cast<double>(levels);
                 MetricPoint mixed;
                 for (std::size_t k = 0; k < 3; ++k) {
                     mixed[k] = linear[k] + (fogLinear[k] - linear[k]) * t;
                 }
-                found = search.Nearest(MetricFromLinear(search.metric(), mixed));
+                found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
             } else {
                 Numerators n;
                 for (std::size_t k = 0; k < 3; ++k) {
                     n[k] = color[k] * levels + (fog[k] - color[k]) * i;
                 }
-                found = search.NearestSrgb(n, levels);
+                found = search.NearestToFraction(n, levels);
             }
             cell = found.index;
             stats.Add(found.distance);
@@ -275,16 +183,17 @@ std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const Li
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright));
-    if (!CheckSearch(search, error)) {
+    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, settings.fullbright, error);
+    if (!made) {
         return std::nullopt;
     }
+    const MatchPalette& search = *made;
     LightTable table;
     table.levels = settings.levels;
     table.bytes.resize(static_cast<std::size_t>(settings.levels) * kPaletteSize);
-    StatsAccumulator stats;
+    FitAccumulator stats;
     FillLightRows(colors, settings, search, table.bytes, stats);
-    table.stats = stats.Result();
+    table.stats = stats.Stats();
     return table;
 }
 
@@ -298,14 +207,15 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
                 std::to_string(settings.levels);
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright));
-    if (!CheckSearch(search, error)) {
+    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, settings.fullbright, error);
+    if (!made) {
         return std::nullopt;
     }
+    const MatchPalette& search = *made;
     LightTable table;
     table.levels = kDoomColormapRows;
     table.bytes.assign(kDoomColormapSize, 0);
-    StatsAccumulator stats;
+    FitAccumulator stats;
     const std::span<std::uint8_t> bytes(table.bytes);
     FillLightRows(colors, settings, search, bytes.first(kDoomLightLevels * kPaletteSize), stats);
 
@@ -318,11 +228,11 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
         const Numerators color = Components(colors[c]);
         const std::int64_t y = kLumaWeights[0] * color[0] + kLumaWeights[1] * color[1] + kLumaWeights[2] * color[2];
         const std::int64_t n = kFull * kLumaScale - y;
-        const Found found = search.NearestSrgb({n, n, n}, kLumaScale);
+        const MatchPalette::Found found = search.NearestToFraction({n, n, n}, kLumaScale);
         grey[c] = found.index;
         stats.Add(found.distance);
     }
-    table.stats = stats.Result();
+    table.stats = stats.Stats();
     return table;
 }
 
@@ -357,10 +267,11 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
         error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, settings.search.reserved);
-    if (!CheckSearch(search, error)) {
+    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, {}, error);
+    if (!made) {
         return std::nullopt;
     }
+    const MatchPalette& search = *made;
     const BlendMode mode = settings.mode;
     const int percent = mode == BlendMode::kAverage ? kPercent / 2 : settings.alphaPercent;
     const std::int64_t q = BlendDenominator(mode);
@@ -370,7 +281,7 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
         linear.push_back(LinearOf(c));
     }
     auto table = std::make_optional<BlendTable>();
-    StatsAccumulator stats;
+    FitAccumulator stats;
     const std::size_t count = colors.size();
     for (std::size_t a = 0; a < kPaletteSize; ++a) {
         for (std::size_t b = 0; b < kPaletteSize; ++b) {
@@ -380,13 +291,13 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
                 cell = static_cast<std::uint8_t>(a >= count && b < count ? b : a);
                 continue;
             }
-            Found found;
+            MatchPalette::Found found;
             if (settings.search.linearMix) {
                 MetricPoint mixed;
                 for (std::size_t k = 0; k < 3; ++k) {
                     mixed[k] = BlendLinear(mode, percent, linear[a][k], linear[b][k]);
                 }
-                found = search.Nearest(MetricFromLinear(search.metric(), mixed));
+                found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
             } else {
                 const Numerators ca = Components(colors[a]);
                 const Numerators cb = Components(colors[b]);
@@ -394,13 +305,13 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
                 for (std::size_t k = 0; k < 3; ++k) {
                     n[k] = BlendNumerator(mode, percent, ca[k], cb[k]);
                 }
-                found = search.NearestSrgb(n, q);
+                found = search.NearestToFraction(n, q);
             }
             cell = found.index;
             stats.Add(found.distance);
         }
     }
-    table->stats = stats.Result();
+    table->stats = stats.Stats();
     return table;
 }
 
@@ -429,10 +340,10 @@ std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> c
     file.bytes.push_back(static_cast<std::uint8_t>(levels >> 8));
     file.bytes.insert(file.bytes.end(), light->bytes.begin(), light->bytes.end());
     file.bytes.insert(file.bytes.end(), translucency->bytes.begin(), translucency->bytes.end());
-    StatsAccumulator stats;
+    FitAccumulator stats;
     stats.Add(light->stats);
     stats.Add(translucency->stats);
-    file.stats = stats.Result();
+    file.stats = stats.Stats();
     return file;
 }
 

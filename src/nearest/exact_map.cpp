@@ -310,62 +310,6 @@ void BuildCells(const Space& space, const MatchPalette& palette, int bits, std::
 
 }  // namespace
 
-std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options,
-                                                 std::string& error) {
-    if (palette.empty()) {
-        error = "the palette has no colours";
-        return std::nullopt;
-    }
-    if (palette.size() > kPaletteSize) {
-        error = "the palette has " + std::to_string(palette.size()) + " colours, more than 256";
-        return std::nullopt;
-    }
-    MatchPalette match;
-    match.metric_ = options.metric;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        if (options.reserved.test(i) ||
-            std::find(match.colors_.begin(), match.colors_.end(), palette[i]) != match.colors_.end()) {
-            continue;
-        }
-        match.entries_.push_back(static_cast<std::uint8_t>(i));
-        match.colors_.push_back(palette[i]);
-        match.points_.push_back(ToMetricPoint(options.metric, palette[i]));
-    }
-    if (match.entries_.empty()) {
-        error = "every one of the palette's " + std::to_string(palette.size()) + " colours is reserved";
-        return std::nullopt;
-    }
-    return match;
-}
-
-std::uint8_t MatchPalette::NearestEntry(Rgb8 color) const {
-    std::size_t best = 0;
-    if (metric_ == Metric::kRgb) {
-        int bestDistance = std::numeric_limits<int>::max();
-        for (std::size_t i = 0; i < colors_.size(); ++i) {
-            const int dr = color.r - colors_[i].r;
-            const int dg = color.g - colors_[i].g;
-            const int db = color.b - colors_[i].b;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
-    } else {
-        const MetricPoint point = ToMetricPoint(metric_, color);
-        double bestDistance = std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < points_.size(); ++i) {
-            const double d = SquaredDistance(point, points_[i]);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
-    }
-    return entries_[best];
-}
-
 std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
                                                   std::string& error) {
     if (bits < kMinBits || bits > kMaxBits) {
