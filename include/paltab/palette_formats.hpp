@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "paltab/image.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -51,15 +52,8 @@ struct PaletteData {
     std::optional<int> transparentIndex;  // act 772 form, png tRNS; < colors.size()
 };
 
-// One reading or writing failure. `where` is "line 7", "offset 12" or empty.
-struct PaletteError {
-    std::string where;
-    std::string cause;
-
-    // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
-    // cause alone when `where` is empty.
-    std::string Message() const;
-};
+// One reading or writing failure: the library's one error type.
+using PaletteError = Error;
 
 struct FormatInfo {
     PaletteFormat format;

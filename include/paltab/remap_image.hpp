@@ -59,8 +59,9 @@ struct RemappedImage {
     std::vector<std::uint8_t> file;
 };
 
-// Fails with kTooLarge for a file or an image over the limits, kBadInput for
-// a file that does not decode, kOutput when the output cannot be encoded.
+// Fails with kTooLarge for a file over the size limit, kBadInput for one
+// that does not decode (an image over maxPixels among them: the decoder's
+// cause says so), kOutput when the output cannot be encoded.
 // `file` is released once decoded.
 Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarget& target,
                                  const ImageRemapOptions& options);

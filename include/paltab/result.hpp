@@ -20,9 +20,9 @@ enum class ErrorKind {
 // One failure. `where` is "line 7", "offset 12" or empty; `cause` is one line
 // without the file's name, which only the file wrappers add.
 struct Error {
-    ErrorKind kind = ErrorKind::kBadInput;
     std::string where;
     std::string cause;
+    ErrorKind kind = ErrorKind::kBadInput;
 
     // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
     // cause alone when `where` is empty.

@@ -97,10 +97,6 @@ bool LooksLikePaintNet(Bytes bytes) {
 
 }  // namespace
 
-std::string PaletteError::Message() const {
-    return where.empty() ? cause : where + ": " + cause;
-}
-
 namespace palette_io {
 
 std::string LineWhere(int number) {

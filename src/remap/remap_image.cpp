@@ -20,7 +20,7 @@ Result<RemapTarget> RemapTargetOfPalette(std::span<const Rgb8> colors, const Mat
     target.palette.assign(colors.begin(), colors.end());
     target.search = MatchPalette::Create(colors, options, error);
     if (!target.search) {
-        return Error{ErrorKind::kBadSettings, "", error};
+        return Error{"", error, ErrorKind::kBadSettings};
     }
     return target;
 }
@@ -46,15 +46,15 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
                                  const ImageRemapOptions& options) {
     const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
     if (file.size() > fileLimit) {
-        return Error{ErrorKind::kTooLarge, "",
+        return Error{"",
                      "the file is larger than " + std::to_string(fileLimit) +
-                         " bytes, too large for an image of at most " + std::to_string(options.maxPixels) +
-                         " pixels"};
+                         " bytes, too large for an image of at most " + std::to_string(options.maxPixels) + " pixels",
+                     ErrorKind::kTooLarge};
     }
     std::string error;
     std::optional<DecodedImage> image = DecodePng(file, options.maxPixels, error);
     if (!image) {
-        return Error{ErrorKind::kBadInput, "", error};
+        return Error{"", error, ErrorKind::kBadInput};
     }
     file = {};
 
@@ -83,7 +83,7 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
         options.remap.transparentIndex ? std::optional<int>(*options.remap.transparentIndex) : std::nullopt;
     auto png = EncodeIndexedPng(out.width, out.height, out.indices, target.palette, transparent, error);
     if (!png) {
-        return Error{ErrorKind::kOutput, "", error};
+        return Error{"", error, ErrorKind::kOutput};
     }
     out.file = std::move(*png);
     return out;
