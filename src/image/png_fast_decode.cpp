@@ -14,6 +14,10 @@
 #include <limits>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace paltab {
 namespace {
 
@@ -248,6 +252,73 @@ bool Unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* previo
     }
 }
 
+#if defined(__SSE2__)
+// Four bytes at `p`, the bytes of one pixel in the low lanes of 16-bit lanes.
+__m128i LoadPixel(const std::uint8_t* p) {
+    std::int32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), _mm_setzero_si128());
+}
+
+// Undoes the filter of an RGB (kBpp 3) or RGBA (kBpp 4) row straight into
+// RGBA pixels, one pixel a step with its channels side by side in 16-bit
+// lanes; `above` is the RGBA row above (nothing for the first row). RGB rows
+// get alpha 255. Reads one byte past an RGB row's end (the caller pads).
+template <int kBpp>
+bool UnfilterToRgba(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above, std::uint8_t* out,
+                    std::size_t width) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_set1_epi16(0xFF);
+    const std::uint32_t alpha = kBpp == 3 ? 0xFF000000u : 0;
+    const auto store = [&](std::uint8_t* to, __m128i pixel) {
+        const std::uint32_t word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(pixel, zero))) | alpha;
+        std::memcpy(to, &word, sizeof word);
+    };
+    const auto up = [&](std::size_t x) { return above != nullptr ? LoadPixel(above + x * kRgba) : zero; };
+    // `step` gives a pixel's value from its filtered bytes, the pixel to its
+    // left, the one above and the one above left.
+    const auto run = [&](auto step) {
+        __m128i left = zero, upLeft = zero;
+        for (std::size_t x = 0; x < width; ++x) {
+            const __m128i b = up(x);
+            left = _mm_and_si128(step(LoadPixel(in + x * kBpp), left, b, upLeft), low);
+            store(out + x * kRgba, left);
+            upLeft = b;
+        }
+    };
+    switch (filter) {
+        case 0:
+            run([](__m128i raw, __m128i, __m128i, __m128i) { return raw; });
+            return true;
+        case 1:
+            run([](__m128i raw, __m128i a, __m128i, __m128i) { return _mm_add_epi16(raw, a); });
+            return true;
+        case 2:
+            run([](__m128i raw, __m128i, __m128i b, __m128i) { return _mm_add_epi16(raw, b); });
+            return true;
+        case 3:
+            run([](__m128i raw, __m128i a, __m128i b, __m128i) {
+                return _mm_add_epi16(raw, _mm_srli_epi16(_mm_add_epi16(a, b), 1));
+            });
+            return true;
+        case 4:
+            run([zero](__m128i raw, __m128i a, __m128i b, __m128i c) {
+                const auto abs = [zero](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
+                const __m128i bc = _mm_sub_epi16(b, c), ac = _mm_sub_epi16(a, c);
+                const __m128i pa = abs(bc), pb = abs(ac), pc = abs(_mm_add_epi16(bc, ac));
+                // a where pa <= pb and pa <= pc, else b where pb <= pc, else c.
+                const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+                const __m128i useC = _mm_cmpgt_epi16(pb, pc);
+                const __m128i bOrC = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
+                return _mm_add_epi16(raw, _mm_or_si128(_mm_and_si128(notA, bOrC), _mm_andnot_si128(notA, a)));
+            });
+            return true;
+        default:
+            return false;
+    }
+}
+#endif
+
 // One unfiltered row to RGBA, as libpng's expand, tRNS-to-alpha,
 // grey-to-RGB and add-alpha transforms give it. False on a palette index
 // past the PLTE (libpng warns and draws black; left to it).
@@ -335,7 +406,9 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
     }
     // Exactly the raw size from exactly the stream: extra or missing data,
     // which libpng reports or tolerates, is left to it.
-    std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize]);
+    // One byte of padding: an RGB pixel is read as four bytes.
+    std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize + 1]);
+    raw[rawSize] = 0;
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
     if (!inflater) {
         return std::nullopt;
@@ -357,13 +430,32 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
     image.width = static_cast<int>(layout.width);
     image.height = static_cast<int>(layout.height);
     image.rgba.resize(std::size_t{layout.width} * layout.height * kRgba);
+    const std::size_t outStride = std::size_t{layout.width} * kRgba;
     const std::vector<std::uint8_t> zeros(stride, 0);
     const std::uint8_t* previous = zeros.data();
     const std::size_t bpp = static_cast<std::size_t>(layout.channels);
     for (std::size_t y = 0; y < layout.height; ++y) {
         std::uint8_t* row = raw.get() + y * (stride + 1);
-        if (!Unfilter(row[0], row + 1, previous, stride, bpp) ||
-            !Expand(layout, lookup, row + 1, image.rgba.data() + y * layout.width * kRgba)) {
+        std::uint8_t* out = image.rgba.data() + y * outStride;
+#if defined(__SSE2__)
+        // Colour rows are unfiltered straight into the image.
+        const std::uint8_t* above = y > 0 ? out - outStride : nullptr;
+        if (layout.colorType == kRgb || layout.colorType == kRgbAlpha) {
+            const bool done = layout.colorType == kRgb ? UnfilterToRgba<3>(row[0], row + 1, above, out, layout.width)
+                                                       : UnfilterToRgba<4>(row[0], row + 1, above, out, layout.width);
+            if (!done) {
+                return std::nullopt;
+            }
+            if (layout.transparentColor) {
+                const Rgb8 key = *layout.transparentColor;
+                for (std::uint8_t* pixel = out; pixel != out + outStride; pixel += kRgba) {
+                    pixel[3] = pixel[0] == key.r && pixel[1] == key.g && pixel[2] == key.b ? 0 : 255;
+                }
+            }
+            continue;
+        }
+#endif
+        if (!Unfilter(row[0], row + 1, previous, stride, bpp) || !Expand(layout, lookup, row + 1, out)) {
             return std::nullopt;
         }
         previous = row + 1;
