@@ -253,17 +253,20 @@ bool Unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* previo
 }
 
 #if defined(__SSE2__)
-// Four bytes at `p`, the bytes of one pixel in the low lanes of 16-bit lanes.
-__m128i LoadPixel(const std::uint8_t* p) {
-    std::int32_t word;
-    std::memcpy(&word, p, sizeof word);
+// `size` bytes at `p` (a pixel, or a pixel and a byte past it) in the low
+// lanes of 16-bit lanes.
+__m128i LoadPixel(const std::uint8_t* p, std::size_t size = 4) {
+    std::int32_t word = 0;
+    std::memcpy(&word, p, size);
     return _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), _mm_setzero_si128());
 }
 
 // Undoes the filter of an RGB (kBpp 3) or RGBA (kBpp 4) row straight into
 // RGBA pixels, one pixel a step with its channels side by side in 16-bit
 // lanes; `above` is the RGBA row above (nothing for the first row). RGB rows
-// get alpha 255. Reads one byte past an RGB row's end (the caller pads).
+// get alpha 255. A pixel is read (four bytes, but for the last of a row)
+// before it is written, so `out` may overlap `in` as DecodeCommonPng lays
+// them out.
 template <int kBpp>
 bool UnfilterToRgba(std::uint8_t filter, const std::uint8_t* in, const std::uint8_t* above, std::uint8_t* out,
                     std::size_t width) {
@@ -281,7 +284,8 @@ bool UnfilterToRgba(std::uint8_t filter, const std::uint8_t* in, const std::uint
         __m128i left = zero, upLeft = zero;
         for (std::size_t x = 0; x < width; ++x) {
             const __m128i b = up(x);
-            left = _mm_and_si128(step(LoadPixel(in + x * kBpp), left, b, upLeft), low);
+            const __m128i raw = x + 1 < width ? LoadPixel(in + x * kBpp) : LoadPixel(in + x * kBpp, kBpp);
+            left = _mm_and_si128(step(raw, left, b, upLeft), low);
             store(out + x * kRgba, left);
             upLeft = b;
         }
@@ -404,17 +408,30 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
         }
         stream = gathered;
     }
+    // The rows are inflated into the end of the image's own memory when they
+    // fit there (all but RGBA), and each row is then expanded in place over
+    // the rows before it: an output row ends, pixel by pixel, no later than
+    // the next pixel of input starts. Saves a second buffer of the image's
+    // size and its page faults.
+    DecodedImage image;
+    image.width = static_cast<int>(layout.width);
+    image.height = static_cast<int>(layout.height);
+    const std::size_t outStride = std::size_t{layout.width} * kRgba;
+    image.rgba.resize(outStride * layout.height);
+    std::unique_ptr<std::uint8_t[]> separate;
+    std::uint8_t* raw = image.rgba.data() + (image.rgba.size() - std::min(rawSize, image.rgba.size()));
+    if (rawSize > image.rgba.size()) {
+        separate.reset(new std::uint8_t[rawSize]);
+        raw = separate.get();
+    }
     // Exactly the raw size from exactly the stream: extra or missing data,
     // which libpng reports or tolerates, is left to it.
-    // One byte of padding: an RGB pixel is read as four bytes.
-    std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize + 1]);
-    raw[rawSize] = 0;
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
     if (!inflater) {
         return std::nullopt;
     }
     std::size_t consumed = 0;
-    if (libdeflate_zlib_decompress_ex(inflater.get(), stream.data(), stream.size(), raw.get(), rawSize, &consumed,
+    if (libdeflate_zlib_decompress_ex(inflater.get(), stream.data(), stream.size(), raw, rawSize, &consumed,
                                       nullptr) != LIBDEFLATE_SUCCESS ||
         consumed != stream.size()) {
         return std::nullopt;
@@ -426,16 +443,11 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
         const std::uint8_t alpha = i < layout.plteAlpha.size() ? layout.plteAlpha[i] : 255;
         lookup[i] = {layout.plte[i].r, layout.plte[i].g, layout.plte[i].b, alpha};
     }
-    DecodedImage image;
-    image.width = static_cast<int>(layout.width);
-    image.height = static_cast<int>(layout.height);
-    image.rgba.resize(std::size_t{layout.width} * layout.height * kRgba);
-    const std::size_t outStride = std::size_t{layout.width} * kRgba;
-    const std::vector<std::uint8_t> zeros(stride, 0);
-    const std::uint8_t* previous = zeros.data();
+    // The unfiltered row above, kept apart: its place is written over.
+    std::vector<std::uint8_t> previous(stride, 0);
     const std::size_t bpp = static_cast<std::size_t>(layout.channels);
     for (std::size_t y = 0; y < layout.height; ++y) {
-        std::uint8_t* row = raw.get() + y * (stride + 1);
+        std::uint8_t* row = raw + y * (stride + 1);
         std::uint8_t* out = image.rgba.data() + y * outStride;
 #if defined(__SSE2__)
         // Colour rows are unfiltered straight into the image.
@@ -455,10 +467,13 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
             continue;
         }
 #endif
-        if (!Unfilter(row[0], row + 1, previous, stride, bpp) || !Expand(layout, lookup, row + 1, out)) {
+        if (!Unfilter(row[0], row + 1, previous.data(), stride, bpp)) {
             return std::nullopt;
         }
-        previous = row + 1;
+        std::copy(row + 1, row + 1 + stride, previous.begin());
+        if (!Expand(layout, lookup, previous.data(), out)) {
+            return std::nullopt;
+        }
     }
     if (layout.colorType == kPalette) {
         image.indexed = true;

@@ -100,11 +100,13 @@ std::vector<std::uint8_t> FilterRows(std::size_t width, std::size_t height, std:
         return filtered;
     }
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, height));
-    std::vector<std::jthread> workers;
-    for (unsigned t = 1; t < threads; ++t) {
-        workers.emplace_back(band, height * t / threads, height * (t + 1) / threads);
-    }
-    band(0, height / threads);
+    {
+        std::vector<std::jthread> workers;
+        for (unsigned t = 1; t < threads; ++t) {
+            workers.emplace_back(band, height * t / threads, height * (t + 1) / threads);
+        }
+        band(0, height / threads);
+    }  // the workers are joined here, before the rows are handed on
     return filtered;
 }
 
