@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Writes the fuzz seed corpora to DIR/palette_reader_fuzz, DIR/generate_fuzz,
-# DIR/palette_formats_fuzz and DIR/remap_fuzz: the bundled palettes and the shapes the tests
+# DIR/palette_formats_fuzz, DIR/remap_fuzz and DIR/png_fast_fuzz: the bundled palettes and the shapes the tests
 # use (a colour cube, a ramp, a sparse palette with odd values, header and
 # line-end variants). A generate seed is one option byte (bit 0: -c, bit 1:
 # -n) followed by the palette text. A palette formats seed is a reader byte
 # (0..10: the formats in the order of `paltool formats`, 11..16: detection
 # under a file name), a writer byte, then a small file of each format. A
 # remap seed is an options byte, a colour count byte, the colours, then one of
-# the PNG seeds.
+# the PNG seeds. A PNG seed is a small file of each 8-bit colour type (with
+# tRNS, every filter, several IDATs) and two that libpng alone decodes
+# (16-bit, interlaced).
 set -eu
 dir=${1:?usage: make-fuzz-seeds.sh DIR}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,8 +17,9 @@ reader="$dir/palette_reader_fuzz"
 generate="$dir/generate_fuzz"
 formats="$dir/palette_formats_fuzz"
 remap="$dir/remap_fuzz"
-rm -rf "$reader" "$generate" "$formats" "$remap"
-mkdir -p "$reader" "$generate" "$formats" "$remap"
+pngs="$dir/png_fast_fuzz"
+rm -rf "$reader" "$generate" "$formats" "$remap" "$pngs"
+mkdir -p "$reader" "$generate" "$formats" "$remap" "$pngs"
 
 cp "$here"/examples/*.pal.txt "$reader"/
 awk 'BEGIN { for (r = 0; r < 6; r++) for (g = 0; g < 6; g++) for (b = 0; b < 6; b++) print r * 51, g * 51, b * 51
@@ -62,5 +65,18 @@ for png in "$formats"/png-*; do
   done
 done
 
+# png NAME DATA: DATA is a printf format of octal escapes.
+png() { printf "$2" > "$pngs/$1.png"; }
+png grey-trns '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\003\000\000\000\002\010\000\000\000\000\270\037\071\306\000\000\000\002\164\122\116\123\000\007\350\367\130\233\000\000\000\020\111\104\101\124\170\332\143\144\127\060\140\142\147\144\002\000\002\022\000\145\234\064\152\101\000\000\000\000\111\105\116\104\256\102\140\202'
+png grey-alpha '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\004\000\000\000\330\277\305\257\000\000\000\022\111\104\101\124\170\332\143\020\150\120\370\317\302\310\304\314\002\000\013\234\001\276\222\024\101\343\000\000\000\000\111\105\116\104\256\102\140\202'
+png rgba-paeth '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\006\000\000\000\162\266\015\044\000\000\000\032\111\104\101\124\170\332\143\146\140\144\142\146\141\145\143\147\341\340\344\342\346\341\345\343\007\000\003\060\000\200\246\017\115\143\000\000\000\000\111\105\116\104\256\102\140\202'
+png rgb-trns-split '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\002\000\000\000\375\324\232\163\000\000\000\006\164\122\116\123\000\000\000\000\000\007\360\302\222\062\000\000\000\004\147\101\115\101\000\000\261\217\013\374\141\005\000\000\000\005\111\104\101\124\170\332\143\144\140\312\165\021\270\000\000\000\005\111\104\101\124\140\027\120\060\140\346\070\070\271\000\000\000\005\111\104\101\124\142\145\143\007\262\203\071\113\313\000\000\000\005\111\104\101\124\000\004\026\000\204\061\220\126\145\000\000\000\000\111\105\116\104\256\102\140\202'
+png rgb16 '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\001\000\000\000\002\020\002\000\000\000\106\163\375\063\000\000\000\026\111\104\101\124\170\332\143\140\140\144\142\146\141\145\140\143\347\340\344\342\006\000\001\073\000\103\300\201\235\174\000\000\000\000\111\105\116\104\256\102\140\202'
+png rgb-interlaced '\211\120\116\107\015\012\032\012\000\000\000\015\111\110\104\122\000\000\000\002\000\000\000\002\010\002\000\000\001\212\323\252\345\000\000\000\013\111\104\101\124\170\332\143\140\100\001\000\000\017\000\001\046\362\136\331\000\000\000\000\111\105\116\104\256\102\140\202'
+for indexed in "$formats"/png-*; do
+  tail -c +3 "$indexed" > "$pngs/$(basename "$indexed").png"
+done
+
 echo "seeds: $(ls "$reader" | wc -l) palette texts, $(ls "$generate" | wc -l) generate inputs," \
-  "$(ls "$formats" | wc -l) palette format inputs, $(ls "$remap" | wc -l) remap inputs in $dir"
+  "$(ls "$formats" | wc -l) palette format inputs, $(ls "$remap" | wc -l) remap inputs," \
+  "$(ls "$pngs" | wc -l) PNG files in $dir"
