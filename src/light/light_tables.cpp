@@ -1,70 +1,14 @@
-// Light and blend tables by full search: the target of each cell, exact in
-// integers for the rgb metric, and the search over the entries that may be
-// chosen.
-#include "paltab/light_tables.hpp"
-
-#include <algorithm>
-#include <cmath>
-#include <limits>
+// Light and fog tables: each entry's colour moved towards the fog colour
+// level by level, every cell the exact nearest entry to its target.
+#include "light/light_rows.hpp"
+#include "light/table_targets.hpp"
 
 namespace paltab {
-namespace {
 
-using Numerators = std::array<std::int64_t, 3>;
+namespace light_rows {
 
-// The Rec. 709 luma weights in ten-thousandths; they add up to 10000, so
-// 255 - Y lies in 0..255.
-constexpr std::int64_t kLumaScale = 10000;
-constexpr std::array<std::int64_t, 3> kLumaWeights{2126, 7152, 722};
+using namespace table_targets;
 
-constexpr int kPercent = 100;
-constexpr std::int64_t kFull = 255;
-
-// A point of the metric's space from linear light 0..1.
-MetricPoint MetricFromLinear(Metric metric, const MetricPoint& linear) {
-    switch (metric) {
-        case Metric::kRgb:
-            return {SrgbFromLinear(linear[0]), SrgbFromLinear(linear[1]), SrgbFromLinear(linear[2])};
-        case Metric::kLinear:
-            return linear;
-        case Metric::kOklab:
-            return OklabFromLinear(linear);
-    }
-    return linear;
-}
-
-Numerators Components(Rgb8 c) {
-    return {c.r, c.g, c.b};
-}
-
-MetricPoint LinearOf(Rgb8 c) {
-    return {LinearFromSrgb(c.r), LinearFromSrgb(c.g), LinearFromSrgb(c.b)};
-}
-
-bool CheckColors(std::span<const Rgb8> colors, std::string& error) {
-    if (colors.empty() || colors.size() > kPaletteSize) {
-        error = "a palette needs 1 to 256 colours, not " + std::to_string(colors.size());
-        return false;
-    }
-    return true;
-}
-
-// The search over the entries a table may choose, besides `excluded`: none
-// when every entry is left out (`colors` holds 1..256 colours, checked
-// before).
-std::optional<MatchPalette> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
-                                     const ReservedEntries& excluded, std::string& error) {
-    MatchOptions options = settings.Match();
-    options.reserved |= excluded;
-    std::string cause;
-    std::optional<MatchPalette> search = MatchPalette::Create(colors, options, cause);
-    if (!search) {
-        error = "no entry can be chosen: every colour of the palette is reserved or fullbright";
-    }
-    return search;
-}
-
-// The light rows into `bytes` (levels * 256 of them).
 void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const MatchPalette& search,
                    std::span<std::uint8_t> bytes, FitAccumulator& stats) {
     const std::int64_t levels = settings.levels;
@@ -113,70 +57,11 @@ bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std
     return true;
 }
 
-// One component of a blend with exact sRGB targets: the numerator over
-// `denominator` (BlendDenominator).
-std::int64_t BlendNumerator(BlendMode mode, int percent, std::int64_t a, std::int64_t b) {
-    switch (mode) {
-        case BlendMode::kAlpha:
-        case BlendMode::kAverage:
-            return a * percent + b * (kPercent - percent);
-        case BlendMode::kAdd:
-            return std::min(a + b, kFull);
-        case BlendMode::kSubtract:
-            return std::max(b - a, std::int64_t{0});
-        case BlendMode::kMultiply:
-            return a * b;
-        case BlendMode::kScreen:
-            return kFull * kFull - (kFull - a) * (kFull - b);
-        case BlendMode::kMin:
-            return std::min(a, b);
-        case BlendMode::kMax:
-            return std::max(a, b);
-    }
-    return 0;
-}
+}  // namespace light_rows
 
-std::int64_t BlendDenominator(BlendMode mode) {
-    switch (mode) {
-        case BlendMode::kAlpha:
-        case BlendMode::kAverage:
-            return kPercent;
-        case BlendMode::kMultiply:
-        case BlendMode::kScreen:
-            return kFull;
-        default:
-            return 1;
-    }
-}
-
-// The same on linear light 0..1.
-double BlendLinear(BlendMode mode, int percent, double a, double b) {
-    switch (mode) {
-        case BlendMode::kAlpha:
-        case BlendMode::kAverage: {
-            const double alpha = static_cast<double>(percent) / kPercent;
-            return a * alpha + b * (1.0 - alpha);
-        }
-        case BlendMode::kAdd:
-            return std::min(a + b, 1.0);
-        case BlendMode::kSubtract:
-            return std::max(b - a, 0.0);
-        case BlendMode::kMultiply:
-            return a * b;
-        case BlendMode::kScreen:
-            return 1.0 - (1.0 - a) * (1.0 - b);
-        case BlendMode::kMin:
-            return std::min(a, b);
-        case BlendMode::kMax:
-            return std::max(a, b);
-    }
-    return 0.0;
-}
-
-constexpr std::array<std::string_view, 8> kBlendModeNames{"alpha", "add",    "subtract", "multiply",
-                                                          "screen", "min", "max",      "average"};
-
-}  // namespace
+using light_rows::CheckLight;
+using light_rows::FillLightRows;
+using table_targets::SearchOf;
 
 std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
                                           std::string& error) {
@@ -195,156 +80,6 @@ std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const Li
     FillLightRows(colors, settings, search, table.bytes, stats);
     table.stats = stats.Stats();
     return table;
-}
-
-std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
-                                            std::string& error) {
-    if (!CheckLight(colors, settings, error)) {
-        return std::nullopt;
-    }
-    if (settings.levels != kDoomLightLevels) {
-        error = "a Doom colormap has " + std::to_string(kDoomLightLevels) + " levels, not " +
-                std::to_string(settings.levels);
-        return std::nullopt;
-    }
-    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, settings.fullbright, error);
-    if (!made) {
-        return std::nullopt;
-    }
-    const MatchPalette& search = *made;
-    LightTable table;
-    table.levels = kDoomColormapRows;
-    table.bytes.assign(kDoomColormapSize, 0);
-    FitAccumulator stats;
-    const std::span<std::uint8_t> bytes(table.bytes);
-    FillLightRows(colors, settings, search, bytes.first(kDoomLightLevels * kPaletteSize), stats);
-
-    const std::span<std::uint8_t> grey = bytes.subspan(kDoomLightLevels * kPaletteSize, kPaletteSize);
-    for (std::size_t c = 0; c < kPaletteSize; ++c) {
-        if (c >= colors.size() || settings.fullbright.test(c)) {
-            grey[c] = static_cast<std::uint8_t>(c);
-            continue;
-        }
-        const Numerators color = Components(colors[c]);
-        const std::int64_t y = kLumaWeights[0] * color[0] + kLumaWeights[1] * color[1] + kLumaWeights[2] * color[2];
-        const std::int64_t n = kFull * kLumaScale - y;
-        const MatchPalette::Found found = search.NearestToFraction({n, n, n}, kLumaScale);
-        grey[c] = found.index;
-        stats.Add(found.distance);
-    }
-    table.stats = stats.Stats();
-    return table;
-}
-
-std::string_view BlendModeName(BlendMode mode) {
-    return kBlendModeNames[static_cast<std::size_t>(mode)];
-}
-
-std::optional<BlendMode> ParseBlendMode(std::string_view name) {
-    for (std::size_t i = 0; i < kBlendModeNames.size(); ++i) {
-        if (name == kBlendModeNames[i]) {
-            return static_cast<BlendMode>(i);
-        }
-    }
-    return std::nullopt;
-}
-
-std::string BlendModeList() {
-    std::string list;
-    for (const std::string_view name : kBlendModeNames) {
-        list += list.empty() ? "" : ", ";
-        list += name;
-    }
-    return list;
-}
-
-std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const BlendSettings& settings,
-                                          std::string& error) {
-    if (!CheckColors(colors, error)) {
-        return std::nullopt;
-    }
-    if (settings.alphaPercent < 0 || settings.alphaPercent > kPercent) {
-        error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
-        return std::nullopt;
-    }
-    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, {}, error);
-    if (!made) {
-        return std::nullopt;
-    }
-    const MatchPalette& search = *made;
-    const BlendMode mode = settings.mode;
-    const int percent = mode == BlendMode::kAverage ? kPercent / 2 : settings.alphaPercent;
-    const std::int64_t q = BlendDenominator(mode);
-
-    std::vector<MetricPoint> linear;
-    for (const Rgb8 c : colors) {
-        linear.push_back(LinearOf(c));
-    }
-    auto table = std::make_optional<BlendTable>();
-    FitAccumulator stats;
-    const std::size_t count = colors.size();
-    for (std::size_t a = 0; a < kPaletteSize; ++a) {
-        for (std::size_t b = 0; b < kPaletteSize; ++b) {
-            std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(a), static_cast<int>(b))];
-            if (a >= count || b >= count) {
-                // An unused operand is ignored.
-                cell = static_cast<std::uint8_t>(a >= count && b < count ? b : a);
-                continue;
-            }
-            MatchPalette::Found found;
-            if (settings.search.linearMix) {
-                MetricPoint mixed;
-                for (std::size_t k = 0; k < 3; ++k) {
-                    mixed[k] = BlendLinear(mode, percent, linear[a][k], linear[b][k]);
-                }
-                found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
-            } else {
-                const Numerators ca = Components(colors[a]);
-                const Numerators cb = Components(colors[b]);
-                Numerators n;
-                for (std::size_t k = 0; k < 3; ++k) {
-                    n[k] = BlendNumerator(mode, percent, ca[k], cb[k]);
-                }
-                found = search.NearestToFraction(n, q);
-            }
-            cell = found.index;
-            stats.Add(found.distance);
-        }
-    }
-    table->stats = stats.Stats();
-    return table;
-}
-
-std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
-                                              std::string& error) {
-    const auto light = BuildLightTable(colors, settings, error);
-    if (!light) {
-        return std::nullopt;
-    }
-    BlendSettings blend{.mode = BlendMode::kAlpha, .alphaPercent = kPercent / 2, .search = settings.search};
-    blend.search.reserved |= settings.fullbright;
-    const auto translucency = BuildBlendTable(colors, blend, error);
-    if (!translucency) {
-        return std::nullopt;
-    }
-    BuildEnginePalette file;
-    file.bytes.reserve(BuildEnginePaletteSize(settings.levels));
-    for (std::size_t i = 0; i < kPaletteSize; ++i) {
-        const Rgb8 c = i < colors.size() ? colors[i] : Rgb8{};
-        for (const std::uint8_t v : {c.r, c.g, c.b}) {
-            file.bytes.push_back(static_cast<std::uint8_t>(v >> 2));
-        }
-    }
-    const auto levels = static_cast<std::uint16_t>(settings.levels);
-    file.bytes.push_back(static_cast<std::uint8_t>(levels & 0xFF));
-    file.bytes.push_back(static_cast<std::uint8_t>(levels >> 8));
-    file.bytes.insert(file.bytes.end(), light->bytes.begin(), light->bytes.end());
-    file.bytes.insert(file.bytes.end(), translucency->bytes.begin(), translucency->bytes.end());
-    FitAccumulator stats;
-    stats.Add(light->stats);
-    stats.Add(translucency->stats);
-    file.stats = stats.Stats();
-    return file;
 }
 
 }  // namespace paltab
