@@ -14,7 +14,7 @@ SANITIZE_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz
+FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz c_read_palette_fuzz
 
 .PHONY: all deps configure build run test bench clean test-sanitize fuzz-build fuzz
 
