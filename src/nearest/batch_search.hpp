@@ -79,10 +79,12 @@ public:
 private:
     const Cell* CellOfPoint(const MetricPoint& point) const;
     const Cell* CellOfFraction(const Numerators& n, std::int64_t q) const;
-    std::size_t CellNumber(int r, int g, int b) const;
+    std::size_t CellNumber(std::size_t r, std::size_t g, std::size_t b) const;
 
     Metric metric_;
     int side_ = 1;
+    std::size_t shift_ = 0;  // log2 of side_
+    std::size_t last_ = 0;   // side_ - 1
     // The space the grid covers, per axis: lo_ + k * width_ for k = 0..side_.
     MetricPoint lo_{};
     MetricPoint hi_{};
