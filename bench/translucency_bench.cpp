@@ -238,7 +238,8 @@ void BM_LightTable(benchmark::State& state, int which, bool colormap) {
     std::vector<std::uint8_t> expected;
     PlainLight(Colors(which), colormap, expected);
     std::optional<LightTable> table;
-    const LightSettings settings{.levels = kDoomLightLevels};
+    LightSettings settings;
+    settings.levels = kDoomLightLevels;
     for (auto _ : state) {
         std::string error;
         table = colormap ? BuildDoomColormap(Colors(which), settings, error)
