@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+#include "nearest/batch_search.hpp"
 
 namespace paltab {
 namespace {
@@ -61,53 +62,28 @@ MetricPoint MetricFromLinear(Metric metric, const MetricPoint& linear) {
     return linear;
 }
 
-// The full search over the entries that may be chosen, in index order so
-// that the first of equal distances, the lowest index, is kept.
+// The search over the entries that may be chosen: a candidate grid built
+// once for the table's cells, which answers as a full search in index order
+// does (the first of equal distances, the lowest index).
 class NearestSearch {
 public:
-    NearestSearch(std::span<const Rgb8> colors, Metric metric, const ReservedEntries& excluded) : metric_(metric) {
-        for (std::size_t i = 0; i < colors.size(); ++i) {
-            if (!excluded.test(i)) {
-                indices_.push_back(static_cast<std::uint8_t>(i));
-                rgb_.push_back({colors[i].r, colors[i].g, colors[i].b});
-                points_.push_back(ToMetricPoint(metric, colors[i]));
-            }
-        }
-    }
+    NearestSearch(std::span<const Rgb8> colors, Metric metric, const ReservedEntries& excluded, std::size_t cells)
+        : metric_(metric), grid_(colors, metric, excluded, cells) {}
 
-    bool Empty() const { return indices_.empty(); }
+    bool Empty() const { return grid_.Empty(); }
     Metric metric() const { return metric_; }
 
     // The entry nearest to n / q by the rgb metric, compared as
-    // sum (e * q - n)^2: at most 3 * (255 * 10000)^2, well inside 64 bits.
+    // sum (e * q - n)^2 in integers.
     Found NearestExact(const Numerators& n, std::int64_t q) const {
-        std::int64_t best = std::numeric_limits<std::int64_t>::max();
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < rgb_.size(); ++k) {
-            const std::int64_t d0 = rgb_[k][0] * q - n[0];
-            const std::int64_t d1 = rgb_[k][1] * q - n[1];
-            const std::int64_t d2 = rgb_[k][2] * q - n[2];
-            const std::int64_t d = d0 * d0 + d1 * d1 + d2 * d2;
-            if (d < best) {
-                best = d;
-                at = k;
-            }
-        }
-        return {indices_[at], std::sqrt(static_cast<double>(best)) / static_cast<double>(q)};
+        const CandidateGrid::FractionMatch match = grid_.NearestFraction(n, q);
+        return {match.index, std::sqrt(static_cast<double>(match.squared)) / static_cast<double>(q)};
     }
 
     // The entry nearest to a point of the metric's space.
     Found Nearest(const MetricPoint& point) const {
-        double best = std::numeric_limits<double>::infinity();
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < points_.size(); ++k) {
-            const double d = SquaredDistance(points_[k], point);
-            if (d < best) {
-                best = d;
-                at = k;
-            }
-        }
-        return {indices_[at], std::sqrt(best)};
+        const CandidateGrid::PointMatch match = grid_.NearestPoint(point);
+        return {match.index, std::sqrt(match.squared)};
     }
 
     // The entry nearest to the sRGB colour n / q, exactly for rgb.
@@ -123,9 +99,7 @@ public:
 
 private:
     Metric metric_;
-    std::vector<std::uint8_t> indices_;
-    std::vector<std::array<std::int64_t, 3>> rgb_;
-    std::vector<MetricPoint> points_;
+    CandidateGrid grid_;
 };
 
 Numerators Components(Rgb8 c) {
@@ -275,7 +249,8 @@ std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const Li
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright));
+    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright),
+                               static_cast<std::size_t>(settings.levels) * kPaletteSize);
     if (!CheckSearch(search, error)) {
         return std::nullopt;
     }
@@ -298,7 +273,8 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
                 std::to_string(settings.levels);
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright));
+    const NearestSearch search(colors, settings.search.metric, Excluded(settings.search.reserved, settings.fullbright),
+                               kDoomColormapSize);
     if (!CheckSearch(search, error)) {
         return std::nullopt;
     }
@@ -357,7 +333,7 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
         error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
         return std::nullopt;
     }
-    const NearestSearch search(colors, settings.search.metric, settings.search.reserved);
+    const NearestSearch search(colors, settings.search.metric, settings.search.reserved, kPairTableSize);
     if (!CheckSearch(search, error)) {
         return std::nullopt;
     }
