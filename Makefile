@@ -2,6 +2,8 @@
 # bundled default palette and describes what it wrote; `make test` builds and
 # runs every test; `make test-sanitize` runs them again built with ASan and
 # UBSan; `make fuzz` runs each fuzz target for FUZZ_SECONDS seconds.
+# `make install PREFIX=DIR` installs the library, its headers, package
+# files and the tools under DIR (default /usr/local).
 # `make deps` (which every build calls) installs the Debian packages the build
 # needs, only those that are missing.
 BUILD_DIR ?= build
@@ -9,14 +11,15 @@ BUILD_TYPE ?= Release
 CMAKE_ARGS ?=
 PALETTE ?= examples/default.pal.txt
 TABLES ?= $(BUILD_DIR)/default.tab
+PREFIX ?= /usr/local
 
 SANITIZE_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz png_fast_fuzz
+FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz png_fast_fuzz c_read_palette_fuzz
 
-.PHONY: all deps configure build run test bench clean test-sanitize fuzz-build fuzz
+.PHONY: all deps configure build run test bench install clean test-sanitize fuzz-build fuzz
 
 all: build
 
@@ -46,6 +49,9 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	./$(BUILD_DIR)/bench/paltab_bench

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes the fuzz seed corpora to DIR/palette_reader_fuzz, DIR/generate_fuzz,
-# DIR/palette_formats_fuzz, DIR/remap_fuzz and DIR/png_fast_fuzz: the bundled palettes and the shapes the tests
+# DIR/palette_formats_fuzz, DIR/remap_fuzz, DIR/png_fast_fuzz and DIR/c_read_palette_fuzz: the bundled palettes and the shapes the tests
 # use (a colour cube, a ramp, a sparse palette with odd values, header and
 # line-end variants). A generate seed is one option byte (bit 0: -c, bit 1:
 # -n) followed by the palette text. A palette formats seed is a reader byte
@@ -9,7 +9,8 @@
 # remap seed is an options byte, a colour count byte, the colours, then one of
 # the PNG seeds. A PNG seed is a small file of each 8-bit colour type (with
 # tRNS, every filter, several IDATs) and two that libpng alone decodes
-# (16-bit, interlaced).
+# (16-bit, interlaced). A C reader seed is a name byte (0: none, 1..6: x.pal,
+# x.act, x.hex, x.txt, PLAYPAL, x.gpl) followed by a palette format seed's file.
 set -eu
 dir=${1:?usage: make-fuzz-seeds.sh DIR}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,8 +19,9 @@ generate="$dir/generate_fuzz"
 formats="$dir/palette_formats_fuzz"
 remap="$dir/remap_fuzz"
 pngs="$dir/png_fast_fuzz"
-rm -rf "$reader" "$generate" "$formats" "$remap" "$pngs"
-mkdir -p "$reader" "$generate" "$formats" "$remap" "$pngs"
+creader="$dir/c_read_palette_fuzz"
+rm -rf "$reader" "$generate" "$formats" "$remap" "$pngs" "$creader"
+mkdir -p "$reader" "$generate" "$formats" "$remap" "$pngs" "$creader"
 
 cp "$here"/examples/*.pal.txt "$reader"/
 awk 'BEGIN { for (r = 0; r < 6; r++) for (g = 0; g < 6; g++) for (b = 0; b < 6; b++) print r * 51, g * 51, b * 51
@@ -77,6 +79,23 @@ for indexed in "$formats"/png-*; do
   tail -c +3 "$indexed" > "$pngs/$(basename "$indexed").png"
 done
 
+# The C reader: each format's file without a name, and under the name that
+# decides its format where the content does not.
+for seed in "$formats"/*; do
+  name=$(basename "$seed")
+  case $name in
+    raw|vga) names="0 1" ;;
+    act) names="0 2" ;;
+    hex) names="0 3" ;;
+    paintnet) names="0 4" ;;
+    playpal) names="0 5" ;;
+    *) names="0" ;;
+  esac
+  for n in $names; do
+    { printf "\\$(printf '%03o' "$n")"; tail -c +3 "$seed"; } > "$creader/$n-$name"
+  done
+done
+
 echo "seeds: $(ls "$reader" | wc -l) palette texts, $(ls "$generate" | wc -l) generate inputs," \
   "$(ls "$formats" | wc -l) palette format inputs, $(ls "$remap" | wc -l) remap inputs," \
-  "$(ls "$pngs" | wc -l) PNG files in $dir"
+  "$(ls "$pngs" | wc -l) PNG files, $(ls "$creader" | wc -l) C reader inputs in $dir"

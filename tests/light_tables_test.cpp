@@ -286,6 +286,9 @@ std::vector<BlendCase> BlendCases() {
                                  BlendMode::kScreen, BlendMode::kMin, BlendMode::kMax, BlendMode::kAverage}) {
         cases.push_back({mode, 66, Metric::kRgb, false, {}});
     }
+    for (const int percent : {0, 1, 99, 100}) {
+        cases.push_back({BlendMode::kAlpha, percent, Metric::kRgb, false, {}});
+    }
     cases.push_back({BlendMode::kAlpha, 25, Metric::kRgb, false, Entries({0, 7, 255})});
     cases.push_back({BlendMode::kAlpha, 75, Metric::kOklab, false, {}});
     cases.push_back({BlendMode::kAlpha, 50, Metric::kLinear, true, Entries({1})});

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "paltab/light_tables.hpp"
+#include "light/table_targets.hpp"
 #include "paltab/nearest.hpp"
 
 namespace paltab::light_rows {
@@ -15,7 +16,7 @@ namespace paltab::light_rows {
 bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std::string& error);
 
 // The light rows into `bytes` (levels * 256 of them).
-void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const MatchPalette& search,
+void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const table_targets::TableSearch& search,
                    std::span<std::uint8_t> bytes, FitAccumulator& stats);
 
 }  // namespace paltab::light_rows

@@ -9,7 +9,7 @@ namespace light_rows {
 
 using namespace table_targets;
 
-void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const MatchPalette& search,
+void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const TableSearch& search,
                    std::span<std::uint8_t> bytes, FitAccumulator& stats) {
     const std::int64_t levels = settings.levels;
     const Numerators fog = Components(settings.fog);
@@ -62,17 +62,19 @@ bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std
 using light_rows::CheckLight;
 using light_rows::FillLightRows;
 using table_targets::SearchOf;
+using table_targets::TableSearch;
 
 std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
                                           std::string& error) {
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;
     }
-    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, settings.fullbright, error);
+    const std::optional<TableSearch> made = SearchOf(colors, settings.search, settings.fullbright,
+                                                      static_cast<std::size_t>(settings.levels) * kPaletteSize, error);
     if (!made) {
         return std::nullopt;
     }
-    const MatchPalette& search = *made;
+    const TableSearch& search = *made;
     LightTable table;
     table.levels = settings.levels;
     table.bytes.resize(static_cast<std::size_t>(settings.levels) * kPaletteSize);

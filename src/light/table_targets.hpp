@@ -4,12 +4,15 @@
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "paltab/light_tables.hpp"
+#include "nearest/batch_search.hpp"
 #include "paltab/nearest.hpp"
 
 namespace paltab::table_targets {
@@ -48,17 +51,51 @@ inline bool CheckColors(std::span<const Rgb8> colors, std::string& error) {
     return true;
 }
 
-// The search over the entries a table may choose, besides `excluded`: none
-// when every entry is left out (`colors` holds 1..256 colours, checked
-// before).
-inline std::optional<MatchPalette> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
-                                            const ReservedEntries& excluded, std::string& error) {
+// The search of a table's cells: a candidate grid built once for them, which
+// answers as the one full search does (MatchPalette: the least distance,
+// the lowest index among equal ones), with its distances.
+class TableSearch {
+public:
+    TableSearch(std::span<const Rgb8> colors, const MatchOptions& options, std::size_t cells)
+        : grid_(colors, options.metric, options.reserved, cells) {}
+
+    bool Empty() const { return grid_.Empty(); }
+    Metric GetMetric() const { return grid_.GetMetric(); }
+
+    // The entry nearest to a point of the metric's space.
+    MatchPalette::Found NearestTo(const MetricPoint& point) const {
+        const CandidateGrid::PointMatch match = grid_.NearestPoint(point);
+        return {match.index, std::sqrt(match.squared)};
+    }
+
+    // The entry nearest to the sRGB colour n / q: exactly, in integers, for
+    // the rgb metric.
+    MatchPalette::Found NearestToFraction(const Numerators& n, std::int64_t q) const {
+        if (GetMetric() != Metric::kRgb) {
+            const double scale = static_cast<double>(q);
+            return NearestTo(ToMetricPoint(GetMetric(), MetricPoint{static_cast<double>(n[0]) / scale,
+                                                                    static_cast<double>(n[1]) / scale,
+                                                                    static_cast<double>(n[2]) / scale}));
+        }
+        const CandidateGrid::FractionMatch match = grid_.NearestFraction(n, q);
+        return {match.index, std::sqrt(static_cast<double>(match.squared)) / static_cast<double>(q)};
+    }
+
+private:
+    CandidateGrid grid_;
+};
+
+// The search over the entries a table of `cells` cells may choose, besides
+// `excluded`: none when every entry is left out (`colors` holds 1..256
+// colours, checked before).
+inline std::optional<TableSearch> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
+                                           const ReservedEntries& excluded, std::size_t cells, std::string& error) {
     MatchOptions options = settings.Match();
     options.reserved |= excluded;
-    std::string cause;
-    std::optional<MatchPalette> search = MatchPalette::Create(colors, options, cause);
-    if (!search) {
+    std::optional<TableSearch> search(std::in_place, colors, options, cells);
+    if (search->Empty()) {
         error = "no entry can be chosen: every colour of the palette is reserved or fullbright";
+        search.reset();
     }
     return search;
 }

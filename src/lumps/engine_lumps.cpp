@@ -30,11 +30,12 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
                 std::to_string(settings.levels);
         return std::nullopt;
     }
-    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, settings.fullbright, error);
+    const std::optional<TableSearch> made =
+        SearchOf(colors, settings.search, settings.fullbright, kDoomColormapSize, error);
     if (!made) {
         return std::nullopt;
     }
-    const MatchPalette& search = *made;
+    const TableSearch& search = *made;
     LightTable table;
     table.levels = kDoomColormapRows;
     table.bytes.assign(kDoomColormapSize, 0);

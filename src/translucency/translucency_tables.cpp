@@ -108,11 +108,11 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
         error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
         return std::nullopt;
     }
-    const std::optional<MatchPalette> made = SearchOf(colors, settings.search, {}, error);
+    const std::optional<TableSearch> made = SearchOf(colors, settings.search, {}, kPairTableSize, error);
     if (!made) {
         return std::nullopt;
     }
-    const MatchPalette& search = *made;
+    const TableSearch& search = *made;
     const BlendMode mode = settings.mode;
     const int percent = mode == BlendMode::kAverage ? kPercent / 2 : settings.alphaPercent;
     const std::int64_t q = BlendDenominator(mode);
