@@ -20,7 +20,8 @@ FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuz
 
 all: build
 
-DEPS := cmake ninja-build g++ make libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev
+DEPS := cmake ninja-build g++ make libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev \
+	libgif-dev libjpeg62-turbo-dev
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 deps:
