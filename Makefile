@@ -14,7 +14,8 @@ SANITIZE_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz
+FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz \
+	indexed_image_fuzz gif_fuzz jpeg_fuzz
 
 .PHONY: all deps configure build run test bench clean test-sanitize fuzz-build fuzz
 
