@@ -67,9 +67,9 @@ std::optional<ImageFormat> ImageFormatOfName(std::string_view path) {
 
 std::optional<ImageFormat> DetectImageFormat(std::span<const std::uint8_t> bytes) {
     const auto startsWith = [&](std::string_view magic) {
-        return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin(), [](char m, std::uint8_t b) {
-                   return static_cast<std::uint8_t>(m) == b;
-               });
+        return bytes.size() >= magic.size() &&
+               std::equal(magic.begin(), magic.end(), bytes.begin(),
+                          [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
     };
     if (startsWith("GIF87a") || startsWith("GIF89a")) {
         return ImageFormat::kGif;

@@ -145,7 +145,8 @@ std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& in
         case LumpKind::kBuildPalette: {
             const Bytes palette = bytes.first(kPlaypalPaletteSize);
             const auto above = std::count_if(palette.begin(), palette.end(), [](std::uint8_t c) { return c > 63; });
-            const Bytes light = bytes.subspan(kBuildEnginePaletteHeaderSize, static_cast<std::size_t>(info.rows) * kRow);
+            const Bytes light =
+                bytes.subspan(kBuildEnginePaletteHeaderSize, static_cast<std::size_t>(info.rows) * kRow);
             return "Build palette.dat, " + size + ": the palette at 6 bits, " + rows +
                    " light levels, a translucency table\n" + "  palette: " +
                    (above == 0 ? std::string("every component 0..63")
