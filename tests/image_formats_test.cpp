@@ -248,7 +248,8 @@ Bytes EncodeJpeg(int width, int height, J_COLOR_SPACE space, int components, con
     jpeg_set_quality(&info, 100, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        auto* row = const_cast<JSAMPROW>(samples.data() + std::size_t{info.next_scanline} * width * components);
+        auto* row = const_cast<JSAMPROW>(samples.data() + std::size_t{info.next_scanline} *
+                                                                    static_cast<std::size_t>(width * components));
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

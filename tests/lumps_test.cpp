@@ -151,7 +151,7 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
     const auto expected = RebuildLump(colormapInfo, colours, {}, error);
     ASSERT_TRUE(expected) << error;
     Bytes found = *expected;
-    for (const std::size_t cell : {31 * 256 + 3, 31 * 256 + 200, 31 * 256 + 255, 2 * 256 + 7, 32 * 256 + 1}) {
+    for (const std::size_t cell : {31u * 256 + 3, 31u * 256 + 200, 31u * 256 + 255, 2u * 256 + 7, 32u * 256 + 1}) {
         found[cell] = static_cast<std::uint8_t>(found[cell] + 1);
     }
     const LumpComparison comparison = CompareLump(*expected, found, colormapInfo, 2);

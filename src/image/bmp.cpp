@@ -110,8 +110,8 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
         const std::size_t at = tableOffset + k * entrySize;
         image.palette.push_back({bytes[at + 2], bytes[at + 1], bytes[at]});
     }
-    const std::size_t w = image.width;
-    const std::size_t h = image.height;
+    const std::size_t w = static_cast<std::size_t>(image.width);
+    const std::size_t h = static_cast<std::size_t>(image.height);
     const std::size_t stride = RowStride(w);
     // The last row's padding may be missing.
     if (dataOffset > bytes.size() || bytes.size() - dataOffset < stride * (h - 1) + w) {
@@ -140,8 +140,8 @@ std::optional<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image, Ima
     if (!CheckWritable(image, std::numeric_limits<std::int32_t>::max(), "bmp", error)) {
         return std::nullopt;
     }
-    const std::size_t w = image.width;
-    const std::size_t h = image.height;
+    const std::size_t w = static_cast<std::size_t>(image.width);
+    const std::size_t h = static_cast<std::size_t>(image.height);
     const std::size_t stride = RowStride(w);
     const std::size_t dataOffset = kFileHeaderSize + kInfoHeaderSize + kPaletteSize * 4;
     const std::uint64_t fileSize = dataOffset + std::uint64_t(stride) * h;

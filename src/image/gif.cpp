@@ -149,7 +149,7 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
     const int background = image.transparentIndex ? *image.transparentIndex
                            : static_cast<std::size_t>(gif->SBackGroundColor) < colours ? gif->SBackGroundColor
                                                                                        : 0;
-    const std::size_t w = image.width;
+    const std::size_t w = static_cast<std::size_t>(image.width);
     image.indices.assign(w * static_cast<std::size_t>(height), static_cast<std::uint8_t>(background));
     std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
     for (const int y : RowOrder(frame.Height, frame.Interlace)) {
@@ -215,7 +215,7 @@ std::optional<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image, Ima
     if (EGifPutImageDesc(gif, 0, 0, image.width, image.height, false, nullptr) == GIF_ERROR) {
         return fail("image descriptor");
     }
-    const std::size_t w = image.width;
+    const std::size_t w = static_cast<std::size_t>(image.width);
     std::vector<GifPixelType> line(w);
     for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y) {
         std::copy_n(image.indices.begin() + static_cast<std::ptrdiff_t>(y * w), w, line.begin());

@@ -195,7 +195,8 @@ bool CheckWritable(const IndexedImage& image, int maxSide, std::string_view form
 }
 
 std::vector<Rgb8> FullPalette(const std::vector<Rgb8>& palette) {
-    std::vector<Rgb8> full(palette.begin(), palette.begin() + std::min(palette.size(), kPaletteSize));
+    const auto kept = static_cast<std::ptrdiff_t>(std::min(palette.size(), kPaletteSize));
+    std::vector<Rgb8> full(palette.begin(), palette.begin() + kept);
     full.resize(kPaletteSize);
     return full;
 }

@@ -74,7 +74,7 @@ std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::ui
         const std::size_t at = dataEnd + 1 + 3 * k;
         image.palette.push_back({bytes[at], bytes[at + 1], bytes[at + 2]});
     }
-    const std::size_t w = image.width;
+    const std::size_t w = static_cast<std::size_t>(image.width);
     image.indices.resize(w * static_cast<std::size_t>(height));
     // Lines are decoded as one stream: some writers let a run go on into the
     // next line. A line's bytes past the width are padding.
@@ -111,7 +111,7 @@ std::optional<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image, Ima
     if (!CheckWritable(image, kLargestSide, "pcx", error)) {
         return std::nullopt;
     }
-    const std::size_t w = image.width;
+    const std::size_t w = static_cast<std::size_t>(image.width);
     const std::size_t bytesPerLine = (w + 1) & ~std::size_t{1};
     std::vector<std::uint8_t> out(kHeaderSize, 0);
     out[0] = kMaker;

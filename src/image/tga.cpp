@@ -97,8 +97,8 @@ std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::ui
         }
     }
 
-    const std::size_t w = image.width;
-    const std::size_t h = image.height;
+    const std::size_t w = static_cast<std::size_t>(image.width);
+    const std::size_t h = static_cast<std::size_t>(image.height);
     const std::size_t total = w * h;
     image.indices.resize(total);
     const bool rightToLeft = (bytes[17] & kRightToLeft) != 0;
