@@ -216,6 +216,43 @@ TEST(ImageFormats, BadHeaders) {
     }
 }
 
+// A GIF's first frame on its logical screen: placed, clipped, the rest of
+// the screen the background (or the transparent) index.
+TEST(ImageFormats, GifFrameOnItsScreen) {
+    const IndexedImage frame = MakeImage(3, 2, 4);  // indices 0 1 2 / 3 1 3
+    const struct {
+        const char* name;
+        int screenWidth, screenHeight, left, top;
+        std::optional<int> transparent;
+        Bytes expected;  // the screen, row by row
+    } cases[] = {{"placed", 5, 3, 1, 1, {}, {0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 3, 1, 3, 0}},
+                 {"clipped", 2, 2, 1, 1, 3, {3, 3, 3, 0}},
+                 {"far outside", 2, 1, 65535, 65535, {}, {0, 0}},
+                 {"no screen", 0, 0, 7, 7, {}, {0, 1, 2, 3, 1, 3}}};
+    for (const auto& c : cases) {
+        IndexedImage source = frame;
+        source.transparentIndex = c.transparent;
+        Bytes gif = Write(source, ImageFormat::kGif);
+        const auto put16 = [&](std::size_t at, int value) {
+            gif[at] = static_cast<std::uint8_t>(value);
+            gif[at + 1] = static_cast<std::uint8_t>(value >> 8);
+        };
+        put16(6, c.screenWidth);
+        put16(8, c.screenHeight);
+        // The image descriptor follows the screen, its map and, with
+        // transparency, the 8-byte graphic control extension.
+        const std::size_t descriptor = 13 + 768 + (c.transparent ? 8 : 0);
+        ASSERT_EQ(gif[descriptor], ',');
+        put16(descriptor + 1, c.left);
+        put16(descriptor + 3, c.top);
+        ImageError error;
+        const auto image = ReadGif(gif, kDefaultMaxImagePixels, error);
+        ASSERT_TRUE(image) << c.name << ": " << error.Message();
+        EXPECT_EQ(image->indices, c.expected) << c.name;
+        EXPECT_EQ(image->width * image->height, static_cast<int>(c.expected.size())) << c.name;
+    }
+}
+
 TEST(ImageFormats, NamesAndDetection) {
     EXPECT_EQ(ImageFormatOfName("art/TITLEPIC.Pcx"), ImageFormat::kPcx);
     EXPECT_EQ(ImageFormatOfName("photo.JPG"), ImageFormat::kJpeg);

@@ -106,9 +106,10 @@ RgbaImage IndexedToRgba(const IndexedImage& image);
 std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
 std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
 std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
-// The first frame, drawn on the logical screen: where the frame does not
-// cover it, the transparent index when the frame has one, else the screen's
-// background index. The frame's local colour map, else the global one.
+// The first frame, drawn on the logical screen and clipped to it: where the
+// frame does not cover it, the transparent index when the frame has one, else
+// the screen's background index. A screen with a zero side is taken to be
+// the frame's size. The frame's local colour map, else the global one.
 std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
 // Baseline and progressive JPEG; alpha is 255. Adobe CMYK is converted as
 // Adobe writes it (inverted ink). A truncated or corrupt file is an error,

@@ -125,9 +125,13 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
         return fail("truncated or corrupt GIF image descriptor (" + GiflibCause(gif->Error) + ")");
     }
     const GifImageDesc& frame = gif->Image;
-    // The logical screen, grown to hold the frame where a writer got it wrong.
-    const std::int64_t width = std::max<std::int64_t>(gif->SWidth, std::int64_t{frame.Left} + frame.Width);
-    const std::int64_t height = std::max<std::int64_t>(gif->SHeight, std::int64_t{frame.Top} + frame.Height);
+    // The logical screen, the frame clipped to it, as viewers show it. A
+    // screen with no area (written by careless encoders) is the frame's own.
+    const bool noScreen = gif->SWidth < 1 || gif->SHeight < 1;
+    const std::int64_t width = noScreen ? frame.Width : gif->SWidth;
+    const std::int64_t height = noScreen ? frame.Height : gif->SHeight;
+    const std::size_t left = noScreen ? 0 : static_cast<std::size_t>(frame.Left);
+    const std::size_t top = noScreen ? 0 : static_cast<std::size_t>(frame.Top);
     if (!CheckSize(width, height, maxPixels, error) || !CheckSize(frame.Width, frame.Height, maxPixels, error)) {
         error.where = "offset 6";
         return std::nullopt;
@@ -156,13 +160,15 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
         if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) {
             return fail("truncated or corrupt GIF image data (" + GiflibCause(gif->Error) + ")");
         }
+        const std::size_t row = top + static_cast<std::size_t>(y);
         for (std::size_t x = 0; x < line.size(); ++x) {
             if (line[x] >= colours) {
                 return fail("pixel " + std::to_string(x) + "," + std::to_string(y) + " of the first frame has index " +
                             std::to_string(line[x]) + ", outside its " + std::to_string(colours) + "-colour map");
             }
-            image.indices[(static_cast<std::size_t>(frame.Top) + static_cast<std::size_t>(y)) * w +
-                          static_cast<std::size_t>(frame.Left) + x] = line[x];
+            if (row < static_cast<std::size_t>(height) && left + x < w) {
+                image.indices[row * w + left + x] = line[x];
+            }
         }
     }
     return image;
