@@ -53,5 +53,6 @@ extern const Command kShadeCommand;
 extern const Command kBlendCommand;
 extern const Command kMapCommand;
 extern const Command kRemapCommand;
+extern const Command kPlaypalCommand;
 
 }  // namespace paltab::paltool

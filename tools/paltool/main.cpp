@@ -15,7 +15,8 @@ namespace {
 
 constexpr std::array kCommands = {&kBuildCommand,  &kConvertCommand, &kFormatsCommand, &kInfoCommand,
                                   &kVerifyCommand, &kLookupCommand,  &kRenderCommand,  &kExportCommand,
-                                  &kShadeCommand,  &kBlendCommand,   &kMapCommand,     &kRemapCommand};
+                                  &kShadeCommand,  &kBlendCommand,   &kMapCommand,     &kRemapCommand,
+                                  &kPlaypalCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 
