@@ -155,7 +155,7 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
              "'; give --to NAME; see 'paltool convert --help'\n"},
         {{"convert", Path("fire.gpl"), Path("bad.lmp"), "--to", "playpal"}, 2, "",
          "paltool convert: the playpal format is read only; see 'paltool convert --help'\n"},
-        {{"formats"}, 0, "\npaintnet  read, write extension .txt", ""},
+        {{"formats"}, 0, "\npaintnet  read, write content that reads as one: ; comments, 8-digit lines", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act")}, 0, "matches", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act"), "--format", "raw"}, 1, "",
          "paltool: cannot read '" + Path("fire.act") + "': offset 768: more than 256 colours (772 bytes)\n"},

@@ -15,7 +15,7 @@ namespace {
 using palette_io::Bytes;
 
 constexpr std::array<FormatInfo, 11> kFormats{{
-    {PaletteFormat::kText, "text", true, true, "anything not recognised otherwise",
+    {PaletteFormat::kText, "text", true, true, "content that reads as one, whatever the name; anything else",
      "the generator's palette text: optional PAL header, lines \"r g b\""},
     {PaletteFormat::kGpl, "gpl", true, true, "first line \"GIMP Palette\"",
      "GIMP palette: Name:, Columns:, lines \"r g b name\" (RGBA: \"r g b a\")"},
@@ -25,14 +25,15 @@ constexpr std::array<FormatInfo, 11> kFormats{{
      "Photoshop colour table: 768 bytes, or 772 with count and transparent index"},
     {PaletteFormat::kRiff, "riff", true, true, "bytes \"RIFF\" ... \"PAL \"",
      "Microsoft RIFF palette: a data chunk of r g b flags"},
-    {PaletteFormat::kRaw, "raw", true, true, "extension .pal with binary content",
+    {PaletteFormat::kRaw, "raw", true, true, "extension .pal, content that reads as no text palette",
      "3 x N bytes of 8-bit r g b, N <= 256"},
     {PaletteFormat::kVga, "vga", true, true, "a raw .pal whose every byte is 0..63 (a guess; --format raw overrides)",
      "3 x N bytes of 6-bit r g b (0..63); writing drops the low two bits"},
-    {PaletteFormat::kPlaypal, "playpal", true, false, "10752 bytes, or the name PLAYPAL",
+    {PaletteFormat::kPlaypal, "playpal", true, false, "10752 bytes or the name PLAYPAL, content no text palette",
      "a PLAYPAL lump: 14 palettes of 768 bytes, palette 0 or --palette-index N"},
-    {PaletteFormat::kHex, "hex", true, true, "extension .hex", "Lospec hex: one rrggbb per line, optional #"},
-    {PaletteFormat::kPaintNet, "paintnet", true, true, "extension .txt with ; comments and 8-digit lines",
+    {PaletteFormat::kHex, "hex", true, true, "content that reads as one, or extension .hex",
+     "Lospec hex: one rrggbb per line; also #rrggbb, #rgb, #rrggbbaa (alpha ignored)"},
+    {PaletteFormat::kPaintNet, "paintnet", true, true, "content that reads as one: ; comments, 8-digit lines",
      "Paint.NET: ; comment lines, one aarrggbb per line (alpha ignored)"},
     {PaletteFormat::kPng, "png", true, true, "PNG signature",
      "indexed PNG: its PLTE; other PNG: distinct colours in order; writes a swatch image"},
