@@ -245,6 +245,18 @@ TEST(PaletteFormats, DetectsAndReadsASmallFileOfEachKind) {
     }
 }
 
+// UTF-16 text cut short is refused as the text it is, never read as binary
+// triples; binary triples that happen to begin with FF FE stay binary.
+TEST(PaletteFormats, Utf16TextIsNeverBinary) {
+    const ByteVector cut = Cat({Utf16(u"1 2 3\n4 5 6\n", false), {'7'}});
+    EXPECT_EQ(DetectPaletteFormat(cut, "x.pal").format, PaletteFormat::kText);
+    std::string message;
+    EXPECT_FALSE(Read(cut, PaletteFormat::kText, &message));
+    EXPECT_EQ(message, "offset 26: not UTF-16 text: an odd number of bytes");
+    const ByteVector triples{0xFF, 0xFE, 0x10, 0x00, 0x00, 0x00};
+    EXPECT_EQ(DetectPaletteFormat(triples, "x.pal").format, PaletteFormat::kRaw);
+}
+
 TEST(PaletteFormats, BadInputGivesOneLineWithLineOrOffset) {
     std::string lines257;
     for (int i = 0; i < 257; ++i) {

@@ -87,6 +87,23 @@ bool HasControlBytes(Bytes bytes) {
     });
 }
 
+// UTF-16 that fails to decode (cut short, say) but begins as ASCII text
+// does: its first units after the byte order mark printable characters or
+// white space. Binary triples after an FF FE colour almost never look so.
+bool BeginsAsUtf16Text(Bytes bytes) {
+    constexpr std::size_t kUnitsLooked = 16;
+    const bool little = bytes[0] == 0xFF;
+    std::size_t units = 0;
+    for (std::size_t at = 2; at + 1 < bytes.size() && units < kUnitsLooked; at += 2, ++units) {
+        const std::uint8_t high = little ? bytes[at + 1] : bytes[at];
+        const std::uint8_t low = little ? bytes[at] : bytes[at + 1];
+        if (high != 0 || (low < 0x20 && low != '\t' && low != '\n' && low != '\r') || low >= 0x7F) {
+            return false;
+        }
+    }
+    return units > 0;
+}
+
 bool HasLineEnd(Bytes bytes) {
     return std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == '\n' || b == '\r'; });
 }
@@ -208,6 +225,9 @@ DetectedFormat DetectPaletteFormat(std::span<const std::uint8_t> bytes, std::str
         PaletteError ignored;
         if (const auto utf8 = palette_io::Utf16ToUtf8(bytes, ignored)) {
             return {TextFormatByContent(*utf8).value_or(TextFormatByName(*utf8, extension))};
+        }
+        if (BeginsAsUtf16Text(bytes)) {
+            return {PaletteFormat::kText};  // whose reader says where the UTF-16 fails
         }
     }
     if (const auto format = TextFormatByContent(bytes)) {
