@@ -1,5 +1,7 @@
 // Output written whole or not at all: a temporary file renamed over the
-// target, or, for devices and pipes, checked writes in place.
+// target (removed should a signal end the process first), a file that may
+// not be replaced rewritten only once its new content is sure to fit, or,
+// for devices and pipes, checked writes in place.
 #include "io/output_file.hpp"
 
 #include <fcntl.h>
