@@ -64,11 +64,17 @@ protected:
         WriteBytes(Path("truncated.tab"), extended);
         WriteBytes(Path("fire.gpl"), Text("GIMP Palette\nName: fire\n0 0 0\n255 0 0\n255 0 0\n"));
         WriteBytes(Path("bad.gpl"), Text("GIMP Palette\n#\n1 2 3\n12 300 4\n"));
+        WriteBytes(Path("bom.txt"), Text("\xEF\xBB\xBF" "12 34 56\n0 0 0\n"));
         std::string lines;
         for (int i = 0; i < 257; ++i) {
             lines += std::to_string(i % 256) + " 0 0\n";
         }
         WriteBytes(Path("many.txt"), Text(lines));
+        // Larger than any other palette file: paltab reads its first 256
+        // lines, and verify with it.
+        lines += std::string(std::size_t{2} << 20, '#');
+        WriteBytes(Path("large.txt"), Text(lines));
+        WriteBytes(Path("large.tab"), GenerateColorTableFile(ReadPaletteText(Text(lines)).palette, {}));
     }
 
     static std::vector<std::uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
@@ -100,6 +106,7 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         {{"verify", Path("truncated.tab"), "--palette", palette}, 1, "",
          "paltool: cannot read '" + Path("truncated.tab") +
              "': offset 230147: file ends early; a table file is 33536 or 230148 bytes\n"},
+        {{"verify", Path("large.tab"), "--palette", Path("large.txt")}, 0, "matches", ""},
         {{"verify", good, "--palette", Path("missing.txt")}, 1, "",
          "paltool: cannot read '" + Path("missing.txt") + "': No such file or directory\n"},
         {{"verify", good, "-c"}, 2, "", "paltool verify: -c needs --palette; see 'paltool verify --help'\n"},
@@ -125,6 +132,10 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
          "wrote " + Path("fire.tab") + ": 230148 bytes, 3 colours read as gpl\n",
          "paltool: warning: entry 2 repeats entry 1 (255 0 0) and is never chosen\n"},
         {{"build", Path("fire.gpl"), Path("quiet.tab"), "--quiet"}, 0, "", ""},
+        {{"build", Path("bom.txt"), Path("bom.tab")}, 0, "2 colours read as text",
+         "paltool: warning: '" + Path("bom.txt") +
+             "': paltab would read this file differently, entry 0 as 0 0 0: the file begins with a UTF-8 byte order "
+             "mark, which paltab reads as part of the first line\n"},
         {{"build", Path("bad.gpl"), Path("bad.tab")}, 1, "",
          "paltool: cannot read '" + Path("bad.gpl") + "': line 4: expected three numbers 0..255, found \"12 300 4\"\n"},
         {{"build", Path("many.txt"), Path("bad.tab")}, 1, "",
@@ -144,7 +155,7 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
              "'; give --to NAME; see 'paltool convert --help'\n"},
         {{"convert", Path("fire.gpl"), Path("bad.lmp"), "--to", "playpal"}, 2, "",
          "paltool convert: the playpal format is read only; see 'paltool convert --help'\n"},
-        {{"formats"}, 0, "\npaintnet  read, write extension .txt", ""},
+        {{"formats"}, 0, "\npaintnet  read, write content that reads as one: ; comments, 8-digit lines", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act")}, 0, "matches", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act"), "--format", "raw"}, 1, "",
          "paltool: cannot read '" + Path("fire.act") + "': offset 768: more than 256 colours (772 bytes)\n"},

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstring>
+#include <iostream>
 #include <random>
 
 #include "paltab/color_tables.hpp"
@@ -346,6 +348,77 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(fs::exists(out)) << c.err;
+    }
+}
+
+// A PNG chunk: length, type, data, CRC.
+std::string PngChunk(std::string_view type, std::string_view data) {
+    std::string chunk;
+    for (const int shift : {24, 16, 8, 0}) {
+        chunk += static_cast<char>(data.size() >> shift & 0xFF);
+    }
+    const std::string typed = std::string(type) + std::string(data);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
+    chunk += typed;
+    for (const int shift : {24, 16, 8, 0}) {
+        chunk += static_cast<char>(crc >> shift & 0xFF);
+    }
+    return chunk;
+}
+
+std::string Deflated(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uLong>(data.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+// A one-pixel red PNG carrying `count` compressed text chunks (zTXt and
+// iTXt) of `textSize` bytes each once inflated: a few kilobytes of file.
+std::string TextChunkPng(int count, std::size_t textSize) {
+    const std::string text = Deflated(std::string(textSize, 'A'));
+    std::string png = "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", std::string("\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 13));
+    for (int i = 0; i < count; ++i) {
+        png += i % 2 == 0 ? PngChunk("zTXt", std::string("Comment\0\0", 9) + text)
+                          : PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\1\0\0\0", 22) + text);
+    }
+    return png + PngChunk("IDAT", Deflated(std::string("\0\xff\0\0", 4))) + PngChunk("IEND", "");
+}
+
+// Any input costs a bounded amount of memory: text chunks are skipped, not
+// inflated and kept; what is no PNG, or too large for any palette, is
+// refused after its first bytes. The time bound only catches a hang.
+TEST_F(RemapCommand, AnyInputCostsBoundedMemory) {
+    WriteFile(scratch_ / "texts.png", TextChunkPng(200, std::size_t{2} << 20));
+    WriteFile(scratch_ / "lines.txt", std::string(std::size_t{16} << 20, '\n'));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string out = scratch_ / "out";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // a part of the standard error
+    } cases[] = {
+        {{"remap", scratch_ / "texts.png", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 0, ""},
+        {{"build", scratch_ / "texts.png", out + ".tab"}, 0, ""},
+        {{"remap", "/dev/zero", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 1,
+         "cannot read '/dev/zero': not a PNG file"},
+        {{"build", "/dev/zero", out + ".tab"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},
+        {{"build", scratch_ / "lines.txt", out + ".tab"}, 1, "lines.txt': larger than 1 MiB, too large for a text palette"},
+        {{"convert", "/dev/zero", out + ".gpl", "--from", "gpl"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const ProcessResult run = Paltool(c.args);
+        EXPECT_EQ(run.exitStatus, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_LT(run.seconds, 30.0);
+#if defined(__SANITIZE_ADDRESS__)
+        std::cout << "peak memory not checked: AddressSanitizer's shadow memory dwarfs it\n";
+#else
+        EXPECT_LT(run.maxResidentKb, 32 * 1024) << "peak resident memory in KB";
+#endif
     }
 }
 

@@ -38,11 +38,20 @@ std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& 
                                                              const GenerateOptions& options,
                                                              std::vector<std::string>& warnings, std::string& error) {
     if (!forced) {
+        // What detection needs: a file larger than any palette but a PNG
+        // can only be a palette text.
         std::vector<std::uint8_t> bytes;
-        if (!ReadPaletteFileBytes(path, bytes, error)) {
+        if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
             return std::nullopt;
         }
-        if (DetectPaletteFormat(bytes, path).format == PaletteFormat::kText) {
+        PaletteFormat format = PaletteFormat::kText;
+        if (bytes.size() <= kMaxPaletteFileSize) {
+            format = DetectPaletteFormat(bytes, path).format;
+        } else if (const std::span<const std::uint8_t> signature(bytes.data(), 8);
+                   DetectPaletteFormat(signature, "").format == PaletteFormat::kPng) {
+            format = PaletteFormat::kPng;
+        }
+        if (format == PaletteFormat::kText) {
             return TablesOfPaletteFile(path, options, error);
         }
     }

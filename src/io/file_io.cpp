@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace paltab {
 namespace {
@@ -60,11 +61,24 @@ bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::
     // The buffer grows as the file turns out larger, so that a generous
     // limit costs nothing for a small file.
     constexpr std::size_t kFirstChunk = 64 * 1024;
-    bytes.assign(std::min(limit, kFirstChunk), 0);
     std::size_t filled = 0;
+    const auto grow = [&](std::size_t size) {
+        try {
+            bytes.resize(size);
+            return true;
+        } catch (const std::bad_alloc&) {
+            error = CannotRead(path, "out of memory");
+            bytes = {};
+            return false;
+        }
+    };
+    bytes.clear();
+    if (!grow(std::min(limit, kFirstChunk))) {
+        return false;
+    }
     while (filled < limit) {
-        if (filled == bytes.size()) {
-            bytes.resize(std::min(limit, 2 * bytes.size()));
+        if (filled == bytes.size() && !grow(std::min(limit, 2 * bytes.size()))) {
+            return false;
         }
         const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {

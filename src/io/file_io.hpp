@@ -16,7 +16,8 @@ std::string CannotRead(std::string_view path, std::string_view cause);
 std::string CannotWrite(std::string_view path, std::string_view cause);
 
 // Reads the file at `path`, at most `limit` bytes of it, into `bytes`. On
-// failure returns false and sets `error` ("cannot read 'x': Is a directory").
+// failure (out of memory included) returns false and sets `error` ("cannot
+// read 'x': Is a directory").
 bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Writes `bytes` as the file at `path`, whole or not at all, as the generator

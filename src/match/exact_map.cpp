@@ -21,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -383,7 +384,12 @@ std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette,
     if (!match) {
         return std::nullopt;
     }
-    return Build(*match, bits);
+    try {
+        return Build(*match, bits);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory for a map of " + std::to_string(CellCount(bits)) + " cells";
+        return std::nullopt;
+    }
 }
 
 ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {

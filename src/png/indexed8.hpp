@@ -19,7 +19,7 @@ namespace paltab {
 // Rows are stored unfiltered and compressed at zlib's fastest level: indexed
 // rows gain little from filters, and a 4096 x 4096 image is written in a
 // small part of a second. Fails (nothing, `error` set) on sizes that do not
-// agree, an index outside the palette or a libpng error.
+// agree, an index outside the palette, a libpng error or too little memory.
 std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
                                                           std::span<const std::uint8_t> indices,
                                                           std::span<const Rgb8> palette,

@@ -53,11 +53,6 @@ is the palette in order, so that every pixel value is a palette index.
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
 
-// A PNG larger than this per allowed pixel (8 bytes: 16-bit RGBA stored
-// uncompressed), plus room for its other chunks, is refused unread.
-constexpr std::uint64_t kPngBytesPerPixel = 8;
-constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
-
 struct Target {
     std::vector<Rgb8> palette;  // the PLTE
     std::optional<MatchPalette> match;
@@ -154,25 +149,13 @@ int Run(std::span<const char* const> args) {
     const Target& target = std::get<Target>(loaded);
 
     const std::uint64_t limit = maxPixels.value_or(kDefaultMaxPixels);
-    std::vector<std::uint8_t> bytes;
     std::string error;
-    const std::uint64_t fileLimit = limit > (SIZE_MAX - kPngFileSlack - 1) / kPngBytesPerPixel
-                                        ? SIZE_MAX - 1
-                                        : limit * kPngBytesPerPixel + kPngFileSlack;
-    // One byte more than allowed tells a file over the limit from one at it.
-    if (!ReadFileBytes(files[0], static_cast<std::size_t>(fileLimit) + 1, bytes, error)) {
-        return Failure(error);
-    }
-    if (bytes.size() > fileLimit) {
-        return Failure(CannotRead(files[0], "the file is larger than " + std::to_string(fileLimit) +
-                                                " bytes, too large for an image of at most " +
-                                                std::to_string(limit) + " pixels"));
-    }
-    const std::optional<DecodedImage> image = DecodePng(bytes, limit, error);
+    // Decoded as it is read: the signature and the declared size are
+    // checked first, and the file is never held whole.
+    const std::optional<DecodedImage> image = DecodePngFile(files[0], limit, error);
     if (!image) {
         return Failure(CannotRead(files[0], error));
     }
-    bytes = {};
 
     const std::size_t pixels = image->rgba.size() / 4;
     std::optional<ExactColorMap> exact;
