@@ -239,6 +239,78 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
               std::vector<std::uint8_t>(translucency->bytes.begin(), translucency->bytes.end()));
 }
 
+std::vector<Rgb8> ExampleColors(const std::string& path) {
+    const std::string text = ReadFile(path);
+    const PaletteReadResult read = ReadPaletteText(std::vector<std::uint8_t>(text.begin(), text.end()));
+    std::vector<Rgb8> colors;
+    for (int i = 0; i < read.colorLines; ++i) {
+        const PaletteEntry e = read.palette[static_cast<std::size_t>(i)];
+        colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g),
+                          static_cast<std::uint8_t>(e.b)});
+    }
+    return colors;
+}
+
+// Boom draws a translucent column as tranmap[behind * 256 + front], the
+// front colour weighted by tran_filter_pct; Build its translucency table the
+// same way round. Each table is checked against a plain full search in exact
+// integers written here from that convention: the target n / q, the lowest
+// index among the nearest.
+TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
+    const struct {
+        std::string palette;
+        std::vector<std::string> options;
+        int percent;  // the front colour's weight; -1 for subtract
+        std::size_t offset;  // of the table in the file
+    } cases[] = {
+        {"sixteen.pal.txt", {"--alpha", "66"}, 66, 0},
+        {"default.pal.txt", {"--alpha", "66"}, 66, 0},
+        {"default.pal.txt", {"--alpha", "25"}, 25, 0},
+        {"sixteen.pal.txt", {"--mode", "subtract"}, -1, 0},
+        {"sixteen.pal.txt", {"--levels", "2", "--layout", "build-palette"}, 50, BuildEnginePaletteSize(2) - 65536},
+    };
+    for (const auto& c : cases) {
+        const std::string palette = PALTAB_EXAMPLES_DIR "/" + c.palette;
+        std::vector<std::string> args{c.offset == 0 ? "blend" : "shade", palette, "-o", Path("tranmap.lmp")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProcessResult result = RunPaltool(args);
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        const std::vector<std::uint8_t> file = FileBytes(Path("tranmap.lmp"));
+        ASSERT_EQ(file.size(), c.offset + 65536);
+        const std::vector<Rgb8> colors = ExampleColors(palette);
+        const std::size_t count = colors.size();
+        std::size_t differ = 0;
+        for (std::size_t behind = 0; behind < 256; ++behind) {
+            for (std::size_t front = 0; front < 256; ++front) {
+                std::size_t expected = behind >= count && front < count ? front : behind;
+                if (behind < count && front < count) {
+                    const Rgb8 f = colors[front], b = colors[behind];
+                    const std::int64_t q = c.percent < 0 ? 1 : 100;
+                    const auto target = [&](int fv, int bv) -> std::int64_t {
+                        return c.percent < 0 ? std::max(bv - fv, 0) : fv * c.percent + bv * (100 - c.percent);
+                    };
+                    const std::array<std::int64_t, 3> n{target(f.r, b.r), target(f.g, b.g), target(f.b, b.b)};
+                    std::int64_t best = INT64_MAX;
+                    for (std::size_t e = 0; e < count; ++e) {
+                        const std::int64_t dr = colors[e].r * q - n[0], dg = colors[e].g * q - n[1],
+                                           db = colors[e].b * q - n[2];
+                        if (dr * dr + dg * dg + db * db < best) {
+                            best = dr * dr + dg * dg + db * db;
+                            expected = e;
+                        }
+                    }
+                }
+                if (file[c.offset + behind * 256 + front] != expected && differ++ < 3) {
+                    ADD_FAILURE() << c.palette << " " << c.options[1] << ": behind " << behind << " front " << front
+                                  << " holds " << int{file[c.offset + behind * 256 + front]} << ", expected "
+                                  << expected;
+                }
+            }
+        }
+        EXPECT_EQ(differ, 0u) << c.palette << " " << c.options[1];
+    }
+}
+
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     const ProcessResult tool = RunPaltool({"--help"});
     EXPECT_EQ(tool.exitStatus, 0);

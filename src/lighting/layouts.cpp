@@ -60,10 +60,10 @@ RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table)
 RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table) {
     const int count = static_cast<int>(colors.size());
     RgbImage image(count * kPairCellSize, count * kPairCellSize, Rgb8{});
-    for (int a = 0; a < count; ++a) {
-        for (int b = 0; b < count; ++b) {
-            FillSquare(image, b * kPairCellSize, a * kPairCellSize, kPairCellSize,
-                       ColorOf(colors, table.bytes[PairIndex(a, b)]));
+    for (int behind = 0; behind < count; ++behind) {
+        for (int front = 0; front < count; ++front) {
+            FillSquare(image, front * kPairCellSize, behind * kPairCellSize, kPairCellSize,
+                       ColorOf(colors, table.bytes[PairIndex(behind, front)]));
         }
     }
     return image;
@@ -81,8 +81,8 @@ std::string BlendTableCHeader(const BlendTable& table, std::string_view name, st
                               std::string_view command) {
     const std::string n(name);
     const std::string description = "A blend table, " + std::string(what) + ": " + n +
-                                    "[a * 256 + b] is the entry for\n"
-                                    "source colour a drawn over colour b.";
+                                    "[behind * 256 + front] is the entry for\n"
+                                    "colour front drawn over colour behind (Boom's TRANMAP order).";
     return MakeCArrayHeader(name, table.bytes, description, command);
 }
 

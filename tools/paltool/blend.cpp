@@ -13,23 +13,27 @@ constexpr std::string_view kHelp = R"(Usage: paltool blend PALETTE -o OUT (--alp
                      [--metric M] [--reserve LIST] [--linear] [--layout L]
                      [--format NAME] [--palette-index N]
 
-Writes a 256 x 256 blend table: the byte at a * 256 + b (a the source or
-translucent colour, b the colour behind it) is the entry nearest to the mix
-of the two, by a full search; equal distances go to the lowest index.
+Writes a 256 x 256 blend table: the byte at behind * 256 + front is the
+entry nearest to the mix of front, the colour drawn (the translucent
+colour), over behind, the colour already on screen, by a full search; equal
+distances go to the lowest index. Every layout has a row per behind colour
+and a column per front colour: the order in which Boom's TRANMAP and Build's
+translucency table are indexed, tranmap[behind * 256 + front].
 PALETTE is a palette file in any format paltool reads. A cell with an entry
-past the palette's count takes the other operand (a when both are).
+past the palette's count takes the other operand (behind when both are).
 
   -o OUT           the file to write, whole or not at all.
-  --alpha PERCENT  translucency a * p + b * (1 - p), p = PERCENT / 100,
-                   a whole number 0..100.
-                     paltool blend examples/default.pal.txt -o TRANMAP.lmp --alpha 66
-  --mode MODE      per component of 8-bit values:
+  --alpha PERCENT  translucency front * p + behind * (1 - p), p = PERCENT / 100,
+                   a whole number 0..100: how opaque the front colour is.
+                   66 is Boom's default tran_filter_pct:
+                     paltool blend PLAYPAL.lmp -o TRANMAP.lmp --alpha 66
+  --mode MODE      per component of 8-bit values, f front and b behind:
                      alpha     as --alpha (which then gives its percent)
-                     add       min(a + b, 255)
-                     subtract  max(b - a, 0)
-                     multiply  a * b / 255
-                     screen    255 - (255 - a) * (255 - b) / 255
-                     min, max  the smaller or larger of a and b
+                     add       min(f + b, 255)
+                     subtract  max(b - f, 0): front darkens behind
+                     multiply  f * b / 255
+                     screen    255 - (255 - f) * (255 - b) / 255
+                     min, max  the smaller or larger of f and b
                      average   alpha at 50 %
                      paltool blend pal.gpl -o add.lmp --mode add
   --metric M       the distance: rgb (default; linear with --linear),
@@ -39,9 +43,12 @@ past the palette's count takes the other operand (a when both are).
                      paltool blend pal.gpl -o glass.lmp --alpha 50 --reserve 0,240-255
   --linear         mix in linear light (0..1) instead of sRGB values.
                      paltool blend pal.gpl -o glass.lmp --alpha 50 --linear
-  --layout L       raw       65536 bytes, row a by row (default; Boom's TRANMAP)
-                   png       a picture: row a, column b, one cell per pair
-                   c-header  a C array named after OUT
+  --layout L       raw       65536 bytes, a row of 256 per behind colour
+                             (default; Boom's TRANMAP lump)
+                   png       a picture: row behind, column front, one cell
+                             per pair
+                   c-header  a C array NAME[behind * 256 + front], NAME
+                             from OUT's name
                      paltool blend pal.gpl -o glass.png --alpha 66 --layout png
   --format NAME    read PALETTE as NAME instead of detecting it.
                      paltool blend dark.pal -o glass.lmp --alpha 50 --format raw

@@ -46,7 +46,8 @@ paintnet, png). Entries past the palette's count map to themselves.
                      build-palette  a Build engine palette.dat: the palette at
                                     6 bits, N as 16-bit little-endian, the
                                     N x 256 table, and the 50 % translucency
-                                    table of 'paltool blend --alpha 50'
+                                    table of 'paltool blend --alpha 50', at
+                                    behind * 256 + front as Build indexes it
                      png            a picture: one row of swatches per level
                      c-header       a C array named after OUT
                        paltool shade examples/default.pal.txt -o COLORMAP.lmp --layout doom-colormap
