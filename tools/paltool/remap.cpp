@@ -1,5 +1,7 @@
 // paltool remap: a PNG image to palette indices, written as an 8-bit indexed
 // PNG: every pixel its exact nearest entry, or what a table file's map gives.
+#include <charconv>
+
 #include "command.hpp"
 #include "io/file_io.hpp"
 #include "match_options.hpp"
@@ -40,9 +42,9 @@ is the palette in order, so that every pixel value is a palette index.
                        PNG's one transparent entry (tRNS); with --palette no
                        other pixel gets it. Without it, alpha is ignored.
                          paltool remap sprite.png -o sprite-game.png --palette game.gpl --transparent 0
-  --max-pixels N       the largest image read, width x height (default
-                       33554432, 8192 x 4096); larger ones are refused before
-                       their pixels are decoded.
+  --max-pixels N       the largest image read, width x height, a whole number
+                       1 or more (default 33554432, 8192 x 4096); larger ones
+                       are refused before their pixels are decoded.
                          paltool remap poster.png -o poster-game.png --palette game.gpl --max-pixels 100000000
   --quiet              no warnings and no line saying what was written.
   --format NAME        read the --palette file as NAME instead of detecting it.
@@ -57,6 +59,18 @@ Exit status: 0 written, 1 error (nothing written), 2 usage error.
 // uncompressed), plus room for its other chunks, is refused unread.
 constexpr std::uint64_t kPngBytesPerPixel = 8;
 constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
+
+// A whole number 1 or more in decimal digits only: CLI11 would read "-1"
+// into an unsigned value as its largest.
+std::optional<std::uint64_t> ParsePixelCount(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.front() < '0' || text.front() > '9' || ec != std::errc{} ||
+        end != text.data() + text.size() || value == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 struct Target {
     std::vector<Rgb8> palette;  // the PLTE
@@ -107,9 +121,8 @@ std::variant<Target, int> LoadTables(const std::string& path) {
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
-    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve;
+    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
     std::optional<int> transparent;
-    std::optional<std::uint64_t> maxPixels;
     bool quiet = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
@@ -119,7 +132,7 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--metric", metricName);
     cli.add_option("--reserve", reserve);
     cli.add_option("--transparent", transparent);
-    cli.add_option("--max-pixels", maxPixels);
+    cli.add_option("--max-pixels", maxPixelsText);
     cli.add_flag("--quiet", quiet);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
@@ -139,8 +152,12 @@ int Run(std::span<const char* const> args) {
     if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
         return UsageError("remap", "--transparent must be an index 0..255");
     }
-    if (maxPixels && *maxPixels == 0) {
-        return UsageError("remap", "--max-pixels must be 1 or more");
+    std::optional<std::uint64_t> maxPixels;
+    if (maxPixelsText) {
+        maxPixels = ParsePixelCount(*maxPixelsText);
+        if (!maxPixels) {
+            return UsageError("remap", "--max-pixels '" + *maxPixelsText + "' is not a whole number 1 or more");
+        }
     }
     const auto options = MatchOptionsOf("remap", metricName, reserve);
     if (const int* status = std::get_if<int>(&options)) {
