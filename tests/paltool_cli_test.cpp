@@ -13,6 +13,7 @@
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
+#include "png/render.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
 
@@ -309,6 +310,41 @@ TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
         }
         EXPECT_EQ(differ, 0u) << c.palette << " " << c.options[1];
     }
+}
+
+// Under a limit on its address space, a command that needs more memory
+// than that says so in one line and fails, and writes nothing.
+TEST_F(PaltoolCli, RunningOutOfMemoryIsOneLineAndExitStatus1) {
+#ifdef PALTAB_SANITIZED
+    GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than the limit";
+#endif
+    // Enough to start, too little for 16 MiB of anything: the limit is set
+    // by a shell that then becomes paltool.
+    const std::string limitKb = std::to_string(16 * 1024);
+    std::string error;
+    const auto png = EncodePng(RgbImage(2048, 2048, Rgb8{}), error);  // 16 MiB as RGBA
+    ASSERT_TRUE(png) << error;
+    WriteBytes(Path("large.png"), *png);
+    WriteBytes(Path("long.txt"), std::vector<std::uint8_t>(std::size_t{12} << 20, '\n'));
+    const std::string palette = PALTAB_EXAMPLES_DIR "/default.pal.txt";
+    const std::vector<std::string> cases[] = {
+        {"remap", Path("large.png"), "-o", Path("oom.png"), "--palette", palette},
+        {"map", palette, "-o", Path("oom.map"), "--bits", "8"},
+        {"build", Path("long.txt"), Path("oom.tab")},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> argv{"sh", "-c", "ulimit -v " + limitKb + " && exec \"$0\" \"$@\"", PALTOOL_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const ProcessResult result = RunProgram("/bin/sh", argv, Dir());
+        EXPECT_EQ(result.exitStatus, 1) << args[0] << ": " << result.err;
+        EXPECT_TRUE(result.err.starts_with("paltool: ")) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    for (const char* name : {"oom.png", "oom.map", "oom.tab"}) {
+        EXPECT_FALSE(fs::exists(Path(name))) << name;
+    }
+    fs::remove(Path("large.png"));
+    fs::remove(Path("long.txt"));
 }
 
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,7 +81,17 @@ int Run(std::span<const char* const> args) {
 
 int main(int argc, char** argv) {
     const std::span<const char* const> args(argv, static_cast<std::size_t>(argc));
-    const int status = paltab::paltool::Run(args.empty() ? args : args.subspan(1));
+    int status = paltab::paltool::kFailure;
+    // An input too large for the memory there is, or anything else thrown,
+    // is one line and a failure; nothing was written then, as every output
+    // is written whole from memory.
+    try {
+        status = paltab::paltool::Run(args.empty() ? args : args.subspan(1));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "paltool: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "paltool: %s\n", e.what());
+    }
     // Output lost on a full disk or a closed pipe is a failure, not a success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "paltool: cannot write the standard output: %s\n", std::strerror(errno));
