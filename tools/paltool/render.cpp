@@ -9,7 +9,8 @@ namespace {
 constexpr std::string_view kHelp = R"(Usage: paltool render TABLES -o DIR
 
 Writes PNG pictures of the tables into DIR (created when missing) and an
-index.html that shows them with captions:
+index.html that shows them with captions, all of them or, on a failure,
+none (DIR keeps its earlier files):
   palette.png   the 256 entries as 16 x 16 swatches; unused entries checked grey
   map.png       the 32 red planes of the map, each cell in its entry's colour
   shade.png     with the extension: row = colour, column = level
