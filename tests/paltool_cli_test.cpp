@@ -120,6 +120,12 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         {{"export", good, "--c-header", Path("t.h"), "--name", "t"}, 0, "wrote " + Path("t.h"), ""},
         {{"export", good, "--c-header", Path("bad.h"), "--name", "my-tables"}, 2, "",
          "paltool export: --name 'my-tables' is not a C identifier; see 'paltool export --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "int"}, 2, "",
+         "paltool map: --c-header 'int' is a C or C++ keyword; see 'paltool map --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "linux"}, 2, "",
+         "paltool map: --c-header 'linux' is a macro GCC and Clang predefine; see 'paltool map --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "__FILE__"}, 2, "",
+         "paltool map: --c-header '__FILE__' is reserved for the compiler; see 'paltool map --help'\n"},
         {{"export", good, "--c-header", Path("nodir/t.h"), "--name", "t"}, 1, "",
          "paltool: cannot write '" + Path("nodir/t.h") + "': No such file or directory\n"},
         {{"build", Path("fire.gpl"), Path("fire.tab"), "-n"}, 0,
@@ -310,6 +316,34 @@ TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
         }
         EXPECT_EQ(differ, 0u) << c.palette << " " << c.options[1];
     }
+}
+
+// The C headers of shade and blend name their array after the output file;
+// whatever that name, the header compiles as C and as C++, and a program can
+// use the array by the name the header gives it.
+TEST_F(PaltoolCli, CHeadersCompileWhateverTheOutputName) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    fs::create_directories(Path("headers"));
+    for (const std::string file : {"int.h", "linux.h", "unix.h", "class.h", "9lives.h", "__FILE__.h", "_Bool.h",
+                                   "___.h", "my tables.h", "fog-32.h", "tab\tname.h", ".h"}) {
+        const std::string header = Path("headers/" + file);
+        const ProcessResult made =
+            RunPaltool({"shade", palette, "-o", header, "--levels", "1", "--layout", "c-header"});
+        ASSERT_EQ(made.exitStatus, 0) << file << ": " << made.err;
+        const std::string text = ReadFile(header);
+        const std::string declaration = "static const unsigned char ";
+        const std::size_t at = text.find(declaration) + declaration.size();
+        const std::string name = text.substr(at, text.find('[', at) - at);
+        WriteBytes(Path("headers/use.c"), Text("#include \"" + file + "\"\nint main(void) { return " + name +
+                                                    "[0]; }\n"));
+        for (const char* language : {"c", "c++"}) {
+            const ProcessResult compiled = RunProgram(
+                PALTAB_CXX, {PALTAB_CXX, "-fsyntax-only", "-Werror", "-x", language, Path("headers/use.c")}, Dir());
+            EXPECT_EQ(compiled.exitStatus, 0) << file << " as " << language << ", array '" << name << "':\n"
+                                              << compiled.err;
+        }
+    }
+    fs::remove_all(Path("headers"));
 }
 
 // Under a limit on its address space, a command that needs more memory

@@ -98,8 +98,15 @@ std::string CNameFromPath(std::string_view path) {
         const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
         name += word ? c : '_';
     }
+    // "__" and '_' before a capital begin the compiler's own names.
+    while (name.size() > 1 && name[0] == '_' && (name[1] == '_' || (name[1] >= 'A' && name[1] <= 'Z'))) {
+        name.erase(0, 1);
+    }
     if (name.empty() || (name.front() >= '0' && name.front() <= '9')) {
         name.insert(0, 1, '_');
+    }
+    if (!CArrayNameProblem(name).empty()) {
+        name += '_';
     }
     return name;
 }

@@ -46,9 +46,12 @@ std::string LightTableCHeader(const LightTable& table, std::string_view name, st
 std::string BlendTableCHeader(const BlendTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
 
-// A C identifier from an output path: the file name without its extension,
-// every other character than letters, digits and '_' as '_', and a leading
-// '_' before a digit ("out/fog-32.h" -> "fog_32").
+// A name for the array of a C header from an output path: the file name
+// without its extension, every other character than letters, digits and '_'
+// as '_', and a leading '_' before a digit ("out/fog-32.h" -> "fog_32").
+// A name reserved for the compiler loses its leading underscores, and a
+// keyword or predefined macro gains a trailing one ("int.h" -> "int_"), so
+// that the result passes CArrayNameProblem.
 std::string CNameFromPath(std::string_view path);
 
 }  // namespace paltab
