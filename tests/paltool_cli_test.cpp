@@ -174,6 +174,44 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
 }
 
+// A file name with control characters in it (a newline, a tab, an escape
+// sequence) shows them escaped wherever a message names the file, so that
+// every message stays one line and the terminal takes no commands from it.
+TEST_F(PaltoolCli, ControlCharactersInFileNamesAreEscaped) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    const std::string odd = Path("a\nb\tc\x1b[31m");
+    const std::string shown = Path("a\\x0ab\\x09c\\x1b[31m");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // a part of the one line on the standard error stream
+        std::string out;  // a part of the standard output
+    } cases[] = {
+        {{odd}, 2, "unknown command '" + shown + "'", ""},
+        {{"info", odd + ".tab"}, 1, "cannot read '" + shown + ".tab': No such file", ""},
+        {{"formats", odd}, 2, "unexpected argument '" + shown + "'", ""},
+        {{"build", odd + ".gpl", Path("x.tab")}, 1, "cannot read '" + shown + ".gpl'", ""},
+        {{"build", palette, odd + "/x.tab"}, 1, "cannot write '" + shown + "/x.tab'", ""},
+        {{"convert", palette, odd}, 2, "from the name '" + shown + "'", ""},
+        {{"shade", odd + ".txt", "-o", Path("x.lmp"), "--levels", "4", "--reserve", "0-15"}, 1,
+         "'" + shown + ".txt': no entry can be chosen", ""},
+        {{"build", palette, odd + ".tab"}, 0, "", "wrote " + shown + ".tab: "},
+        {{"blend", palette, "-o", odd + ".lmp", "--mode", "max"}, 0, "", "wrote " + shown + ".lmp: "},
+    };
+    WriteBytes(odd + ".txt", FileBytes(palette));
+    for (const auto& c : cases) {
+        const ProcessResult result = RunPaltool(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << c.err << c.out;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), c.err.empty() ? 0 : 1) << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), c.out.empty() ? 0 : 1) << result.out;
+    }
+    for (const char* extension : {".tab", ".lmp", ".txt"}) {
+        fs::remove(odd + extension);
+    }
+}
+
 // shade and blend write what the library builds for the options given, in
 // the layout asked for, and nothing on a usage error or failure.
 TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {

@@ -130,7 +130,7 @@ int Run(std::span<const char* const> args) {
     const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
     const auto table = BuildBlendTable(colors, settings, error);
     if (!table) {
-        return Failure("'" + files[0] + "': " + error);
+        return Failure(QuotedPath(files[0]) + ": " + error);
     }
     std::string what(BlendModeName(settings.mode));
     if (settings.mode == BlendMode::kAlpha) {
@@ -160,7 +160,7 @@ int Run(std::span<const char* const> args) {
     if (!written) {
         return Failure(error);
     }
-    Print("wrote " + *output + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
+    Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
           DistanceSummary(table->stats, settings.search.metric) + "\n");
     return kSuccess;
 }

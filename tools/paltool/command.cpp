@@ -51,7 +51,7 @@ std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::sp
     if (!extras.empty()) {
         const std::string& first = extras.front();
         const bool option = first.size() > 1 && first.front() == '-';
-        return UsageError(command.name, (option ? "unknown option '" : "unexpected argument '") + first + "'");
+        return UsageError(command.name, (option ? "unknown option " : "unexpected argument ") + QuotedPath(first));
     }
     return std::nullopt;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_io.hpp"
+
 namespace paltab::paltool {
 
 inline constexpr int kSuccess = 0;

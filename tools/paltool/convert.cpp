@@ -56,7 +56,7 @@ int Run(std::span<const char* const> args) {
                                                 ? std::get<std::optional<PaletteFormat>>(toOption)
                                                 : FormatOfOutputName(files[1]);
     if (!to) {
-        return UsageError("convert", "cannot tell the format to write from the name '" + files[1] + "'; give --to NAME");
+        return UsageError("convert", "cannot tell the format to write from the name " + QuotedPath(files[1]) + "; give --to NAME");
     }
     if (!InfoOf(*to).writes) {
         return UsageError("convert", "the " + std::string(InfoOf(*to).name) + " format is read only");
@@ -74,7 +74,7 @@ int Run(std::span<const char* const> args) {
     }
     WarnAll(warnings, quiet);
     if (!quiet) {
-        Print("wrote " + files[1] + ": " + std::to_string(palette.palette.colors.size()) + " colours, " +
+        Print("wrote " + ShownPath(files[1]) + ": " + std::to_string(palette.palette.colors.size()) + " colours, " +
               std::string(InfoOf(palette.format).name) + " to " + std::string(InfoOf(*to).name) + "\n");
     }
     return kSuccess;

@@ -47,7 +47,7 @@ int Run(std::span<const char* const> args) {
     if (!WriteFileText(*header, MakeCHeader(file->View(), *name, made), error)) {
         return Failure(error);
     }
-    Print("wrote " + *header + "\n");
+    Print("wrote " + ShownPath(*header) + "\n");
     return kSuccess;
 }
 

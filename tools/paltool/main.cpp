@@ -72,7 +72,7 @@ int Run(std::span<const char* const> args) {
             return command->run(args.subspan(1));
         }
     }
-    std::fprintf(stderr, "paltool: unknown command '%s'; see 'paltool --help'\n", args[0]);
+    std::fprintf(stderr, "paltool: unknown command %s; see 'paltool --help'\n", QuotedPath(name).c_str());
     return kUsageError;
 }
 

@@ -160,7 +160,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        std::string summary = "wrote " + *out + ": " + std::to_string(map.Cells().size()) + " cells, " +
+        std::string summary = "wrote " + ShownPath(*out) + ": " + std::to_string(map.Cells().size()) + " cells, " +
                               std::to_string(*bits) + " bits per component, " + std::to_string(colors.size()) +
                               " colours (" + std::to_string(palette->Entries().size()) + " selectable), " +
                               std::string(MetricName(match.metric)) + "\n";

@@ -88,8 +88,8 @@ std::variant<Target, int> LoadPalette(const std::string& path, const PaletteOpti
     target.palette = std::get<PaletteFile>(read).palette.colors;
     if (transparent) {
         if (static_cast<std::size_t>(*transparent) >= target.palette.size()) {
-            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of '" +
-                                           path + "' (" + std::to_string(target.palette.size()) + " colours)");
+            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of " +
+                                           QuotedPath(path) + " (" + std::to_string(target.palette.size()) + " colours)");
         }
         options.reserved.set(static_cast<std::size_t>(*transparent));
     }
@@ -216,7 +216,7 @@ int Run(std::span<const char* const> args) {
         }
         if (opaque > 0) {
             Warn(std::to_string(opaque) + " opaque pixels get entry " + std::to_string(*transparent) +
-                 " from the map of '" + *tablesPath + "' and show as transparent");
+                 " from the map of " + QuotedPath(*tablesPath) + " and show as transparent");
         }
     }
     const auto png = EncodeIndexedPng(image->width, image->height, indices, target.palette, transparent, error);
@@ -227,10 +227,10 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        Print("wrote " + *out + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
+        Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
               " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
               std::string(DitherName(*dither)) +
-              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + *tablesPath) +
+              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
               "\n");
     }
     return kSuccess;

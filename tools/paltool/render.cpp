@@ -43,7 +43,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     for (const std::string& path : written) {
-        Print("wrote " + path + "\n");
+        Print("wrote " + ShownPath(path) + "\n");
     }
     return kSuccess;
 }

@@ -173,13 +173,13 @@ int Run(std::span<const char* const> args) {
             }
         }
         if (bytes.empty()) {
-            return Failure("'" + files[0] + "': " + error);
+            return Failure(QuotedPath(files[0]) + ": " + error);
         }
         what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
     } else {
         const auto table = BuildLightTable(colors, settings, error);
         if (!table) {
-            return Failure("'" + files[0] + "': " + error);
+            return Failure(QuotedPath(files[0]) + ": " + error);
         }
         stats = table->stats;
         if (*layout == LightLayout::kPng) {
@@ -203,7 +203,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     const std::size_t size = text.empty() ? bytes.size() : text.size();
-    Print("wrote " + *output + ": " + what + ", " + std::to_string(size) + " bytes; " +
+    Print("wrote " + ShownPath(*output) + ": " + what + ", " + std::to_string(size) + " bytes; " +
           DistanceSummary(stats, settings.search.metric) + "\n");
     return kSuccess;
 }

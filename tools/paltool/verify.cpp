@@ -71,7 +71,7 @@ int Run(std::span<const char* const> args) {
     }
     const ColorTableView& view = file->View();
     if (!palette) {
-        Print(tablesPath + ": sound, " + std::to_string(view.Bytes().size()) + " bytes" +
+        Print(ShownPath(tablesPath) + ": sound, " + std::to_string(view.Bytes().size()) + " bytes" +
               (view.HasExtension() ? " with the extension\n" : " without the extension\n"));
         return kSuccess;
     }
