@@ -174,6 +174,43 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
 }
 
+// Every command that reports what it did or warns takes --quiet: the same
+// run that prints without it prints nothing with it (here a palette whose
+// format is a guess, which warns).
+TEST_F(PaltoolCli, QuietSilencesEveryCommandThatPrints) {
+    std::vector<std::uint8_t> dark;
+    for (std::uint8_t i = 0; i < 48; ++i) {
+        dark.push_back(static_cast<std::uint8_t>(i + i % 3));
+    }
+    WriteBytes(Path("dark.pal"), dark);
+    const std::string pal = Path("dark.pal"), tab = Path("sixteen-n.tab");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"build", pal, Path("q.tab")}, 0},
+        {{"convert", pal, Path("q.gpl")}, 0},
+        {{"shade", pal, "-o", Path("q.lmp"), "--levels", "4"}, 0},
+        {{"blend", pal, "-o", Path("q.lmp"), "--alpha", "50"}, 0},
+        {{"map", pal, "-o", Path("q.map"), "--bits", "5"}, 0},
+        {{"remap", PALTAB_EXAMPLES_DIR "/../docs/remap-source.png", "-o", Path("q.png"), "--palette", pal}, 0},
+        {{"render", tab, "-o", Path("q")}, 0},
+        {{"export", tab, "--c-header", Path("q.h"), "--name", "q"}, 0},
+        {{"verify", tab}, 0},
+        {{"verify", tab, "--palette", pal}, 1},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult loud = RunPaltool(c.args);
+        EXPECT_EQ(loud.exitStatus, c.status) << c.args[0] << ": " << loud.err;
+        EXPECT_FALSE(loud.out.empty() && loud.err.empty()) << c.args[0];
+        std::vector<std::string> args = c.args;
+        args.push_back("--quiet");
+        const ProcessResult quiet = RunPaltool(args);
+        EXPECT_EQ(quiet.exitStatus, c.status) << c.args[0] << ": " << quiet.err;
+        EXPECT_EQ(quiet.out + quiet.err, "") << c.args[0];
+    }
+}
+
 // A file name with control characters in it (a newline, a tab, an escape
 // sequence) shows them escaped wherever a message names the file, so that
 // every message stays one line and the terminal takes no commands from it.
@@ -432,15 +469,16 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"convert", {"--from", "--to", "--palette-index", "--quiet"}, " IN OUT"},
         {"formats", {}, "  "},
         {"info", {}},
-        {"verify", {"--palette", "-c", "--format", "--palette-index"}},
+        {"verify", {"--palette", "-c", "--format", "--palette-index", "--quiet"}},
         {"lookup", {"--shade", "--add", "--mul"}},
-        {"render", {"-o"}},
-        {"export", {"--c-header", "--name"}},
+        {"render", {"-o", "--quiet"}},
+        {"export", {"--c-header", "--name", "--quiet"}},
         {"shade", {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout",
-          "--format", "--palette-index"},
+          "--format", "--palette-index", "--quiet"},
          " PALETTE"},
         {"blend",
-         {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index"},
+         {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index",
+          "--quiet"},
          " PALETTE"},
         {"map", {"-o", "--bits", "--metric", "--reserve", "--c-header", "--format", "--palette-index"}, " PALETTE"},
         {"remap",

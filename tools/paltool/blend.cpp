@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool blend PALETTE -o OUT (--alpha PERCENT | --mode MODE)
                      [--metric M] [--reserve LIST] [--linear] [--layout L]
-                     [--format NAME] [--palette-index N]
+                     [--format NAME] [--palette-index N] [--quiet]
 
 Writes a 256 x 256 blend table: the byte at behind * 256 + front is the
 entry nearest to the mix of front, the colour drawn (the translucent
@@ -54,9 +54,11 @@ past the palette's count takes the other operand (behind when both are).
                      paltool blend dark.pal -o glass.lmp --alpha 50 --format raw
   --palette-index N  which palette of a PLAYPAL lump (default 0).
                      paltool blend PLAYPAL.lmp -o glass.lmp --alpha 50 --palette-index 0
+  --quiet          no warnings and no summary line.
+                     paltool blend pal.gpl -o glass.lmp --alpha 50 --quiet
 
-Prints one line: the table's size and the mean and largest distance from a
-cell's target colour to the colour it got.
+Prints one line (unless --quiet): the table's size and the mean and largest
+distance from a cell's target colour to the colour it got.
 Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 )";
 
@@ -78,6 +80,7 @@ int Run(std::span<const char* const> args) {
     std::vector<std::string> files;
     std::optional<std::string> output, alpha, modeName, layoutName;
     SearchOptions search;
+    bool quiet = false;
     cli.add_option("PALETTE", files);
     cli.add_option("-o", output);
     cli.add_option("--alpha", alpha);
@@ -86,6 +89,7 @@ int Run(std::span<const char* const> args) {
     AddSearchOptions(cli, search);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
+    cli.add_flag("--quiet", quiet);
     if (const auto done = ParseArguments(cli, kBlendCommand, args)) {
         return *done;
     }
@@ -123,7 +127,7 @@ int Run(std::span<const char* const> args) {
     }
     settings.search = std::get<SearchSettings>(searchSettings);
 
-    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, false);
+    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
@@ -160,8 +164,10 @@ int Run(std::span<const char* const> args) {
     if (!written) {
         return Failure(error);
     }
-    Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
-          DistanceSummary(table->stats, settings.search.metric) + "\n");
+    if (!quiet) {
+        Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
+              DistanceSummary(table->stats, settings.search.metric) + "\n");
+    }
     return kSuccess;
 }
 

@@ -6,7 +6,7 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::string_view kHelp = R"(Usage: paltool render TABLES -o DIR
+constexpr std::string_view kHelp = R"(Usage: paltool render TABLES -o DIR [--quiet]
 
 Writes PNG pictures of the tables into DIR (created when missing) and an
 index.html that shows them with captions, all of them or, on a failure,
@@ -19,14 +19,18 @@ none (DIR keeps its earlier files):
 
   -o DIR        the directory to write into.
                   paltool render default.tab -o preview
+  --quiet       no line for each file written.
+                  paltool render default.tab -o preview --quiet
 )";
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
     std::optional<std::string> directory;
+    bool quiet = false;
     cli.add_option("TABLES", files);
     cli.add_option("-o", directory);
+    cli.add_flag("--quiet", quiet);
     if (const auto done = ParseArguments(cli, kRenderCommand, args)) {
         return *done;
     }
@@ -43,14 +47,16 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     for (const std::string& path : written) {
-        Print("wrote " + ShownPath(path) + "\n");
+        if (!quiet) {
+            Print("wrote " + ShownPath(path) + "\n");
+        }
     }
     return kSuccess;
 }
 
 }  // namespace
 
-const Command kRenderCommand{"render", "render TABLES -o DIR",
+const Command kRenderCommand{"render", "render TABLES -o DIR [--quiet]",
                              "PNG pictures of every table and an index.html to view them", kHelp, Run};
 
 }  // namespace paltab::paltool
