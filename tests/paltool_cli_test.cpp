@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <vector>
 
 #include "paltab/color_tables.hpp"
@@ -460,6 +461,13 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     const ProcessResult tool = RunPaltool({"--help"});
     EXPECT_EQ(tool.exitStatus, 0);
     EXPECT_EQ(tool.err, "");
+    EXPECT_EQ(RunPaltool({"help"}).out, tool.out);
+    const ProcessResult version = RunPaltool({"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("paltool [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    const ProcessResult unknown = RunPaltool({"help", "frobnicate"});
+    EXPECT_EQ(unknown.exitStatus, 2);
+    EXPECT_EQ(unknown.err, "paltool: unknown command 'frobnicate'; see 'paltool --help'\n");
     const struct {
         const char* command;
         std::vector<std::string> options;
@@ -488,6 +496,9 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     };
     for (const auto& c : commands) {
         EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + c.synopsis), std::string::npos) << c.command;
+        const ProcessResult viaHelp = RunPaltool({"help", c.command});
+        EXPECT_EQ(viaHelp.exitStatus, 0) << c.command;
+        EXPECT_EQ(viaHelp.out, RunPaltool({c.command, "--help"}).out) << c.command;
         for (const char* help : {"--help", "-h"}) {
             const ProcessResult result = RunPaltool({c.command, help});
             EXPECT_EQ(result.exitStatus, 0) << c.command;

@@ -27,6 +27,8 @@ inspect, verify, look up, preview and export table files
 
 Usage: paltool COMMAND ARGUMENTS...
        paltool COMMAND --help     every option of COMMAND, with examples
+       paltool help COMMAND       the same
+       paltool --version          the version of paltool
 
 Commands:
 )";
@@ -63,6 +65,24 @@ int Run(std::span<const char* const> args) {
         return kUsageError;
     }
     const std::string_view name = args[0];
+    if (name == "--version") {
+        Print("paltool " PALTAB_VERSION "\n");
+        return kSuccess;
+    }
+    if (name == "help" && args.size() == 2) {
+        for (const Command* command : kCommands) {
+            if (command->name == std::string_view(args[1])) {
+                Print(command->help);
+                return kSuccess;
+            }
+        }
+        std::fprintf(stderr, "paltool: unknown command %s; see 'paltool --help'\n", QuotedPath(args[1]).c_str());
+        return kUsageError;
+    }
+    if (name == "help" && args.size() > 2) {
+        std::fprintf(stderr, "paltool: 'help' takes one COMMAND; see 'paltool --help'\n");
+        return kUsageError;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         Print(ToolHelp());
         return kSuccess;
