@@ -1,6 +1,8 @@
 // paltool remap: a PNG image to palette indices, written as an 8-bit indexed
 // PNG: every pixel its exact nearest entry, or what a table file's map gives.
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 #include "command.hpp"
 #include "io/file_io.hpp"
@@ -20,7 +22,8 @@ constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--p
 
 Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
 to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
-is the palette in order, so that every pixel value is a palette index.
+is the palette in order, so that every pixel value is a palette index. OUT
+ends in .png (or has no extension, as /dev/stdout); other names are refused.
                          paltool remap photo.png -o photo-game.png --palette game.gpl
 
   --palette P          every pixel gets its exact nearest entry of the palette
@@ -40,7 +43,8 @@ is the palette in order, so that every pixel value is a palette index.
                          paltool remap photo.png -o photo-game.png --palette game.gpl --reserve 0,240-255
   --transparent INDEX  pixels with alpha below 128 get INDEX, written as the
                        PNG's one transparent entry (tRNS); with --palette no
-                       other pixel gets it. Without it, alpha is ignored.
+                       other pixel gets it. Without it, alpha is ignored,
+                       with a warning when some pixels are transparent.
                          paltool remap sprite.png -o sprite-game.png --palette game.gpl --transparent 0
   --max-pixels N       the largest image read, width x height, a whole number
                        1 or more (default 33554432, 8192 x 4096); larger ones
@@ -70,6 +74,42 @@ std::optional<std::uint64_t> ParsePixelCount(std::string_view text) {
         return std::nullopt;
     }
     return value;
+}
+
+// The image formats remap writes, by the extension of the output name. A
+// name without an extension (/dev/stdout) is written as the first.
+struct OutputFormat {
+    std::string_view extension;  // lower case, with its dot
+    std::string_view name;
+};
+constexpr OutputFormat kOutputFormats[] = {{".png", "PNG"}};
+
+// The extension of the file name at the end of `path`, lower case with its
+// dot; empty when there is none (a leading dot begins a hidden name).
+std::string ExtensionOf(std::string_view path) {
+    const std::string_view name = path.substr(path.find_last_of('/') + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return {};
+    }
+    std::string extension(name.substr(dot));
+    for (char& c : extension) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return extension;
+}
+
+bool WritesExtension(std::string_view extension) {
+    return extension.empty() || std::any_of(std::begin(kOutputFormats), std::end(kOutputFormats),
+                                            [&](const OutputFormat& f) { return f.extension == extension; });
+}
+
+std::string OutputExtensionList() {
+    std::string list;
+    for (const OutputFormat& format : kOutputFormats) {
+        list += (list.empty() ? "" : ", ") + std::string(format.extension);
+    }
+    return list;
 }
 
 struct Target {
@@ -142,6 +182,10 @@ int Run(std::span<const char* const> args) {
     if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
         return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
     }
+    if (!WritesExtension(ExtensionOf(*out))) {
+        return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputExtensionList() +
+                                       " images");
+    }
     if (tablesPath && (metricName || reserve)) {
         return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
     }
@@ -192,6 +236,16 @@ int Run(std::span<const char* const> args) {
     bytes = {};
 
     const std::size_t pixels = image->rgba.size() / 4;
+    if (!transparent && !quiet) {
+        std::size_t clear = 0;
+        for (std::size_t i = 0; i < pixels; ++i) {
+            clear += image->rgba[i * 4 + 3] < kOpaqueAlpha ? 1 : 0;
+        }
+        if (clear > 0) {
+            Warn(std::to_string(clear) + " pixels of " + QuotedPath(files[0]) +
+                 " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
+        }
+    }
     std::optional<ExactColorMap> exact;
     EntryFinder find = EntryFinder::FromMap(target.tableMap, kCellBits);
     if (target.match) {
