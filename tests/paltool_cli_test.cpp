@@ -147,8 +147,13 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
          "paltool build: expected a PALETTE and a TABLES file; see 'paltool build --help'\n"},
         {{"convert", Path("fire.gpl"), Path("fire.act")}, 0, "wrote " + Path("fire.act") + ": 3 colours, gpl to act\n",
          ""},
-        {{"convert", Path("fire.gpl"), Path("fire.pal")}, 2, "",
-         "paltool convert: cannot tell the format to write from the name '" + Path("fire.pal") +
+        {{"convert", Path("fire.gpl"), Path("fire.pal")}, 0, "wrote " + Path("fire.pal") + ": 3 colours, gpl to jasc\n",
+         "paltool: warning: '" + Path("fire.pal") +
+             "' is written as jasc (JASC-PAL text), the most common .pal; --to riff, raw or vga writes another\n"},
+        {{"convert", Path("fire.gpl"), Path("fire.PAL"), "--quiet"}, 0, "", ""},
+        {{"convert", Path("fire.gpl"), Path("fire.pal"), "--to", "raw"}, 0, "gpl to raw\n", ""},
+        {{"convert", Path("fire.gpl"), Path("fire.bin")}, 2, "",
+         "paltool convert: cannot tell the format to write from the name '" + Path("fire.bin") +
              "'; give --to NAME; see 'paltool convert --help'\n"},
         {{"convert", Path("fire.gpl"), Path("bad.lmp"), "--to", "playpal"}, 2, "",
          "paltool convert: the playpal format is read only; see 'paltool convert --help'\n"},
@@ -173,6 +178,8 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
     EXPECT_TRUE(fs::exists(Path("quiet.tab")));
     EXPECT_TRUE(ReadFile(Path("t.h")).starts_with("/* Colour tables for 256-colour graphics, made by `paltool export "));
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
+    EXPECT_TRUE(RunPaltool({"formats"}).out.ends_with("image\n"));
+    EXPECT_TRUE(ReadFile(Path("fire.PAL")).starts_with("JASC-PAL\r\n0100\r\n3\r\n")) << ReadFile(Path("fire.PAL"));
 }
 
 // Every command that reports what it did or warns takes --quiet: the same

@@ -84,21 +84,6 @@ struct OutputFormat {
 };
 constexpr OutputFormat kOutputFormats[] = {{".png", "PNG"}};
 
-// The extension of the file name at the end of `path`, lower case with its
-// dot; empty when there is none (a leading dot begins a hidden name).
-std::string ExtensionOf(std::string_view path) {
-    const std::string_view name = path.substr(path.find_last_of('/') + 1);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string_view::npos || dot == 0) {
-        return {};
-    }
-    std::string extension(name.substr(dot));
-    for (char& c : extension) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return extension;
-}
-
 bool WritesExtension(std::string_view extension) {
     return extension.empty() || std::any_of(std::begin(kOutputFormats), std::end(kOutputFormats),
                                             [&](const OutputFormat& f) { return f.extension == extension; });
@@ -182,7 +167,7 @@ int Run(std::span<const char* const> args) {
     if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
         return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
     }
-    if (!WritesExtension(ExtensionOf(*out))) {
+    if (!WritesExtension(FileExtension(*out))) {
         return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputExtensionList() +
                                        " images");
     }
