@@ -38,9 +38,9 @@ RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table)
 RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table);
 
 // The C headers: NAME[levels * 256] (byte at level * 256 + entry) and
-// NAME[65536] (byte at behind * 256 + front), each opened by a comment that says how
-// to index it. `what` names the table in that comment ("light table of 32
-// levels towards 0 0 0", "alpha 66 %").
+// NAME[65536] (byte at behind * 256 + front), each opened by a comment that
+// says how to index it. `what` names the table in that comment ("light table
+// of 32 levels towards 0 0 0", "alpha 66 %").
 std::string LightTableCHeader(const LightTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
 std::string BlendTableCHeader(const BlendTable& table, std::string_view name, std::string_view what,
