@@ -313,6 +313,58 @@ TEST_F(RemapCommand, MapMatchesTheLibrary) {
     EXPECT_NE(ReadFile(scratch_ / "p.h").find("static const unsigned char p_map[32768] = {"), std::string::npos);
 }
 
+// Pixels that --transparent would keep transparent become opaque colours
+// without it: a warning says how many, unless --quiet.
+TEST_F(RemapCommand, TransparentPixelsWithoutTransparentWarn) {
+    TestImage opaque = MakeImage();
+    for (std::size_t i = 3; i < opaque.rgba.size(); i += 4) {
+        opaque.rgba[i] = 255;
+    }
+    WriteBytes(scratch_ / "clear.png", EncodeRgba(MakeImage()));
+    WriteBytes(scratch_ / "opaque.png", EncodeRgba(opaque));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string warning = "paltool: warning: 976 pixels of '" + (scratch_ / "clear.png") +
+                                "' have alpha below 128 and get opaque colours; --transparent INDEX keeps them "
+                                "transparent\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{scratch_ / "clear.png"}, warning},
+        {{scratch_ / "clear.png", "--transparent", "0"}, ""},
+        {{scratch_ / "clear.png", "--quiet"}, ""},
+        {{scratch_ / "opaque.png"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"remap", "-o", scratch_ / "out.png", "--palette", scratch_ / "p.txt"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult run = Paltool(args);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
+// remap writes PNG only: another extension is refused before anything is
+// read, whatever its case; a name without one is written as PNG.
+TEST_F(RemapCommand, OutputNamesItDoesNotWriteAreRefused) {
+    WriteBytes(scratch_ / "in.png", EncodeRgba(MakeImage()));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const struct {
+        std::string out;
+        int status;
+    } cases[] = {{"x.bmp", 2}, {"x.png.gif", 2}, {"x.PNG", 0}, {"plain", 0}, {".hidden", 0}};
+    for (const auto& c : cases) {
+        const ProcessResult run = Paltool(
+            {"remap", scratch_ / "in.png", "-o", scratch_ / c.out, "--palette", scratch_ / "p.txt", "--quiet"});
+        EXPECT_EQ(run.exitStatus, c.status) << c.out << ": " << run.err;
+        EXPECT_EQ(fs::exists(scratch_ / c.out), c.status == 0) << c.out;
+        if (c.status == 2) {
+            EXPECT_EQ(run.err, "paltool remap: cannot write '" + (scratch_ / c.out) +
+                                   "': remap writes .png images; see 'paltool remap --help'\n");
+        }
+    }
+}
+
 TEST_F(RemapCommand, BadInputsWriteNothing) {
     const TestImage image = MakeImage();
     const std::vector<std::uint8_t> png = EncodeRgba(image);
@@ -334,6 +386,9 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         {{scratch_ / "corrupt.png"}, 1, "corrupt.png': bad PNG"},
         {{scratch_ / "missing.png"}, 1, "missing.png': No such file"},
         {{scratch_ / "good.png", "--max-pixels", "5000"}, 1, "good.png': the image is 97 x 61 pixels, more than"},
+        {{scratch_ / "good.png", "--max-pixels", "-1"}, 2, "--max-pixels '-1' is not a whole number 1 or more"},
+        {{scratch_ / "good.png", "--max-pixels", "0"}, 2, "--max-pixels '0' is not a whole number 1 or more"},
+        {{scratch_ / "good.png", "--max-pixels", "+5"}, 2, "--max-pixels '+5' is not a whole number 1 or more"},
         {{scratch_ / "good.png", "--reserve", "0-1"}, 1, "every one of the palette's 2 colours is reserved"},
         {{scratch_ / "good.png", "--transparent", "2"}, 2, "--transparent 2 is not an entry"},
         {{scratch_ / "good.png", "--dither", "random"}, 2, "--dither 'random'"},

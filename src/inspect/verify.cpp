@@ -82,19 +82,19 @@ TableComparison CompareTableFiles(std::span<const std::uint8_t> expected, std::s
 
 std::string FormatComparison(std::string_view tablesPath, std::string_view palettePath,
                              const TableComparison& comparison) {
-    const std::string source = "the tables of '" + std::string(palettePath) + "'";
+    const std::string source = "the tables of " + QuotedPath(palettePath);
     if (comparison.differing == 0) {
-        return std::string(tablesPath) + ": matches " + source + "\n";
+        return ShownPath(tablesPath) + ": matches " + source + "\n";
     }
     std::string text;
     for (const ByteMismatch& m : comparison.first) {
-        text += std::string(tablesPath) + ": offset " + std::to_string(m.offset) + ", " + DescribeOffset(m.offset) +
+        text += ShownPath(tablesPath) + ": offset " + std::to_string(m.offset) + ", " + DescribeOffset(m.offset) +
                 ": expected " + std::to_string(m.expected) + ", found " + std::to_string(m.found) + "\n";
     }
     if (comparison.differing > comparison.first.size()) {
         text += "  ... " + std::to_string(comparison.differing - comparison.first.size()) + " more\n";
     }
-    text += std::string(tablesPath) + ": " + std::to_string(comparison.differing) + " bytes differ from " + source +
+    text += ShownPath(tablesPath) + ": " + std::to_string(comparison.differing) + " bytes differ from " + source +
             " (";
     const char* separator = "";
     for (const TableSectionSpan& section : kTableSections) {

@@ -18,9 +18,9 @@ namespace {
 
 std::string Quoted(std::string_view verb, std::string_view path, std::string_view cause) {
     std::string text(verb);
-    text += " '";
-    text += path;
-    text += "': ";
+    text += ' ';
+    text += QuotedPath(path);
+    text += ": ";
     text += cause;
     return text;
 }
@@ -43,6 +43,29 @@ private:
 };
 
 }  // namespace
+
+std::string ShownPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string QuotedPath(std::string_view path) {
+    std::string quoted = "'";
+    quoted += ShownPath(path);
+    quoted += '\'';
+    return quoted;
+}
 
 std::string CannotRead(std::string_view path, std::string_view cause) {
     return Quoted("cannot read", path, cause);

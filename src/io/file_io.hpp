@@ -11,6 +11,12 @@
 
 namespace paltab {
 
+// A path as every message shows it: control characters (a newline, a tab,
+// an escape) as \xNN, so that a message stays one line and a terminal takes
+// no commands from a file name. QuotedPath adds the quotes: "'x'".
+std::string ShownPath(std::string_view path);
+std::string QuotedPath(std::string_view path);
+
 // "cannot read 'x': cause" and "cannot write 'x': cause".
 std::string CannotRead(std::string_view path, std::string_view cause);
 std::string CannotWrite(std::string_view path, std::string_view cause);

@@ -406,7 +406,7 @@ std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optiona
         return std::nullopt;
     }
     for (const std::string& warning : found) {
-        warnings.push_back("'" + path + "': " + warning);
+        warnings.push_back(QuotedPath(path) + ": " + warning);
     }
     return PaletteFile{std::move(*palette), format};
 } catch (const std::bad_alloc&) {
@@ -453,7 +453,7 @@ bool WritePaletteFile(const std::string& path, const PaletteData& palette, Palet
         return false;
     }
     for (const std::string& warning : found) {
-        warnings.push_back("'" + path + "': " + warning);
+        warnings.push_back(QuotedPath(path) + ": " + warning);
     }
     return WriteFileBytes(path, *bytes, error);
 }

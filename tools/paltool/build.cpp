@@ -82,7 +82,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        Print("wrote " + files[1] + ": " + std::to_string(tables.size()) + " bytes, " +
+        Print("wrote " + ShownPath(files[1]) + ": " + std::to_string(tables.size()) + " bytes, " +
               std::to_string(palette.palette.colors.size()) + " colours read as " +
               std::string(InfoOf(palette.format).name) + "\n");
     }

@@ -1,5 +1,9 @@
 // paltool remap: a PNG image to palette indices, written as an 8-bit indexed
 // PNG: every pixel its exact nearest entry, or what a table file's map gives.
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+
 #include "command.hpp"
 #include "io/file_io.hpp"
 #include "match_options.hpp"
@@ -18,7 +22,8 @@ constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--p
 
 Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
 to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
-is the palette in order, so that every pixel value is a palette index.
+is the palette in order, so that every pixel value is a palette index. OUT
+ends in .png (or has no extension, as /dev/stdout); other names are refused.
                          paltool remap photo.png -o photo-game.png --palette game.gpl
 
   --palette P          every pixel gets its exact nearest entry of the palette
@@ -38,11 +43,12 @@ is the palette in order, so that every pixel value is a palette index.
                          paltool remap photo.png -o photo-game.png --palette game.gpl --reserve 0,240-255
   --transparent INDEX  pixels with alpha below 128 get INDEX, written as the
                        PNG's one transparent entry (tRNS); with --palette no
-                       other pixel gets it. Without it, alpha is ignored.
+                       other pixel gets it. Without it, alpha is ignored,
+                       with a warning when some pixels are transparent.
                          paltool remap sprite.png -o sprite-game.png --palette game.gpl --transparent 0
-  --max-pixels N       the largest image read, width x height (default
-                       33554432, 8192 x 4096); larger ones are refused before
-                       their pixels are decoded.
+  --max-pixels N       the largest image read, width x height, a whole number
+                       1 or more (default 33554432, 8192 x 4096); larger ones
+                       are refused before their pixels are decoded.
                          paltool remap poster.png -o poster-game.png --palette game.gpl --max-pixels 100000000
   --quiet              no warnings and no line saying what was written.
   --format NAME        read the --palette file as NAME instead of detecting it.
@@ -52,6 +58,39 @@ is the palette in order, so that every pixel value is a palette index.
 
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
+
+// A whole number 1 or more in decimal digits only: CLI11 would read "-1"
+// into an unsigned value as its largest.
+std::optional<std::uint64_t> ParsePixelCount(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.front() < '0' || text.front() > '9' || ec != std::errc{} ||
+        end != text.data() + text.size() || value == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The image formats remap writes, by the extension of the output name. A
+// name without an extension (/dev/stdout) is written as the first.
+struct OutputFormat {
+    std::string_view extension;  // lower case, with its dot
+    std::string_view name;
+};
+constexpr OutputFormat kOutputFormats[] = {{".png", "PNG"}};
+
+bool WritesExtension(std::string_view extension) {
+    return extension.empty() || std::any_of(std::begin(kOutputFormats), std::end(kOutputFormats),
+                                            [&](const OutputFormat& f) { return f.extension == extension; });
+}
+
+std::string OutputExtensionList() {
+    std::string list;
+    for (const OutputFormat& format : kOutputFormats) {
+        list += (list.empty() ? "" : ", ") + std::string(format.extension);
+    }
+    return list;
+}
 
 struct Target {
     std::vector<Rgb8> palette;  // the PLTE
@@ -69,8 +108,8 @@ std::variant<Target, int> LoadPalette(const std::string& path, const PaletteOpti
     target.palette = std::get<PaletteFile>(read).palette.colors;
     if (transparent) {
         if (static_cast<std::size_t>(*transparent) >= target.palette.size()) {
-            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of '" +
-                                           path + "' (" + std::to_string(target.palette.size()) + " colours)");
+            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of " +
+                                           QuotedPath(path) + " (" + std::to_string(target.palette.size()) + " colours)");
         }
         options.reserved.set(static_cast<std::size_t>(*transparent));
     }
@@ -102,9 +141,8 @@ std::variant<Target, int> LoadTables(const std::string& path) {
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
-    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve;
+    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
     std::optional<int> transparent;
-    std::optional<std::uint64_t> maxPixels;
     bool quiet = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
@@ -114,7 +152,7 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--metric", metricName);
     cli.add_option("--reserve", reserve);
     cli.add_option("--transparent", transparent);
-    cli.add_option("--max-pixels", maxPixels);
+    cli.add_option("--max-pixels", maxPixelsText);
     cli.add_flag("--quiet", quiet);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
@@ -123,6 +161,10 @@ int Run(std::span<const char* const> args) {
     }
     if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
         return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
+    }
+    if (!WritesExtension(FileExtension(*out))) {
+        return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputExtensionList() +
+                                       " images");
     }
     if (tablesPath && (metricName || reserve)) {
         return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
@@ -134,8 +176,12 @@ int Run(std::span<const char* const> args) {
     if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
         return UsageError("remap", "--transparent must be an index 0..255");
     }
-    if (maxPixels && *maxPixels == 0) {
-        return UsageError("remap", "--max-pixels must be 1 or more");
+    std::optional<std::uint64_t> maxPixels;
+    if (maxPixelsText) {
+        maxPixels = ParsePixelCount(*maxPixelsText);
+        if (!maxPixels) {
+            return UsageError("remap", "--max-pixels '" + *maxPixelsText + "' is not a whole number 1 or more");
+        }
     }
     const auto options = MatchOptionsOf("remap", metricName, reserve);
     if (const int* status = std::get_if<int>(&options)) {
@@ -158,6 +204,16 @@ int Run(std::span<const char* const> args) {
     }
 
     const std::size_t pixels = image->rgba.size() / 4;
+    if (!transparent && !quiet) {
+        std::size_t clear = 0;
+        for (std::size_t i = 0; i < pixels; ++i) {
+            clear += image->rgba[i * 4 + 3] < kOpaqueAlpha ? 1 : 0;
+        }
+        if (clear > 0) {
+            Warn(std::to_string(clear) + " pixels of " + QuotedPath(files[0]) +
+                 " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
+        }
+    }
     std::optional<ExactColorMap> exact;
     EntryFinder find = EntryFinder::FromMap(target.tableMap, kCellBits);
     if (target.match) {
@@ -182,7 +238,7 @@ int Run(std::span<const char* const> args) {
         }
         if (opaque > 0) {
             Warn(std::to_string(opaque) + " opaque pixels get entry " + std::to_string(*transparent) +
-                 " from the map of '" + *tablesPath + "' and show as transparent");
+                 " from the map of " + QuotedPath(*tablesPath) + " and show as transparent");
         }
     }
     const auto png = EncodeIndexedPng(image->width, image->height, indices, target.palette, transparent, error);
@@ -193,10 +249,10 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        Print("wrote " + *out + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
+        Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
               " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
               std::string(DitherName(*dither)) +
-              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + *tablesPath) +
+              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
               "\n");
     }
     return kSuccess;
