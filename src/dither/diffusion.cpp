@@ -25,9 +25,17 @@ constexpr DiffusionTap kAtkinson[] = {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1}, {0, 1, 1
 // Every kernel reaches at most this far sideways and down.
 constexpr int kReach = 2;
 constexpr std::size_t kRows = kReach + 1;
+constexpr std::size_t kMaxTaps = 12;
 
-// The errors of the rows a kernel reaches, kReach spare columns at each end
-// so that taps need no edge test sideways.
+struct WeightedTap {
+    int dx;
+    int dy;
+    double weight;
+};
+
+// The rows of errors a kernel reaches, kReach spare columns at each end.
+// Error passed into the spare columns, or into rows past the image's last,
+// is never read: that is how it leaves the image.
 class ErrorRows {
 public:
     explicit ErrorRows(int width) : width_(static_cast<std::size_t>(width) + 2 * kReach) {
@@ -35,19 +43,98 @@ public:
             row.assign(width_, Point{});
         }
     }
-    Point& At(int x, int y) { return rows_[static_cast<std::size_t>(y) % kRows][static_cast<std::size_t>(x + kReach)]; }
-    void ClearRow(int y) { std::fill(rows_[static_cast<std::size_t>(y) % kRows].begin(), rows_[static_cast<std::size_t>(y) % kRows].end(), Point{}); }
+    // Column x of row y; x may lie kReach outside the image.
+    Point* Row(int y) { return rows_[static_cast<std::size_t>(y) % kRows].data() + kReach; }
+    void ClearRow(int y) {
+        auto& row = rows_[static_cast<std::size_t>(y) % kRows];
+        std::fill(row.begin(), row.end(), Point{});
+    }
 
 private:
     std::size_t width_;
     std::array<std::vector<Point>, kRows> rows_;
 };
 
-struct WeightedTap {
-    int dx;
-    int dy;
-    double weight;
+struct Diffusion {
+    const Pixels& pixels;
+    const DitherLookup& lookup;
+    const Space& space;
+    std::span<const Point> entries;
+    std::span<const WeightedTap> taps;
+    bool serpentine;
+    std::span<std::uint8_t> indices;
 };
+
+// One body for every space, with and without transparent pixels; sRGB needs
+// no conversion and an image without transparency no test per tap.
+template <DitherSpace kSpace, bool kTransparency>
+void DiffuseImage(const Diffusion& d) {
+    const int width = d.pixels.width;
+    const int height = d.pixels.height;
+    ErrorRows errors(width);
+    std::array<WeightedTap, kMaxTaps> taps{};
+    std::copy(d.taps.begin(), d.taps.end(), taps.begin());
+    const std::size_t tapCount = d.taps.size();
+    const std::size_t entryCount = d.entries.size();
+    for (int y = 0; y < height; ++y) {
+        const bool backwards = d.serpentine && y % 2 == 1;
+        const int step = backwards ? -1 : 1;
+        std::array<Point*, kRows> rows{errors.Row(y), errors.Row(y + 1), errors.Row(y + 2)};
+        for (int k = 0; k < width; ++k) {
+            const int x = backwards ? width - 1 - k : k;
+            const std::size_t i = d.pixels.Index(x, y);
+            if (kTransparency && d.pixels.Transparent(i)) {
+                d.indices[i] = *d.pixels.transparentIndex;
+                continue;
+            }
+            const Point& received = rows[0][x];
+            Point wanted{};
+            std::uint8_t index = 0;
+            const Rgb8 color = d.pixels.Color(i);
+            if constexpr (kSpace == DitherSpace::kSrgb) {
+                wanted = {std::clamp(color.r + received[0], 0.0, 255.0), std::clamp(color.g + received[1], 0.0, 255.0),
+                          std::clamp(color.b + received[2], 0.0, 255.0)};
+                // Halves round up, as std::lround does for these non-negative values.
+                const auto nearest = [](double v) { return static_cast<std::uint8_t>(v + 0.5); };
+                index = d.lookup({nearest(wanted[0]), nearest(wanted[1]), nearest(wanted[2])});
+            } else {
+                const Point source = d.space.Of(color);
+                wanted = d.space.Clamped({source[0] + received[0], source[1] + received[1], source[2] + received[2]});
+                index = d.lookup(d.space.Rounded(wanted));
+            }
+            d.indices[i] = index;
+            if (index >= entryCount) {
+                continue;
+            }
+            const Point& got = d.entries[index];
+            const Point error{wanted[0] - got[0], wanted[1] - got[1], wanted[2] - got[2]};
+            for (std::size_t t = 0; t < tapCount; ++t) {
+                const WeightedTap& tap = taps[t];
+                const int nx = x + step * tap.dx;
+                if constexpr (kTransparency) {
+                    const int ny = y + tap.dy;
+                    if (nx < 0 || nx >= width || ny >= height || d.pixels.Transparent(d.pixels.Index(nx, ny))) {
+                        continue;
+                    }
+                }
+                Point& to = rows[static_cast<std::size_t>(tap.dy)][nx];
+                to[0] += error[0] * tap.weight;
+                to[1] += error[1] * tap.weight;
+                to[2] += error[2] * tap.weight;
+            }
+        }
+        errors.ClearRow(y);
+    }
+}
+
+template <DitherSpace kSpace>
+void DiffuseIn(const Diffusion& d) {
+    if (d.pixels.transparentIndex) {
+        DiffuseImage<kSpace, true>(d);
+    } else {
+        DiffuseImage<kSpace, false>(d);
+    }
+}
 
 }  // namespace
 
@@ -65,44 +152,17 @@ void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, const DitherLo
     for (const Rgb8 color : palette) {
         entries.push_back(space.Of(color));
     }
-    const int width = pixels.width;
-    const int height = pixels.height;
-    const bool anyTransparent = pixels.transparentIndex.has_value();
-    ErrorRows errors(width);
-    for (int y = 0; y < height; ++y) {
-        const bool backwards = options.serpentine && y % 2 == 1;
-        const int step = backwards ? -1 : 1;
-        for (int k = 0; k < width; ++k) {
-            const int x = backwards ? width - 1 - k : k;
-            const std::size_t i = pixels.Index(x, y);
-            if (anyTransparent && pixels.Transparent(i)) {
-                indices[i] = *pixels.transparentIndex;
-                continue;
-            }
-            const Point source = space.Of(pixels.Color(i));
-            const Point& received = errors.At(x, y);
-            const Point wanted =
-                space.Clamped({source[0] + received[0], source[1] + received[1], source[2] + received[2]});
-            const std::uint8_t index = lookup(space.Rounded(wanted));
-            indices[i] = index;
-            if (index >= entries.size()) {
-                continue;
-            }
-            const Point& got = entries[index];
-            const Point error{wanted[0] - got[0], wanted[1] - got[1], wanted[2] - got[2]};
-            for (const WeightedTap& tap : taps) {
-                const int nx = x + step * tap.dx;
-                const int ny = y + tap.dy;
-                if (nx < 0 || nx >= width || ny >= height || (anyTransparent && pixels.Transparent(pixels.Index(nx, ny)))) {
-                    continue;
-                }
-                Point& to = errors.At(nx, ny);
-                for (std::size_t c = 0; c < 3; ++c) {
-                    to[c] += error[c] * tap.weight;
-                }
-            }
-        }
-        errors.ClearRow(y);
+    const Diffusion diffusion{pixels, lookup, space, entries, taps, options.serpentine, indices};
+    switch (options.space) {
+        case DitherSpace::kSrgb:
+            DiffuseIn<DitherSpace::kSrgb>(diffusion);
+            break;
+        case DitherSpace::kLinear:
+            DiffuseIn<DitherSpace::kLinear>(diffusion);
+            break;
+        case DitherSpace::kOklab:
+            DiffuseIn<DitherSpace::kOklab>(diffusion);
+            break;
     }
 }
 
