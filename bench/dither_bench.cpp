@@ -80,7 +80,7 @@ void BM_Dither(benchmark::State& state) {
     const auto method = static_cast<DitherMethod>(state.range(0));
     const Target& target = GameTarget();
     const std::vector<std::uint8_t>& rgba = Photo();
-    const DitherLookup lookup = DitherLookup::FromMap(target.map->Cells(), target.map->Bits());
+    const DitherLookup lookup{EntryFinder::FromMap(target.map->Cells(), target.map->Bits()), true};
     DitherOptions options;
     options.method = method;
     std::vector<std::uint8_t> indices;

@@ -158,7 +158,7 @@ TEST(Dither, DiffusionMatchesThePlainStatement) {
     const std::vector<Rgb8> palette = RandomPalette(12, 8);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
-    const auto lookup = DitherLookup::FromSearch(*match);
+    const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const PublishedKernel& published : kPublished) {
         for (const bool serpentine : {false, true}) {
             for (const int strength : {100, 60}) {
@@ -196,7 +196,7 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
         const Metric metric = space == DitherSpace::kSrgb ? Metric::kRgb : space == DitherSpace::kLinear ? Metric::kLinear : Metric::kOklab;
         std::string error;
         const auto match = MatchPalette::Create(cube, {metric, {}}, error);
-        const auto lookup = DitherLookup::FromSearch(*match);
+        const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
         const auto plain = DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, {});
         const auto plainNoisy = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, {});
         for (std::size_t i = 0; i < plain.size(); ++i) {
@@ -226,6 +226,24 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
     }
 }
 
+// Large images under the rgb metric skip lookups for boxes of colours whose
+// corners share an entry; the indices are those of a lookup per colour.
+TEST(Dither, BoxesOfColoursChangeNothing) {
+    const Image image = NoisyImage(128, 128, 12, true);
+    const std::vector<Rgb8> palette = RandomPalette(32, 5);
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    const EntryFinder find = EntryFinder::FromSearch(*match);
+    for (const DitherMethod method : {DitherMethod::kFloydSteinberg, DitherMethod::kBayer4}) {
+        for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kOklab}) {
+            const DitherOptions options = Options(method, space);
+            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, options),
+                      DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, options))
+                << DitherMethodName(method) << " in " << DitherSpaceName(space);
+        }
+    }
+}
+
 // A positional mode's index depends on the pixel's position and colour only:
 // a change in one region leaves every other pixel's index alone.
 TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
@@ -239,7 +257,7 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
     const std::vector<Rgb8> palette = RandomPalette(16, 2);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
-    const auto lookup = DitherLookup::FromSearch(*match);
+    const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const DitherMethod method : AllMethods()) {
         if (!IsPositional(method)) {
             continue;
@@ -393,7 +411,7 @@ TEST(Dither, NamesAndBadArguments) {
     const std::vector<Rgb8> palette = RandomPalette(4, 1);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
-    const auto lookup = DitherLookup::FromSearch(*match);
+    const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     const std::vector<std::uint8_t> rgba(4 * 6, 100);
     EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis)).size(), 6u);
     for (const DitherOptions& bad :

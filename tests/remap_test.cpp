@@ -335,7 +335,7 @@ TEST_F(RemapCommand, DitherOptionsAndReport) {
     options.strength = 80;
     options.space = DitherSpace::kLinear;
     const auto expected =
-        DitherPixels(image.width, image.height, image.rgba, palette, EntryFinder::FromSearch(*match), {}, options);
+        DitherPixels(image.width, image.height, image.rgba, palette, {EntryFinder::FromSearch(*match), true}, {}, options);
     const DecodedImage out = Decoded(scratch_ / "out.png");
     ASSERT_EQ(out.rgba.size(), image.rgba.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

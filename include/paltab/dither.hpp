@@ -19,7 +19,14 @@
 namespace paltab {
 
 // The nearest-entry lookup dithering calls for each colour it settles on.
-using DitherLookup = EntryFinder;
+struct DitherLookup {
+    EntryFinder find;
+    // Set when `find` gives every colour its nearest entry by the rgb metric
+    // (integer squared distances): then the colours of each entry form a
+    // convex set, so a box of colours whose corners get one entry gets it
+    // throughout, and large images skip most lookups.
+    bool byRgbDistance = false;
+};
 
 // Stable names (DitherMethodName) in parentheses.
 enum class DitherMethod : std::uint8_t {

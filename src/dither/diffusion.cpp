@@ -57,7 +57,7 @@ private:
 
 struct Diffusion {
     const Pixels& pixels;
-    const DitherLookup& lookup;
+    Lookup& lookup;
     const Space& space;
     std::span<const Point> entries;
     std::span<const WeightedTap> taps;
@@ -138,7 +138,7 @@ void DiffuseIn(const Diffusion& d) {
 
 }  // namespace
 
-void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, const DitherLookup& lookup,
+void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
              const DitherOptions& options, std::span<std::uint8_t> indices) {
     const DiffusionKernel kernel = *KernelOf(options.method);
     // At full strength each weight is exactly weight / divisor.

@@ -36,9 +36,9 @@ constexpr std::array<MethodName, kDitherMethodCount> kMethods{{
 
 constexpr std::array<std::string_view, 3> kSpaceNames{"srgb", "linear", "oklab"};
 
-void Undithered(const dither::Pixels& pixels, const DitherLookup& lookup, std::span<std::uint8_t> indices) {
+void Undithered(const dither::Pixels& pixels, const EntryFinder& find, std::span<std::uint8_t> indices) {
     for (std::size_t i = 0; i < indices.size(); ++i) {
-        indices[i] = pixels.Transparent(i) ? *pixels.transparentIndex : lookup(pixels.Color(i));
+        indices[i] = pixels.Transparent(i) ? *pixels.transparentIndex : find(pixels.Color(i));
     }
 }
 
@@ -102,13 +102,18 @@ std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const st
         settled.spread = AdaptiveSpread(palette, settled.space);
     }
     if (settled.method == DitherMethod::kNone) {
-        Undithered(pixels, lookup, indices);
-    } else if (IsErrorDiffusion(settled.method)) {
-        dither::Diffuse(pixels, palette, lookup, settled, indices);
+        Undithered(pixels, lookup.find, indices);
+        return indices;
+    }
+    // A plan's lookups lie mostly between entries, where boxes of colours
+    // are shared by none: there the boxes cost more than they save.
+    dither::Lookup cached(lookup, settled.method == DitherMethod::kYliluoma ? 0 : indices.size());
+    if (IsErrorDiffusion(settled.method)) {
+        dither::Diffuse(pixels, palette, cached, settled, indices);
     } else if (settled.method == DitherMethod::kYliluoma) {
-        dither::PositionalMix(pixels, palette, lookup, settled, indices);
+        dither::PositionalMix(pixels, palette, cached, settled, indices);
     } else {
-        dither::OrderedDither(pixels, palette, lookup, settled, indices);
+        dither::OrderedDither(pixels, palette, cached, settled, indices);
     }
     return indices;
 }

@@ -152,7 +152,7 @@ std::uint8_t Clamp8(int v) {
 
 }  // namespace
 
-void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, const DitherLookup& lookup,
+void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup,
                    const DitherOptions& options, std::span<std::uint8_t> indices) {
     const Pattern pattern = PatternOf(options.method);
     const Space space(options.space);

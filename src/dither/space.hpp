@@ -44,6 +44,40 @@ private:
 Point OklabOf(const Point& linear);
 Point LinearOfOklab(const Point& lab);
 
+// The lookup of DitherPixels, remembering for boxes of 4 x 4 x 4 colours
+// whose corners share an entry that the whole box has it (when the lookup's
+// regions are convex and the image is large enough to repay the corners).
+class Lookup {
+public:
+    Lookup(const DitherLookup& lookup, std::size_t pixels);
+
+    std::uint8_t operator()(Rgb8 color) {
+        if (boxes_.empty()) {
+            return find_(color);
+        }
+        std::uint16_t& box = boxes_[BoxOf(color)];
+        if (box == kUnknown) {
+            box = Settle(color);
+        }
+        return box >= kShared ? static_cast<std::uint8_t>(box - kShared) : find_(color);
+    }
+
+private:
+    static constexpr std::uint16_t kUnknown = 0;
+    static constexpr std::uint16_t kMixed = 1;
+    static constexpr std::uint16_t kShared = 256;  // + the entry
+    static constexpr int kBoxBits = 2;
+
+    static std::size_t BoxOf(Rgb8 c) {
+        return static_cast<std::size_t>(c.r >> kBoxBits) << 12 | static_cast<std::size_t>(c.g >> kBoxBits) << 6 |
+               static_cast<std::size_t>(c.b >> kBoxBits);
+    }
+    std::uint16_t Settle(Rgb8 color) const;
+
+    const EntryFinder& find_;
+    std::vector<std::uint16_t> boxes_;
+};
+
 // The pixels of an image, with the transparency test of DitherPixels.
 struct Pixels {
     int width;
@@ -64,11 +98,11 @@ struct Pixels {
 };
 
 // The units' entry points, called by DitherPixels with checked arguments.
-void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, const DitherLookup& lookup,
+void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
              const DitherOptions& options, std::span<std::uint8_t> indices);
-void OrderedDither(const Pixels& pixels, std::span<const Rgb8> palette, const DitherLookup& lookup,
+void OrderedDither(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
                    const DitherOptions& options, std::span<std::uint8_t> indices);
-void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, const DitherLookup& lookup,
+void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
                    const DitherOptions& options, std::span<std::uint8_t> indices);
 
 }  // namespace paltab::dither

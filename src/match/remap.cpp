@@ -54,7 +54,7 @@ std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std
     dither.method = options.dither == Dither::kOrdered          ? DitherMethod::kOrdered
                     : options.dither == Dither::kFloydSteinberg ? DitherMethod::kFloydSteinberg
                                                                 : DitherMethod::kNone;
-    return DitherPixels(width, height, rgba, palette, find, options.transparentIndex, dither);
+    return DitherPixels(width, height, rgba, palette, {find}, options.transparentIndex, dither);
 }
 
 }  // namespace paltab

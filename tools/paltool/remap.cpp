@@ -240,7 +240,8 @@ int Run(std::span<const char* const> args) {
         transparentIndex = static_cast<std::uint8_t>(*transparent);
     }
     const std::vector<std::uint8_t> indices =
-        DitherPixels(image->width, image->height, image->rgba, target.palette, find, transparentIndex, dither);
+        DitherPixels(image->width, image->height, image->rgba, target.palette,
+                     {find, target.match && target.match->GetMetric() == Metric::kRgb}, transparentIndex, dither);
     if (transparent && tablesPath && !quiet) {
         std::size_t opaque = 0;
         for (std::size_t i = 0; i < pixels; ++i) {
