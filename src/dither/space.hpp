@@ -69,7 +69,7 @@ private:
     static constexpr int kBoxBits = 2;
 
     static std::size_t BoxOf(Rgb8 c) {
-        return static_cast<std::size_t>(c.r >> kBoxBits) << 12 | static_cast<std::size_t>(c.g >> kBoxBits) << 6 |
+        return static_cast<std::size_t>(c.r >> kBoxBits) << (2 * (8 - kBoxBits)) | static_cast<std::size_t>(c.g >> kBoxBits) << (8 - kBoxBits) |
                static_cast<std::size_t>(c.b >> kBoxBits);
     }
     std::uint16_t Settle(Rgb8 color) const;
