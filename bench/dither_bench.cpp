@@ -29,9 +29,9 @@ const std::vector<std::uint8_t>& Photo() {
                 const auto c = [&](double base) {
                     return static_cast<std::uint8_t>(std::clamp(base + grain(rng), 0.0, 255.0));
                 };
-                made.insert(made.end(), {c(128 + 100 * std::sin(3.1 * u + 1.3 * v)),
-                                         c(128 + 90 * std::sin(2.3 * v - 1.7 * u + 1)),
-                                         c(110 + 80 * std::cos(4.0 * u * v + 0.5)), 255});
+                made.insert(made.end(),
+                            {c(128 + 100 * std::sin(3.1 * u + 1.3 * v)), c(128 + 90 * std::sin(2.3 * v - 1.7 * u + 1)),
+                             c(110 + 80 * std::cos(4.0 * u * v + 0.5)), 255});
             }
         }
         return made;
@@ -50,8 +50,8 @@ const Target& GameTarget() {
         Target made;
         std::mt19937 rng(77);
         for (std::size_t i = 0; i < kPaletteSize; ++i) {
-            made.palette.push_back({static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                                    static_cast<std::uint8_t>(rng())});
+            made.palette.push_back(
+                {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())});
         }
         std::string error;
         made.match = MatchPalette::Create(made.palette, {}, error);

@@ -46,7 +46,9 @@ Image NoisyImage(int width, int height, unsigned seed, bool withTransparency) {
     std::mt19937 rng(seed);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const auto c = [&](int base) { return static_cast<std::uint8_t>(std::clamp<int>(base + static_cast<int>(rng() % 61) - 30, 0, 255)); };
+            const auto c = [&](int base) {
+                return static_cast<std::uint8_t>(std::clamp<int>(base + static_cast<int>(rng() % 61) - 30, 0, 255));
+            };
             const bool clear = withTransparency && (x == 3 || (x + y) % 11 == 0);
             image.rgba.insert(image.rgba.end(), {c(x * 255 / width), c(y * 255 / height), c(128),
                                                  static_cast<std::uint8_t>(clear ? 20 : 255)});
@@ -144,7 +146,8 @@ std::vector<std::uint8_t> PlainDiffusion(const Image& image, const std::vector<R
                 const auto n = static_cast<std::size_t>(ny * image.width + nx);
                 if (nx >= 0 && nx < image.width && ny < image.height && !clear(n)) {
                     for (std::size_t c = 0; c < 3; ++c) {
-                        error[n][c] += e[c] * (static_cast<double>(tap.weight) / kernel.divisor * options.strength / 100.0);
+                        error[n][c] +=
+                            e[c] * (static_cast<double>(tap.weight) / kernel.divisor * options.strength / 100.0);
                     }
                 }
             }
@@ -162,11 +165,14 @@ TEST(Dither, DiffusionMatchesThePlainStatement) {
     for (const PublishedKernel& published : kPublished) {
         for (const bool serpentine : {false, true}) {
             for (const int strength : {100, 60}) {
-                for (const std::optional<std::uint8_t> transparent : {std::optional<std::uint8_t>{}, std::optional<std::uint8_t>{2}}) {
+                for (const std::optional<std::uint8_t> transparent :
+                     {std::optional<std::uint8_t>{}, std::optional<std::uint8_t>{2}}) {
                     const DitherOptions options = Options(published.method, DitherSpace::kSrgb, serpentine, strength);
-                    EXPECT_EQ(DitherPixels(image.width, image.height, image.rgba, palette, lookup, transparent, options),
-                              PlainDiffusion(image, palette, *match, transparent, options))
-                        << DitherMethodName(published.method) << " serpentine " << serpentine << " strength " << strength;
+                    EXPECT_EQ(
+                        DitherPixels(image.width, image.height, image.rgba, palette, lookup, transparent, options),
+                        PlainDiffusion(image, palette, *match, transparent, options))
+                        << DitherMethodName(published.method) << " serpentine " << serpentine << " strength "
+                        << strength;
                 }
             }
         }
@@ -193,7 +199,9 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
     for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear, DitherSpace::kOklab}) {
         // Patterns in linear light and Oklab move dark colours further in
         // sRGB, so there the lookup compares in the same space.
-        const Metric metric = space == DitherSpace::kSrgb ? Metric::kRgb : space == DitherSpace::kLinear ? Metric::kLinear : Metric::kOklab;
+        const Metric metric = space == DitherSpace::kSrgb     ? Metric::kRgb
+                              : space == DitherSpace::kLinear ? Metric::kLinear
+                                                              : Metric::kOklab;
         std::string error;
         const auto match = MatchPalette::Create(cube, {metric, {}}, error);
         const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
@@ -209,18 +217,19 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
             if (space == DitherSpace::kOklab && method == DitherMethod::kOrdered) {
                 continue;
             }
-            const DitherOptions options =
-                Options(method, space, false, kMaxStrength, space == DitherSpace::kOklab ? std::optional(12.0) : std::nullopt);
-            const std::string what = std::string(DitherMethodName(method)) + " in " + std::string(DitherSpaceName(space));
+            const DitherOptions options = Options(method, space, false, kMaxStrength,
+                                                  space == DitherSpace::kOklab ? std::optional(12.0) : std::nullopt);
+            const std::string what =
+                std::string(DitherMethodName(method)) + " in " + std::string(DitherSpaceName(space));
             EXPECT_EQ(DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, options), plain) << what;
             const auto once = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options);
             EXPECT_EQ(DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options), once) << what;
             if (method != DitherMethod::kNone) {
                 EXPECT_NE(once, plainNoisy) << what << " does not dither";
             }
-            EXPECT_EQ(DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {},
-                                   Options(method, space, false, 0)),
-                      plainNoisy)
+            EXPECT_EQ(
+                DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, Options(method, space, false, 0)),
+                plainNoisy)
                 << what;
         }
     }
@@ -274,9 +283,12 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
 
 TEST(Dither, PatternsHoldEachThresholdOnce) {
     const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
-    for (const auto& [side, pattern] : std::vector<std::pair<int, std::vector<std::uint16_t>>>{
-             {2, BayerPattern(2)}, {4, BayerPattern(4)}, {8, BayerPattern(8)}, {16, BayerPattern(16)},
-             {kBlueNoiseSide, noise}}) {
+    for (const auto& [side, pattern] :
+         std::vector<std::pair<int, std::vector<std::uint16_t>>>{{2, BayerPattern(2)},
+                                                                 {4, BayerPattern(4)},
+                                                                 {8, BayerPattern(8)},
+                                                                 {16, BayerPattern(16)},
+                                                                 {kBlueNoiseSide, noise}}) {
         ASSERT_EQ(pattern.size(), static_cast<std::size_t>(side * side));
         std::vector<int> seen(pattern.size());
         for (const std::uint16_t t : pattern) {
@@ -361,11 +373,17 @@ TEST(Dither, QualityFigureMatchesThePlainComputation) {
     const std::optional<std::uint8_t> transparent = 0;
     const auto quality = MeasureDitherQuality(21, 13, image.rgba, palette, indices, transparent);
     ASSERT_TRUE(quality);
-    const auto opaque = [&](int x, int y) { return image.rgba[static_cast<std::size_t>(y * 21 + x) * 4 + 3] >= kOpaqueAlpha; };
+    const auto opaque = [&](int x, int y) {
+        return image.rgba[static_cast<std::size_t>(y * 21 + x) * 4 + 3] >= kOpaqueAlpha;
+    };
     const auto difference = [&](int x, int y, std::size_t c) {
         const auto i = static_cast<std::size_t>(y * 21 + x);
         const Rgb8 got = palette[indices[i]];
-        return opaque(x, y) ? (c == 0 ? got.r : c == 1 ? got.g : got.b) - static_cast<double>(image.rgba[i * 4 + c]) : 0.0;
+        return opaque(x, y) ? (c == 0   ? got.r
+                               : c == 1 ? got.g
+                                        : got.b) -
+                                  static_cast<double>(image.rgba[i * 4 + c])
+                            : 0.0;
     };
     double squares = 0, blurred = 0, n = 0;
     for (int y = 0; y < 13; ++y) {
@@ -379,7 +397,8 @@ TEST(Dither, QualityFigureMatchesThePlainComputation) {
                 double sum = 0, weights = 0;
                 for (int sy = std::max(0, y - kQualityRadius); sy <= std::min(12, y + kQualityRadius); ++sy) {
                     for (int sx = std::max(0, x - kQualityRadius); sx <= std::min(20, x + kQualityRadius); ++sx) {
-                        const double w = std::exp(-((sx - x) * (sx - x) + (sy - y) * (sy - y)) / (2 * kQualitySigma * kQualitySigma));
+                        const double w = std::exp(-((sx - x) * (sx - x) + (sy - y) * (sy - y)) /
+                                                  (2 * kQualitySigma * kQualitySigma));
                         sum += w * difference(sx, sy, c);
                         weights += w;
                     }
@@ -414,10 +433,10 @@ TEST(Dither, NamesAndBadArguments) {
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     const std::vector<std::uint8_t> rgba(4 * 6, 100);
     EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis)).size(), 6u);
-    for (const DitherOptions& bad :
-         {Options(DitherMethod::kJarvis, DitherSpace::kSrgb, false, 101), Options(DitherMethod::kNone, DitherSpace::kSrgb, false, -1),
-          Options(DitherMethod::kBayer4, DitherSpace::kSrgb, false, 100, -1.0),
-          Options(DitherMethod::kBlueNoise, DitherSpace::kSrgb, false, 100, std::nan(""))}) {
+    for (const DitherOptions& bad : {Options(DitherMethod::kJarvis, DitherSpace::kSrgb, false, 101),
+                                     Options(DitherMethod::kNone, DitherSpace::kSrgb, false, -1),
+                                     Options(DitherMethod::kBayer4, DitherSpace::kSrgb, false, 100, -1.0),
+                                     Options(DitherMethod::kBlueNoise, DitherSpace::kSrgb, false, 100, std::nan(""))}) {
         EXPECT_TRUE(DitherPixels(3, 2, rgba, palette, lookup, {}, bad).empty());
     }
     EXPECT_TRUE(DitherPixels(2, 2, rgba, palette, lookup, {}, {}).empty());

@@ -334,12 +334,13 @@ TEST_F(RemapCommand, DitherOptionsAndReport) {
     options.serpentine = true;
     options.strength = 80;
     options.space = DitherSpace::kLinear;
-    const auto expected =
-        DitherPixels(image.width, image.height, image.rgba, palette, {EntryFinder::FromSearch(*match), true}, {}, options);
+    const auto expected = DitherPixels(image.width, image.height, image.rgba, palette,
+                                       {EntryFinder::FromSearch(*match), true}, {}, options);
     const DecodedImage out = Decoded(scratch_ / "out.png");
     ASSERT_EQ(out.rgba.size(), image.rgba.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(out.ColorAt(static_cast<int>(i) % image.width, static_cast<int>(i) / image.width), palette[expected[i]]) << i;
+        const int x = static_cast<int>(i) % image.width, y = static_cast<int>(i) / image.width;
+        ASSERT_EQ(out.ColorAt(x, y), palette[expected[i]]) << i;
     }
     const auto quality = MeasureDitherQuality(image.width, image.height, image.rgba, palette, expected, {});
     char figure[64];

@@ -157,8 +157,7 @@ struct DitherQuality {
 // Nothing when the sizes disagree or an index of an opaque pixel lies
 // outside `palette`.
 std::optional<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
-                                                  std::span<const Rgb8> palette,
-                                                  std::span<const std::uint8_t> indices,
+                                                  std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
                                                   std::optional<std::uint8_t> transparentIndex);
 
 }  // namespace paltab

@@ -10,15 +10,14 @@ namespace {
 
 constexpr DiffusionTap kFloydSteinberg[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
 constexpr DiffusionTap kFalseFloydSteinberg[] = {{1, 0, 3}, {0, 1, 3}, {1, 1, 2}};
-constexpr DiffusionTap kJarvis[] = {{1, 0, 7},  {2, 0, 5},  {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5},
-                                    {2, 1, 3},  {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5},  {1, 2, 3}, {2, 2, 1}};
-constexpr DiffusionTap kStucki[] = {{1, 0, 8},  {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4},
-                                    {2, 1, 2},  {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4},  {1, 2, 2}, {2, 2, 1}};
+constexpr DiffusionTap kJarvis[] = {{1, 0, 7}, {2, 0, 5},  {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5},
+                                    {2, 1, 3}, {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5},  {1, 2, 3}, {2, 2, 1}};
+constexpr DiffusionTap kStucki[] = {{1, 0, 8}, {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4},
+                                    {2, 1, 2}, {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4},  {1, 2, 2}, {2, 2, 1}};
 constexpr DiffusionTap kBurkes[] = {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2}};
 constexpr DiffusionTap kSierra[] = {{1, 0, 5}, {2, 0, 3}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 5},
                                     {1, 1, 4}, {2, 1, 2}, {-1, 2, 2}, {0, 2, 3},  {1, 2, 2}};
-constexpr DiffusionTap kSierra2Row[] = {{1, 0, 4},  {2, 0, 3}, {-2, 1, 1}, {-1, 1, 2},
-                                        {0, 1, 3},  {1, 1, 2}, {2, 1, 1}};
+constexpr DiffusionTap kSierra2Row[] = {{1, 0, 4}, {2, 0, 3}, {-2, 1, 1}, {-1, 1, 2}, {0, 1, 3}, {1, 1, 2}, {2, 1, 1}};
 constexpr DiffusionTap kSierraLite[] = {{1, 0, 2}, {-1, 1, 1}, {0, 1, 1}};
 constexpr DiffusionTap kAtkinson[] = {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1}, {0, 2, 1}};
 
@@ -138,8 +137,8 @@ void DiffuseIn(const Diffusion& d) {
 
 }  // namespace
 
-void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
-             const DitherOptions& options, std::span<std::uint8_t> indices) {
+void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
+             std::span<std::uint8_t> indices) {
     const DiffusionKernel kernel = *KernelOf(options.method);
     // At full strength each weight is exactly weight / divisor.
     const double share = options.strength / static_cast<double>(kMaxStrength);

@@ -152,8 +152,8 @@ std::uint8_t Clamp8(int v) {
 
 }  // namespace
 
-void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup,
-                   const DitherOptions& options, std::span<std::uint8_t> indices) {
+void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup, const DitherOptions& options,
+                   std::span<std::uint8_t> indices) {
     const Pattern pattern = PatternOf(options.method);
     const Space space(options.space);
     const double spread = (options.method == DitherMethod::kOrdered ? kOrderedSpread : *options.spread) *
@@ -164,7 +164,8 @@ void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup,
     std::vector<double> offsets(levels);
     std::vector<int> wholeOffsets(levels);
     for (std::size_t t = 0; t < levels; ++t) {
-        offsets[t] = (static_cast<double>(2 * t + 1) - static_cast<double>(levels)) / static_cast<double>(2 * levels) * spread;
+        offsets[t] =
+            (static_cast<double>(2 * t + 1) - static_cast<double>(levels)) / static_cast<double>(2 * levels) * spread;
         wholeOffsets[t] = static_cast<int>(std::trunc(offsets[t]));
     }
     const int mask = pattern.side - 1;
@@ -212,9 +213,9 @@ std::vector<std::uint16_t> BayerPattern(int side) {
         std::vector<std::uint16_t> next(static_cast<std::size_t>(4 * n * n));
         for (int y = 0; y < 2 * n; ++y) {
             for (int x = 0; x < 2 * n; ++x) {
-                next[static_cast<std::size_t>(y * 2 * n + x)] = static_cast<std::uint16_t>(
-                    n * n * kBase[static_cast<std::size_t>((y % 2) * 2 + x % 2)] +
-                    pattern[static_cast<std::size_t>((y / 2) * n + x / 2)]);
+                next[static_cast<std::size_t>(y * 2 * n + x)] =
+                    static_cast<std::uint16_t>(n * n * kBase[static_cast<std::size_t>((y % 2) * 2 + x % 2)] +
+                                               pattern[static_cast<std::size_t>((y / 2) * n + x / 2)]);
             }
         }
         pattern = std::move(next);

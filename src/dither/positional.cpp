@@ -41,8 +41,8 @@ std::size_t SlotOf(std::uint32_t rgb) {
 
 }  // namespace
 
-void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
-                   const DitherOptions& options, std::span<std::uint8_t> indices) {
+void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
+                   std::span<std::uint8_t> indices) {
     const Space space(options.space);
     const double share = options.strength / static_cast<double>(kMaxStrength);
     std::vector<Point> entries;

@@ -7,8 +7,7 @@
 namespace paltab {
 
 std::optional<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
-                                                  std::span<const Rgb8> palette,
-                                                  std::span<const std::uint8_t> indices,
+                                                  std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
                                                   std::optional<std::uint8_t> transparentIndex) {
     if (width <= 0 || height <= 0) {
         return std::nullopt;

@@ -69,8 +69,8 @@ private:
     static constexpr int kBoxBits = 2;
 
     static std::size_t BoxOf(Rgb8 c) {
-        return static_cast<std::size_t>(c.r >> kBoxBits) << (2 * (8 - kBoxBits)) | static_cast<std::size_t>(c.g >> kBoxBits) << (8 - kBoxBits) |
-               static_cast<std::size_t>(c.b >> kBoxBits);
+        return static_cast<std::size_t>(c.r >> kBoxBits) << (2 * (8 - kBoxBits)) |
+               static_cast<std::size_t>(c.g >> kBoxBits) << (8 - kBoxBits) | static_cast<std::size_t>(c.b >> kBoxBits);
     }
     std::uint16_t Settle(Rgb8 color) const;
 
@@ -98,11 +98,11 @@ struct Pixels {
 };
 
 // The units' entry points, called by DitherPixels with checked arguments.
-void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
-             const DitherOptions& options, std::span<std::uint8_t> indices);
-void OrderedDither(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
-                   const DitherOptions& options, std::span<std::uint8_t> indices);
-void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup,
-                   const DitherOptions& options, std::span<std::uint8_t> indices);
+void Diffuse(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
+             std::span<std::uint8_t> indices);
+void OrderedDither(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
+                   std::span<std::uint8_t> indices);
+void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
+                   std::span<std::uint8_t> indices);
 
 }  // namespace paltab::dither
