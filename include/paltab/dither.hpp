@@ -144,8 +144,9 @@ std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const st
 // are opaque (all of them without a transparent index), in 8-bit sRGB units:
 // the mean squared difference per component, and the same after both images
 // are blurred by a Gaussian of standard deviation kQualitySigma pixels
-// (cut at kQualityRadius; its weights renormalised at the image's edges),
-// which is closer to how the eye sees a dither from a normal distance.
+// (cut at kQualityRadius; its weights renormalised at the image's edges;
+// transparent pixels differ by nothing), which is closer to how the eye sees
+// a dither from a normal distance. Memory in proportion to the width.
 inline constexpr double kQualitySigma = 2.0;
 inline constexpr int kQualityRadius = 6;
 
