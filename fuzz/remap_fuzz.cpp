@@ -2,9 +2,10 @@
 // remap` takes them: decode, remap (each dithering, with or without a
 // transparent index, by search or by an exact map), encode the indexed PNG
 // and decode it again. Byte 0 holds the options (bits 0-1 the dithering,
-// 2-3 the metric, 5 a transparent last entry, 6 a 5-bit exact map instead of
-// the search), byte 1 the number of colours (1..16), then three bytes per
-// colour, then the PNG.
+// 2-3 the metric, also the dither space of the second pass, 4 serpentine, 5 a
+// transparent last entry, 6 a 5-bit exact map instead of the search), byte 1
+// the number of colours (1..16, low bits) and the dithering method of a
+// second pass (high bits), then three bytes per colour, then the PNG.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "paltab/dither.hpp"
 #include "paltab/remap.hpp"
 #include "png/decode.hpp"
 #include "png/indexed8.hpp"
@@ -89,6 +91,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search->NearestEntry(color)) {
             Fail("an undithered pixel without its nearest entry");
         }
+    }
+
+    // A second pass in another method, and its quality figure.
+    DitherOptions dither;
+    dither.method = static_cast<DitherMethod>(1 + (data[1] >> 4) % (kDitherMethodCount - 1));
+    dither.space = static_cast<DitherSpace>(static_cast<int>(metric));
+    dither.serpentine = (flags & 0x10) != 0;
+    const std::vector<std::uint8_t> second =
+        DitherPixels(image->width, image->height, image->rgba, palette, {find, metric == Metric::kRgb},
+                     options.transparentIndex, dither);
+    if (second.size() != indices.size()) {
+        Fail("a second pass without one index per pixel");
+    }
+    for (std::size_t i = 0; i < second.size(); ++i) {
+        const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
+        if (second[i] >= count || transparent != (options.transparentIndex == second[i])) {
+            Fail("a second pass with an index outside the palette, or transparency wrongly given");
+        }
+    }
+    const auto quality =
+        MeasureDitherQuality(image->width, image->height, image->rgba, palette, second, options.transparentIndex);
+    const auto inRange = [](double v) { return v >= 0 && v <= 255.0 * 255.0; };
+    if (!quality || !inRange(quality->meanSquaredError) || !inRange(quality->blurredError)) {
+        Fail("a quality figure out of range");
     }
 
     const std::optional<int> transparentIndex =

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/dither.hpp"
 #include "paltab/table_reader.hpp"
 #include "png/decode.hpp"
 #include "test_palettes.hpp"
@@ -365,6 +366,44 @@ TEST_F(RemapCommand, OutputNamesItDoesNotWriteAreRefused) {
     }
 }
 
+// The dithering options reach the library as given, and --report prints its
+// quality figure.
+TEST_F(RemapCommand, DitherOptionsAndReport) {
+    const TestImage image = MakeImage();
+    WriteBytes(scratch_ / "in.png", EncodeRgba(image));
+    const std::vector<Rgb8> palette = RandomPalette(16);
+    std::string text;
+    for (const Rgb8 c : palette) {
+        text += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
+    }
+    WriteFile(scratch_ / "p.txt", text);
+    const ProcessResult run =
+        Paltool({"remap", scratch_ / "in.png", "-o", scratch_ / "out.png", "--palette", scratch_ / "p.txt", "--dither",
+                 "jarvis", "--serpentine", "--strength", "80", "--dither-space", "linear", "--report", "--quiet"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    DitherOptions options;
+    options.method = DitherMethod::kJarvis;
+    options.serpentine = true;
+    options.strength = 80;
+    options.space = DitherSpace::kLinear;
+    const auto expected = DitherPixels(image.width, image.height, image.rgba, palette,
+                                       {EntryFinder::FromSearch(*match), true}, {}, options);
+    const DecodedImage out = Decoded(scratch_ / "out.png");
+    ASSERT_EQ(out.rgba.size(), image.rgba.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const int x = static_cast<int>(i) % image.width, y = static_cast<int>(i) / image.width;
+        ASSERT_EQ(out.ColorAt(x, y), palette[expected[i]]) << i;
+    }
+    const auto quality = MeasureDitherQuality(image.width, image.height, image.rgba, palette, expected, {});
+    char figure[64];
+    std::snprintf(figure, sizeof figure, "mean squared error %.2f", quality->meanSquaredError);
+    EXPECT_EQ(run.out.rfind(figure, 0), 0u) << run.out;
+    std::snprintf(figure, sizeof figure, "blurred %.2f", quality->blurredError);
+    EXPECT_NE(run.out.find(figure), std::string::npos) << run.out;
+}
+
 TEST_F(RemapCommand, BadInputsWriteNothing) {
     const TestImage image = MakeImage();
     const std::vector<std::uint8_t> png = EncodeRgba(image);
@@ -393,6 +432,9 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         {{scratch_ / "good.png", "--transparent", "2"}, 2, "--transparent 2 is not an entry"},
         {{scratch_ / "good.png", "--dither", "random"}, 2, "--dither 'random'"},
         {{scratch_ / "good.png", "--metric", "lab"}, 2, "--metric 'lab'"},
+        {{scratch_ / "good.png", "--dither-space", "lab"}, 2, "--dither-space 'lab'"},
+        {{scratch_ / "good.png", "--dither", "jarvis", "--strength", "101"}, 2, "--strength must be"},
+        {{scratch_ / "good.png", "--dither", "bayer4", "--spread", "-3"}, 2, "--spread must be"},
         {{scratch_ / "good.png", "--tables", scratch_ / "p.txt"}, 2, "either --palette P or --tables T"},
     };
     for (const auto& c : cases) {

@@ -2,12 +2,15 @@
 // PNG: every pixel its exact nearest entry, or what a table file's map gives.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <iterator>
 
 #include "command.hpp"
 #include "io/file_io.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
+#include "paltab/dither.hpp"
 #include "paltab/remap.hpp"
 #include "paltab/table_reader.hpp"
 #include "png/decode.hpp"
@@ -17,6 +20,7 @@ namespace paltab::paltool {
 namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D]
+                     [--serpentine] [--strength PERCENT] [--spread N] [--dither-space S] [--report]
                      [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N] [--quiet]
                      [--format NAME] [--palette-index N]
 
@@ -33,10 +37,31 @@ ends in .png (or has no extension, as /dev/stdout); other names are refused.
                        gets: the map entry of its 5-bit cell. PLTE is T's
                        palette (unused entries black).
                          paltool remap photo.png -o preview.png --tables game.tab
-  --dither D           none (default), ordered (8 x 8 Bayer, each component
-                       moved by -15..15) or floyd-steinberg (7/16 3/16 5/16
-                       1/16, rows left to right).
+  --dither D           none (default); error diffusion: floyd-steinberg (7/16
+                       3/16 5/16 1/16), false-floyd-steinberg, jarvis, stucki,
+                       burkes, sierra, sierra-2row, sierra-lite, atkinson (6/8
+                       of the error); ordered patterns: ordered (8 x 8 Bayer,
+                       each component moved by -15..15), bayer2, bayer4,
+                       bayer8, bayer16, blue-noise; yliluoma (a mix of entries
+                       per colour placed by a Bayer pattern, for any palette).
                          paltool remap photo.png -o dithered.png --palette game.gpl --dither floyd-steinberg
+  --serpentine         error diffusion: odd rows right to left.
+                         paltool remap photo.png -o out.png --palette p.gpl --dither jarvis --serpentine
+  --strength PERCENT   0..100 (default 100): the share of the error passed on,
+                       or of the pattern's spread.
+                         paltool remap photo.png -o out.png --palette p.gpl --dither atkinson --strength 80
+  --spread N           bayer and blue-noise: the offsets span N units (8-bit
+                       units; linear light or Oklab lightness x 255). Default:
+                       from the palette, its colours' median distance to the
+                       nearest other colour.
+                         paltool remap photo.png -o out.png --palette p.gpl --dither blue-noise --spread 48
+  --dither-space S     srgb (default), linear or oklab: where the error is
+                       measured and spread; the lookup stays exact by --metric.
+                         paltool remap photo.png -o out.png --palette p.gpl --dither sierra --dither-space linear
+  --report             also print the mean squared error of the result against
+                       the image and the same after a Gaussian blur of sigma 2
+                       (8-bit units, per component, opaque pixels).
+                         paltool remap art.png -o out.png --palette p.gpl --dither bayer8 --report
   --metric M           with --palette: rgb (default), linear or oklab.
                          paltool remap photo.png -o photo-game.png --palette game.gpl --metric oklab
   --reserve LIST       with --palette: entries never chosen, e.g. 0,240-255.
@@ -143,12 +168,20 @@ int Run(std::span<const char* const> args) {
     std::vector<std::string> files;
     std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
     std::optional<int> transparent;
-    bool quiet = false;
+    std::optional<std::string> spaceName;
+    std::optional<int> strength;
+    std::optional<double> spread;
+    bool quiet = false, serpentine = false, report = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
     cli.add_option("--palette", palettePath);
     cli.add_option("--tables", tablesPath);
     cli.add_option("--dither", ditherName);
+    cli.add_flag("--serpentine", serpentine);
+    cli.add_option("--strength", strength);
+    cli.add_option("--spread", spread);
+    cli.add_option("--dither-space", spaceName);
+    cli.add_flag("--report", report);
     cli.add_option("--metric", metricName);
     cli.add_option("--reserve", reserve);
     cli.add_option("--transparent", transparent);
@@ -169,10 +202,26 @@ int Run(std::span<const char* const> args) {
     if (tablesPath && (metricName || reserve)) {
         return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
     }
-    const std::optional<Dither> dither = ParseDither(ditherName.value_or("none"));
-    if (!dither) {
-        return UsageError("remap", "--dither '" + *ditherName + "' is not none, ordered or floyd-steinberg");
+    DitherOptions dither;
+    if (const auto method = ParseDitherMethod(ditherName.value_or("none"))) {
+        dither.method = *method;
+    } else {
+        return UsageError("remap", "--dither '" + *ditherName + "' is not a dithering method (see --help)");
     }
+    if (const auto space = ParseDitherSpace(spaceName.value_or("srgb"))) {
+        dither.space = *space;
+    } else {
+        return UsageError("remap", "--dither-space '" + *spaceName + "' is not srgb, linear or oklab");
+    }
+    if (strength && (*strength < 0 || *strength > kMaxStrength)) {
+        return UsageError("remap", "--strength must be a percentage 0..100");
+    }
+    if (spread && !(*spread >= 0 && *spread <= 1e6)) {
+        return UsageError("remap", "--spread must be a number 0 or more");
+    }
+    dither.serpentine = serpentine;
+    dither.strength = strength.value_or(kMaxStrength);
+    dither.spread = spread;
     if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
         return UsageError("remap", "--transparent must be an index 0..255");
     }
@@ -224,13 +273,13 @@ int Run(std::span<const char* const> args) {
             find = EntryFinder::FromSearch(*target.match);
         }
     }
-    RemapOptions remap;
-    remap.dither = *dither;
+    std::optional<std::uint8_t> transparentIndex;
     if (transparent) {
-        remap.transparentIndex = static_cast<std::uint8_t>(*transparent);
+        transparentIndex = static_cast<std::uint8_t>(*transparent);
     }
     const std::vector<std::uint8_t> indices =
-        RemapPixels(image->width, image->height, image->rgba, target.palette, find, remap);
+        DitherPixels(image->width, image->height, image->rgba, target.palette,
+                     {find, target.match && target.match->GetMetric() == Metric::kRgb}, transparentIndex, dither);
     if (transparent && tablesPath && !quiet) {
         std::size_t opaque = 0;
         for (std::size_t i = 0; i < pixels; ++i) {
@@ -251,9 +300,21 @@ int Run(std::span<const char* const> args) {
     if (!quiet) {
         Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
               " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
-              std::string(DitherName(*dither)) +
+              std::string(DitherMethodName(dither.method)) +
               (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
               "\n");
+    }
+    if (report) {
+        if (const auto quality = MeasureDitherQuality(image->width, image->height, image->rgba, target.palette,
+                                                      indices, transparentIndex)) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
+                          "8-bit units per component\n",
+                          quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
+                          std::sqrt(quality->blurredError));
+            Print(text);
+        }
     }
     return kSuccess;
 }
