@@ -17,13 +17,15 @@ SANITIZE_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz png_fast_fuzz c_read_palette_fuzz
+FUZZ_TARGETS := palette_reader_fuzz generate_fuzz palette_formats_fuzz remap_fuzz png_fast_fuzz c_read_palette_fuzz \
+	indexed_image_fuzz gif_fuzz jpeg_fuzz
 
 .PHONY: all deps configure build run test bench install clean test-sanitize fuzz-build fuzz
 
 all: build
 
-DEPS := cmake ninja-build g++ make libpng-dev zlib1g-dev libdeflate-dev libgtest-dev libbenchmark-dev libcli11-dev
+DEPS := cmake ninja-build g++ make libpng-dev zlib1g-dev libdeflate-dev libgtest-dev libbenchmark-dev libcli11-dev \
+	libgif-dev libjpeg62-turbo-dev
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 deps:

@@ -8,44 +8,15 @@
 
 #include "paltab/image.hpp"
 #include "paltab/remap_image.hpp"
-#include "render/render.hpp"
+#include "photo.hpp"
 
 namespace {
 
 using namespace paltab;
 
-constexpr int kSide = 4096;
-
-// Smooth colour fields (a few waves across the image) with grain, as in a
-// photograph: most pixels differ from their neighbours by a few units.
-const RgbImage& Photo() {
-    static const RgbImage image = [] {
-        RgbImage made(kSide, kSide, {});
-        std::mt19937 rng(21);
-        std::normal_distribution<double> grain(0.0, 4.0);
-        for (int y = 0; y < kSide; ++y) {
-            for (int x = 0; x < kSide; ++x) {
-                const double u = x / static_cast<double>(kSide), v = y / static_cast<double>(kSide);
-                const auto c = [&](double base) {
-                    return static_cast<std::uint8_t>(std::clamp(base + grain(rng), 0.0, 255.0));
-                };
-                made.Set(x, y,
-                         {c(128 + 100 * std::sin(3.1 * u + 1.3 * v)), c(128 + 90 * std::sin(2.3 * v - 1.7 * u + 1)),
-                          c(110 + 80 * std::cos(4.0 * u * v + 0.5))});
-            }
-        }
-        return made;
-    }();
-    return image;
-}
-
-const std::vector<std::uint8_t>& PhotoPng() {
-    static const std::vector<std::uint8_t> png = [] {
-        std::string error;
-        return EncodePng(Photo(), error).value();
-    }();
-    return png;
-}
+using bench::Photo;
+using bench::PhotoPng;
+constexpr int kSide = bench::kPhotoSide;
 
 std::vector<Rgb8> GamePalette() {
     std::mt19937 rng(77);

@@ -111,7 +111,7 @@ void BoomTranMap(const std::vector<Rgb8>& colors, int percent, Pairs& out) {
 // The cell of the library's blend table for a translucent colour over the
 // colour behind it.
 std::uint8_t BlendCell(const Pairs& table, std::size_t front, std::size_t behind) {
-    return table[PairIndex(static_cast<int>(front), static_cast<int>(behind))];
+    return table[PairIndex(static_cast<int>(behind), static_cast<int>(front))];
 }
 
 // The plain full search in exact integers: the entry of least

@@ -32,7 +32,10 @@ set_target_properties(paltab_static PROPERTIES
 target_include_directories(paltab_static PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_compile_features(paltab_static PUBLIC cxx_std_20)
-target_link_libraries(paltab_static PUBLIC Threads::Threads PRIVATE PNG::PNG ZLIB::ZLIB ${LIBDEFLATE_LIBRARY})
+# Built from object libraries, so CMake does not see its C++: a program
+# linked by the C compiler gets the C++ runtime and libm named.
+target_link_libraries(paltab_static PUBLIC Threads::Threads "$<$<LINK_LANGUAGE:C>:stdc++;m>"
+  PRIVATE PNG::PNG ZLIB::ZLIB libdeflate::libdeflate GIF::GIF JPEG::JPEG)
 
 # libpaltab.so.0: the C interface alone; every other symbol stays inside.
 add_library(paltab_shared SHARED $<TARGET_OBJECTS:paltab_capi>)

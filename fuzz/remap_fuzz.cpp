@@ -1,9 +1,12 @@
 // Fuzz target: a small palette and a PNG through the library's remap call,
 // as `paltool remap` makes it (each dithering, with or without a transparent
-// index, by search or by an exact map), its output decoded again. Byte 0 holds the options (bits 0-1 the dithering,
-// 2-3 the metric, 5 a transparent last entry, 6 a 5-bit exact map instead of
-// the search), byte 1 the number of colours (1..16), then three bytes per
-// colour, then the PNG.
+// index, by search or by an exact map), its output decoded again, then a
+// second pass in another dithering method with its quality figure. Byte 0
+// holds the options (bits 0-1 the dithering, 2-3 the metric, also the dither
+// space of the second pass, 4 serpentine, 5 a transparent last entry, 6 a
+// 5-bit exact map instead of the search), byte 1 the number of colours
+// (1..16, low bits) and the dithering method of the second pass (high bits),
+// then three bytes per colour, then the PNG.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::span<const std::uint8_t> png(data + 2 + 3 * count, size - 2 - 3 * count);
 
-    RemapOptions options;
-    options.dither = static_cast<Dither>((flags & 0x3) % 3);
+    ImageRemapOptions options;
+    options.maxPixels = kMaxPixels;
+    // none, ordered, floyd-steinberg
+    options.dither.method = static_cast<DitherMethod>((flags & 0x3) % 3);
     const auto metric = static_cast<Metric>((flags >> 2 & 0x3) % 3);
     MatchOptions match{metric, {}};
     if ((flags & 0x20) != 0 && count > 1) {
@@ -63,10 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         target.mapBits = ExactColorMap::kMinBits;
         target.search.reset();
     }
-    ImageRemapOptions settings;
-    settings.remap = options;
-    settings.maxPixels = kMaxPixels;
-    const auto remapped = RemapImage({png.begin(), png.end()}, target, settings);
+    const auto remapped = RemapImage({png.begin(), png.end()}, target, options);
     std::string error;
     const auto image = DecodePng(png, kMaxPixels, error);
     if (!remapped) {
@@ -93,12 +95,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Fail("an index outside the palette, or transparency wrongly given");
         }
         const Rgb8 color{image->rgba[i * 4], image->rgba[i * 4 + 1], image->rgba[i * 4 + 2]};
-        if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search.NearestEntry(color)) {
+        if (!transparent && options.dither.method == DitherMethod::kNone && !map && indices[i] != search.NearestEntry(color)) {
             Fail("an undithered pixel without its nearest entry");
         }
     }
     if (remapped->opaqueTransparent != 0) {
         Fail("an opaque pixel got the reserved transparent entry");
+    }
+
+    // A second pass in another method, and its quality figure.
+    ImageRemapOptions second = options;
+    second.dither.method = static_cast<DitherMethod>(1 + (data[1] >> 4) % (kDitherMethodCount - 1));
+    second.dither.space = static_cast<DitherSpace>(static_cast<int>(metric));
+    second.dither.serpentine = (flags & 0x10) != 0;
+    second.measureQuality = true;
+    const auto again = RemapDecodedImage(*image, target, second);
+    if (!again || again->indices.size() != indices.size()) {
+        Fail("a second pass without one index per pixel");
+    }
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
+        if (again->indices[i] >= count || transparent != (options.transparentIndex == again->indices[i])) {
+            Fail("a second pass with an index outside the palette, or transparency wrongly given");
+        }
+    }
+    const auto inRange = [](double v) { return v >= 0 && v <= 255.0 * 255.0; };
+    if (!again->quality || !inRange(again->quality->meanSquaredError) || !inRange(again->quality->blurredError)) {
+        Fail("a quality figure out of range");
     }
 
     const auto back = DecodePng(remapped->file, kMaxPixels, error);

@@ -208,15 +208,20 @@ ChildOutcome FailingWrites(const std::string& dir, const std::function<std::stri
     });
 }
 
+// With SIGXFSZ ignored (inherited) and with its default action, which the
+// generator must not die of: the write fails as any other.
 TEST(BadInput, WriteFailureUnderFileSizeLimitKeepsEverything) {
-    ScratchDir scratch;
-    const ChildOutcome outcome = FailingWrites(scratch.path().string(), [] {
-        ::signal(SIGXFSZ, SIG_IGN);  // inherited: the generator sees EFBIG instead
-        const struct rlimit limit = {100000, 100000};
-        return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? std::string() : ErrnoText("cannot limit the file size");
-    });
-    ASSERT_FALSE(outcome.skipped) << outcome.message;
-    EXPECT_EQ(outcome.message, "");
+    for (const auto disposition : {SIG_IGN, SIG_DFL}) {
+        SCOPED_TRACE(disposition == SIG_IGN ? "SIGXFSZ ignored" : "SIGXFSZ default");
+        ScratchDir scratch;
+        const ChildOutcome outcome = FailingWrites(scratch.path().string(), [disposition] {
+            ::signal(SIGXFSZ, disposition);
+            const struct rlimit limit = {100000, 100000};
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? std::string() : ErrnoText("cannot limit the file size");
+        });
+        ASSERT_FALSE(outcome.skipped) << outcome.message;
+        EXPECT_EQ(outcome.message, "");
+    }
 }
 
 TEST(BadInput, FullDiskKeepsEverything) {

@@ -249,7 +249,7 @@ static void TestBlendTables(void) {
                 int64_t n[3], q;
                 uint8_t *cell = &expected[behind * 256 + front];
                 if (front >= COUNT || behind >= COUNT) {
-                    *cell = (uint8_t)(front < COUNT ? front : behind >= COUNT ? front : behind);
+                    *cell = (uint8_t)(behind >= COUNT && front < COUNT ? front : behind);
                     continue;
                 }
                 n[0] = BlendTarget(cases[k].mode, cases[k].alpha, kColors[front].r, kColors[behind].r, &q);

@@ -57,5 +57,21 @@ TEST(IsCIdentifier, AcceptsOnlyIdentifiers) {
     }
 }
 
+TEST(CArrayNameProblem, KeywordsReservedNamesAndPredefinedMacros) {
+    const struct {
+        const char* name;
+        std::string_view problem;
+    } cases[] = {
+        {"tables", ""},         {"_x9_", ""},          {"int_", ""},
+        {"9lives", "is not a C identifier"},           {"int", "is a C or C++ keyword"},
+        {"class", "is a C or C++ keyword"},            {"typeof", "is a C or C++ keyword"},
+        {"__FILE__", "is reserved for the compiler"},  {"_Bool", "is reserved for the compiler"},
+        {"linux", "is a macro GCC and Clang predefine"}, {"unix", "is a macro GCC and Clang predefine"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CArrayNameProblem(c.name), c.problem) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace paltab

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "test_process.hpp"
+
 namespace paltab {
 namespace {
 
@@ -169,6 +171,24 @@ TEST(ExactColorMap, RejectsWhatHasNothingToChoose) {
     ReservedEntries high;
     high.set(2).set(255);
     EXPECT_TRUE(ExactColorMap::Build(two, 5, {Metric::kRgb, high}, error)) << error;
+}
+
+// Too little memory for a map is an error, as any other, not an exception.
+TEST(ExactColorMapDeathTest, TooLittleMemoryIsAnError) {
+    if (const std::string why = AddressSpaceLimitUnusable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    // Run anew, so that no memory an earlier test freed is room.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            LimitAddressSpace(std::size_t{4} << 20);
+            std::string error;
+            const auto map = ExactColorMap::Build(std::vector<Rgb8>{{0, 0, 0}, {255, 255, 255}}, 8, {}, error);
+            std::fprintf(stderr, "%s\n", map ? "built under the limit" : error.c_str());
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^out of memory for a map of 16777216 cells\n$");
 }
 
 }  // namespace

@@ -313,11 +313,12 @@ TEST(BlendTable, EveryCellIsThePlainNearest) {
             const auto table = BuildBlendTable(colors, settings, error);
             ASSERT_TRUE(table) << error;
             const PlainSearch plain(colors, test.metric, test.reserved);
-            for (std::size_t a = 0; a < 256; ++a) {
-                for (std::size_t b = 0; b < 256; ++b) {
+            // a the front colour, b the one behind it, at b * 256 + a.
+            for (std::size_t b = 0; b < 256; ++b) {
+                for (std::size_t a = 0; a < 256; ++a) {
                     std::uint8_t expected;
                     if (a >= colors.size() || b >= colors.size()) {
-                        expected = static_cast<std::uint8_t>(a >= colors.size() && b < colors.size() ? b : a);
+                        expected = static_cast<std::uint8_t>(b >= colors.size() && a < colors.size() ? a : b);
                     } else if (test.linear) {
                         const MetricPoint la = Linear(colors[a]), lb = Linear(colors[b]);
                         MetricPoint mix;
@@ -333,7 +334,7 @@ TEST(BlendTable, EveryCellIsThePlainNearest) {
                                                   BlendTarget(test.mode, test.percent, ta[1], tb[1]),
                                                   BlendTarget(test.mode, test.percent, ta[2], tb[2])});
                     }
-                    ASSERT_EQ(table->bytes[a * 256 + b], expected) << "a " << a << " b " << b;
+                    ASSERT_EQ(table->bytes[b * 256 + a], expected) << "front " << a << " behind " << b;
                 }
             }
             const std::size_t used = std::min<std::size_t>(colors.size(), 256);

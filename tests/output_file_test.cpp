@@ -7,7 +7,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "test_process.hpp"
@@ -182,24 +184,32 @@ TEST(WriteOutputFile, DescriptorNamesOfRegularFiles) {
 TEST(WriteOutputFile, FailedWriteLeavesPreviousContentAndNoTemporaryFile) {
     ScratchDir scratch;
     const auto payload = Payload();
-    const ChildOutcome limited = RunInChild([&]() -> ChildOutcome {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit = {40000, 40000};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-            return Skip(ErrnoText("cannot limit the file size"));
-        }
-        WriteFile(scratch / "out.tab", "previous");
-        const OutputFileResult replaced = WriteOutputFile((scratch / "out.tab").c_str(), payload);
-        const OutputFileResult created = WriteOutputFile((scratch / "new.tab").c_str(), payload);
-        if (replaced != OutputFileResult::kWriteFailed || created != OutputFileResult::kWriteFailed) {
-            return {false, std::string("results: ") + ResultName(replaced) + ", " + ResultName(created)};
-        }
-        return {};
-    });
-    ASSERT_FALSE(limited.skipped) << limited.message;
-    EXPECT_EQ(limited.message, "");
-    EXPECT_EQ(ReadFile(scratch / "out.tab"), "previous");
-    EXPECT_EQ(Listing(scratch.path()), std::vector<std::string>{"out.tab"});
+    // SIGXFSZ ignored, and as a process has it by default: it must not end
+    // the process, the write fails with EFBIG.
+    for (const auto disposition : {SIG_IGN, SIG_DFL}) {
+        SCOPED_TRACE(disposition == SIG_IGN ? "SIGXFSZ ignored" : "SIGXFSZ default");
+        const ChildOutcome limited = RunInChild([&]() -> ChildOutcome {
+            ::signal(SIGXFSZ, disposition);
+            const struct rlimit limit = {40000, 40000};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return Skip(ErrnoText("cannot limit the file size"));
+            }
+            WriteFile(scratch / "out.tab", "previous");
+            const OutputFileResult replaced = WriteOutputFile((scratch / "out.tab").c_str(), payload);
+            const int replacedErrno = errno;
+            const OutputFileResult created = WriteOutputFile((scratch / "new.tab").c_str(), payload);
+            if (replaced != OutputFileResult::kWriteFailed || created != OutputFileResult::kWriteFailed ||
+                replacedErrno != EFBIG || errno != EFBIG) {
+                return {false, std::string("results: ") + ResultName(replaced) + ", " + ResultName(created) + ", " +
+                                   std::strerror(replacedErrno)};
+            }
+            return {};
+        });
+        ASSERT_FALSE(limited.skipped) << limited.message;
+        EXPECT_EQ(limited.message, "");
+        EXPECT_EQ(ReadFile(scratch / "out.tab"), "previous");
+        EXPECT_EQ(Listing(scratch.path()), std::vector<std::string>{"out.tab"});
+    }
 
     fs::create_directory(scratch / "small");
     const ChildOutcome full = RunInChild([&]() -> ChildOutcome {
@@ -386,6 +396,193 @@ TEST(WriteOutputFile, KeepsTheGroupForAMemberOfIt) {
     EXPECT_EQ(status.st_uid, kNobody);
     EXPECT_EQ(status.st_gid, kSharedGroup);
     EXPECT_EQ(status.st_mode & 07777, 0664u);
+}
+
+// Where the target may be written but not replaced, it is rewritten in
+// place; content that cannot fit (a file size limit, a full disk) is refused
+// before the file is touched, so the previous file stays whole.
+TEST(WriteOutputFile, InPlaceRewriteNeverDamagesThePreviousFile) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a small file system and to set up another user's file";
+    }
+    struct Case {
+        const char* name;
+        bool sticky;        // a sticky directory and root's file: the rename is refused
+        const char* mount;  // tmpfs options for the directory, or nullptr
+        rlim_t sizeLimit;   // RLIM_INFINITY: none
+        std::size_t previousSize;
+        std::size_t newSize;
+        bool written;
+    };
+    const Case cases[] = {
+        {"read-only directory, larger new file", false, nullptr, RLIM_INFINITY, 8, 230148, true},
+        {"read-only directory, smaller new file", false, nullptr, RLIM_INFINITY, 230148, 1000, true},
+        {"read-only directory, file size limit", false, nullptr, 100000, 33536, 230148, false},
+        {"read-only directory, full disk", false, "size=128k", RLIM_INFINITY, 33536, 230148, false},
+        {"sticky directory, file size limit", true, nullptr, 100000, 33536, 230148, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir scratch;
+        fs::permissions(scratch.path(), fs::perms::all);
+        const std::string dir = scratch / "dir";
+        fs::create_directory(dir);
+        const std::string file = dir + "/out.tab";
+        const auto previous = AsString(Payload(c.previousSize + 1)).substr(1);
+        const auto payload = Payload(c.newSize);
+        const ChildOutcome outcome = RunInChild([&]() -> ChildOutcome {
+            if (c.mount != nullptr) {
+                if (const std::string why = MountPrivateTmpfs(dir, c.mount); !why.empty()) {
+                    return Skip(why);
+                }
+            }
+            WriteFile(file, previous);
+            ::chmod(file.c_str(), 0666);
+            ::chmod(dir.c_str(), c.sticky ? 01777 : 0555);
+            if (const std::string why = DropRoot(); !why.empty()) {
+                return Skip(why);
+            }
+            const struct rlimit limit = {c.sizeLimit, c.sizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return Skip(ErrnoText("cannot limit the file size"));
+            }
+            const OutputFileResult result = WriteOutputFile(file.c_str(), payload);
+            const OutputFileResult expected = c.written ? OutputFileResult::kWritten : OutputFileResult::kWriteFailed;
+            std::string problems;
+            if (result != expected) {
+                problems += std::string("result: ") + ResultName(result) + " (" + std::strerror(errno) + "); ";
+            }
+            const std::string now = ReadFile(file);
+            if (now != (c.written ? AsString(payload) : previous)) {
+                problems += "the file holds " + std::to_string(now.size()) + " bytes, not the " +
+                            (c.written ? "new" : "previous") + " content; ";
+            }
+            if (Listing(dir).size() != 1) {
+                problems += "files left: " + std::to_string(Listing(dir).size());
+            }
+            return {false, problems};
+        });
+        fs::permissions(dir, fs::perms::all);
+        if (outcome.skipped) {
+            GTEST_SKIP() << outcome.message;
+        }
+        EXPECT_EQ(outcome.message, "");
+    }
+}
+
+// SIGINT, SIGTERM or SIGHUP during a write: the process ends by that signal,
+// as it would have, and no temporary file stays. A signal the process
+// ignores (nohup) still does nothing, and the write completes.
+TEST(WriteOutputFile, SignalsDuringAWriteLeaveNoTemporaryFile) {
+    struct Case {
+        int signal;
+        bool ignored;
+    };
+    const Case cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+    // Large enough that the write takes a while; written again and again, so
+    // that the signal lands inside a write however the two are scheduled.
+    const std::size_t size = std::size_t{32} << 20;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.ignored ? ", ignored" : ""));
+        ScratchDir scratch;
+        const std::string target = scratch / "out.tab";
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (c.ignored) {
+                ::signal(c.signal, SIG_IGN);
+            }
+            const auto payload = Payload(size);
+            for (int round = 0; round < (c.ignored ? 2 : 1000); ++round) {
+                if (WriteOutputFile(target.c_str(), payload) != OutputFileResult::kWritten) {
+                    ::_exit(3);
+                }
+            }
+            ::_exit(0);
+        }
+        ASSERT_GT(child, 0);
+        // Waits for a temporary file to appear, then signals at once.
+        bool seen = false;
+        for (int tries = 0; tries < 200000 && !seen; ++tries) {
+            for (const auto& name : Listing(scratch.path())) {
+                seen = seen || name.starts_with(".out.tab.");
+            }
+        }
+        ASSERT_TRUE(seen) << "no temporary file appeared";
+        ::kill(child, c.signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (c.ignored) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+            EXPECT_EQ(ReadFile(target).size(), size);
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "wait status " << status;
+        }
+        const auto left = Listing(scratch.path());
+        EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"out.tab"}) << left.size() << " files left";
+    }
+}
+
+// A link in a sticky directory that everyone may write is followed only
+// when it belongs to the directory's owner or to the caller; anywhere else
+// links are followed whoever owns them.
+TEST(WriteOutputFile, LinksInSharedDirectoriesFollowOnlyTrustedOwners) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to make links of other users";
+    }
+    constexpr uid_t kRoot = 0;
+    constexpr uid_t kOther = 4343;
+    struct Case {
+        const char* name;
+        mode_t dirMode;
+        uid_t dirOwner;
+        uid_t linkOwner;
+        bool asNobody;  // run as nobody instead of root
+        bool followed;
+    };
+    const Case cases[] = {
+        {"another's link in root's /tmp-like directory", 01777, kRoot, kNobody, false, false},
+        {"a third user's link in nobody's shared directory", 01777, kNobody, kOther, false, false},
+        {"the directory owner's link", 01777, kNobody, kNobody, false, true},
+        {"the caller's own link", 01777, kRoot, kNobody, true, true},
+        {"root's link, run as root", 01777, kOther, kRoot, false, true},
+        {"another's link, directory not sticky", 0777, kRoot, kNobody, false, true},
+        {"another's link, sticky directory only its owner writes", 01755, kRoot, kNobody, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir scratch;
+        fs::permissions(scratch.path(), fs::perms::all);
+        const std::string victim = scratch / "victim";
+        const std::string shared = scratch / "shared";
+        const std::string link = shared + "/out.tab";
+        WriteFile(victim, "precious");
+        ASSERT_EQ(::chmod(victim.c_str(), 0666), 0);
+        fs::create_directory(shared);
+        fs::create_symlink(victim, link);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(::chown(shared.c_str(), c.dirOwner, c.dirOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), c.dirMode), 0);
+        const ChildOutcome outcome = RunInChild([&]() -> ChildOutcome {
+            if (c.asNobody) {
+                if (const std::string why = DropRoot(); !why.empty()) {
+                    return Skip(why);
+                }
+            }
+            const OutputFileResult result = WriteOutputFile(link.c_str(), Payload(100));
+            const int error = errno;
+            const OutputFileResult expected = c.followed ? OutputFileResult::kWritten : OutputFileResult::kCannotOpen;
+            if (result != expected || (!c.followed && error != EACCES)) {
+                return {false, std::string("result: ") + ResultName(result) + " (" + std::strerror(error) + ")"};
+            }
+            return {};
+        });
+        ASSERT_FALSE(outcome.skipped) << outcome.message;
+        EXPECT_EQ(outcome.message, "");
+        EXPECT_EQ(ReadFile(victim), c.followed ? AsString(Payload(100)) : "precious");
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(Listing(shared), std::vector<std::string>{"out.tab"});
+    }
 }
 
 }  // namespace

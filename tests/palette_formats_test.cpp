@@ -13,6 +13,7 @@
 
 #include "paltab/palette_text.hpp"
 #include "paltab/image.hpp"
+#include "test_process.hpp"
 
 namespace paltab {
 
@@ -79,6 +80,29 @@ ByteVector Unfiltered(const ByteVector& samples, std::size_t rowBytes) {
                     samples.begin() + static_cast<std::ptrdiff_t>(at + rowBytes));
     }
     return rows;
+}
+
+// UTF-16 with its byte order mark, little- or big-endian.
+ByteVector Utf16(std::u16string_view text, bool bigEndian) {
+    ByteVector bytes = bigEndian ? ByteVector{0xFE, 0xFF} : ByteVector{0xFF, 0xFE};
+    for (const char16_t unit : text) {
+        const auto high = static_cast<std::uint8_t>(unit >> 8), low = static_cast<std::uint8_t>(unit);
+        bytes.insert(bytes.end(), bigEndian ? std::initializer_list<std::uint8_t>{high, low}
+                                            : std::initializer_list<std::uint8_t>{low, high});
+    }
+    return bytes;
+}
+
+// A text palette of 256 colours "1 2 3" padded with a comment to `size` bytes.
+ByteVector TextOfSize(std::size_t size) {
+    std::string text;
+    for (int i = 0; i < 256; ++i) {
+        text += "1 2 3\n";
+    }
+    text += '#';
+    text.append(size - text.size() - 1, 'x');
+    text += '\n';
+    return B(text);
 }
 
 std::optional<PaletteData> Read(const ByteVector& bytes, PaletteFormat format, std::string* message = nullptr,
@@ -175,7 +199,23 @@ std::vector<NamedCase> NamedCases() {
         {"vga", "x.pal", {0, 0, 0, 63, 32, 1}, PaletteFormat::kVga, {{0, 0, 0}, {255, 130, 4}}, 2, {}, 0, true},
         {"playpal by size", "lump", playpal, PaletteFormat::kPlaypal, {{200, 100, 50}}, 256, {}, 1},
         {"playpal by name", "PLAYPAL.lmp", twoPalettes, PaletteFormat::kPlaypal, {{0, 0, 0}}, 256},
-        {"hex", "x.hex", B("# lospec\nff8000\n#00FF7f\n\n"), PaletteFormat::kHex, {{255, 128, 0}, {0, 255, 127}}, 2},
+        {"hex", "x.hex", B("ff8000\n#00FF7f\r\n\n#fa0\n#11223300\n"), PaletteFormat::kHex,
+         {{255, 128, 0}, {0, 255, 127}, {255, 170, 0}, {17, 34, 51}}, 4},
+        // Content decides first: text that reads as a palette is text,
+        // whatever its name or size.
+        {"text named like a PLAYPAL", "playpal.txt", B("0 0 0\n255 255 255\n"), PaletteFormat::kText,
+         {{0, 0, 0}, {255, 255, 255}}, 2},
+        {"text of a PLAYPAL's size", "x", TextOfSize(10752), PaletteFormat::kText, {{1, 2, 3}}, 256},
+        {"classic Mac line ends", "x.txt", B("PAL\r2\r1 2 3\r4 5 6\r"), PaletteFormat::kText,
+         {{1, 2, 3}, {4, 5, 6}}, 2},
+        {"hex by content", "colours.txt", B("ff8000\n00ff7f\n"), PaletteFormat::kHex, {{255, 128, 0}}, 2},
+        {"paintnet by content", "x", B(";c\nFFFF0000\n"), PaletteFormat::kPaintNet, {{255, 0, 0}}, 1},
+        // Binary triples of printable bytes (mid tones) in a .pal are raw.
+        {"printable raw .pal", "mid.pal", B("@AB~}|"), PaletteFormat::kRaw, {{64, 65, 66}, {126, 125, 124}}, 2},
+        {"printable vga .pal", "mid.pal", B("0 ?"), PaletteFormat::kVga, {{195, 130, 255}}, 1, {}, 0, true},
+        {"UTF-16LE gpl named .pal", "x.pal", Utf16(u"GIMP Palette\r\n1 2 3 caf\u00e9\r\n", false),
+         PaletteFormat::kGpl, {{1, 2, 3}}, 1},
+        {"UTF-16BE text", "x.txt", Utf16(u"PAL\n1\n10 20 30\n", true), PaletteFormat::kText, {{10, 20, 30}}, 1},
         {"paintnet", "x.txt", B("; paint.net Palette File\r\n; Colors: 2\r\nFFFF0000\r\n800000ff\r\n"),
          PaletteFormat::kPaintNet, {{255, 0, 0}, {0, 0, 255}}, 2},
         {"png indexed: PLTE in order", "x", MakePng(2, 1, 8, 3, {0, 2, 2}, Cat({plte, trns})), PaletteFormat::kPng,
@@ -202,6 +242,18 @@ TEST(PaletteFormats, DetectsAndReadsASmallFileOfEachKind) {
                   c.colors);
         EXPECT_EQ(palette->transparentIndex, c.transparent);
     }
+}
+
+// UTF-16 text cut short is refused as the text it is, never read as binary
+// triples; binary triples that happen to begin with FF FE stay binary.
+TEST(PaletteFormats, Utf16TextIsNeverBinary) {
+    const ByteVector cut = Cat({Utf16(u"1 2 3\n4 5 6\n", false), {'7'}});
+    EXPECT_EQ(DetectPaletteFormat(cut, "x.pal").format, PaletteFormat::kText);
+    std::string message;
+    EXPECT_FALSE(Read(cut, PaletteFormat::kText, &message));
+    EXPECT_EQ(message, "offset 26: not UTF-16 text: an odd number of bytes");
+    const ByteVector triples{0xFF, 0xFE, 0x10, 0x00, 0x00, 0x00};
+    EXPECT_EQ(DetectPaletteFormat(triples, "x.pal").format, PaletteFormat::kRaw);
 }
 
 TEST(PaletteFormats, BadInputGivesOneLineWithLineOrOffset) {
@@ -248,7 +300,33 @@ TEST(PaletteFormats, BadInputGivesOneLineWithLineOrOffset) {
         {PaletteFormat::kVga, {1, 2, 64}, "offset 2: value 64 is not a 6-bit component 0..63"},
         {PaletteFormat::kPlaypal, ByteVector(1000, 0),
          "offset 768: a PLAYPAL lump is a whole number of 768-byte palettes, this one 1000 bytes"},
-        {PaletteFormat::kHex, B("ff0000\nff00\n"), "line 2: expected a colour rrggbb, found \"ff00\""},
+        {PaletteFormat::kHex, B("ff0000\nff00\n"),
+         "line 2: expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found \"ff00\""},
+        // A hex line is a colour or blank: nothing is skipped, so no later
+        // colour moves to another index.
+        {PaletteFormat::kHex, B("ff0000\n#00gg00\n"),
+         "line 2: expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found \"#00gg00\""},
+        {PaletteFormat::kHex, B("#00FF00 green\n"),
+         "line 1: expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found \"#00FF00 green\""},
+        {PaletteFormat::kHex, B("# lospec\nff0000\n"),
+         "line 1: expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found \"# lospec\""},
+        {PaletteFormat::kHex, B("00FF0080\n"),
+         "line 1: expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found \"00FF0080\""},
+        {PaletteFormat::kText, B("PAL\n-3\n1 2 3\n"),
+         "line 2: expected the colour count 1..256 after the PAL line, found \"-3\""},
+        {PaletteFormat::kText, B("PAL\n300\n1 2 3\n"),
+         "line 2: expected the colour count 1..256 after the PAL line, found \"300\""},
+        {PaletteFormat::kText, B("PAL x\r\n1 2 3\r\n"),
+         "line 2: expected the colour count 1..256 after the PAL line, found \"1 2 3\""},
+        {PaletteFormat::kText, B("PAL"), "line 2: expected the colour count after the PAL line"},
+        {PaletteFormat::kJasc, B("JASC-PAL\n0200\n1\n1 2 3\n"),
+         "line 2: expected the version line \"0100\", found \"0200\""},
+        {PaletteFormat::kText, Utf16(u"1 2 3\n4 5\n", false),
+         "line 2: expected three numbers 0..255, found \"4 5\""},
+        {PaletteFormat::kText, Cat({Utf16(u"1 2 3", false), {0}}), "offset 12: not UTF-16 text: an odd number of bytes"},
+        {PaletteFormat::kGpl, Utf16(u"GIMP Palette\n\xd800", true), "offset 28: not UTF-16 text: a lone high surrogate"},
+        {PaletteFormat::kText, Utf16(std::u16string(u"1 2 3\n") + u'\0', false),
+         "offset 14: not UTF-16 text: control character 0"},
         {PaletteFormat::kPaintNet, B("; x\nFF00GG00\n"), "line 2: expected a colour aarrggbb, found \"FF00GG00\""},
         {PaletteFormat::kPng, ByteVector(goodPng.begin(), goodPng.end() - 20), "bad PNG: the file is truncated"},
         {PaletteFormat::kPng, badCrc, "bad PNG: IDAT: CRC error"},
@@ -292,6 +370,40 @@ TEST(PaletteFormats, StrictTextAgreesWithTheGeneratorsReader) {
         const auto strict = Read(bytes, PaletteFormat::kText, &message);
         ASSERT_TRUE(strict) << message;
         EXPECT_EQ(ToGeneratorPalette(strict->colors), ReadPaletteText(bytes).palette);
+    }
+}
+
+// Where paltab would read a palette text otherwise than the strict reader,
+// without anything to see in an editor, the difference is named; where it
+// reads the same palette, nothing is said.
+TEST(PaletteFormats, SaysWherePaltabReadsATextOtherwise) {
+    const struct {
+        ByteVector bytes;
+        std::string message;  // empty: none
+    } cases[] = {
+        {B("1 2 3\n4 5 6\n"), ""},
+        {B("\xEF\xBB\xBF" "1 2 3\n4 5 6\n"),
+         "paltab would read this file differently, entry 0 as 0 0 0: the file begins with a UTF-8 byte order mark, "
+         "which paltab reads as part of the first line"},
+        {B("\xEF\xBB\xBFPAL\n2\n1 2 3\n4 5 6\n"),
+         "paltab would read this file differently, entry 0 as 0 0 0: the file begins with a UTF-8 byte order mark, "
+         "which paltab reads as part of the first line"},
+        // paltab reads the mark's line as no numbers: entry 0 keeps its
+        // zeros, as the strict reader's black.
+        {B("\xEF\xBB\xBF" "0 0 0\n4 5 6\n"), ""},
+        {B("1 2 3\r4 5 6\r"),
+         "paltab would read this file differently, entry 0 as 1 2 34: its lines end in a carriage return alone, "
+         "which paltab does not take as a line end"},
+        {Utf16(u"1 2 3\n", false),
+         "paltab would read this file differently, entry 0 as 0 0 0: the file is UTF-16 text, which paltab reads "
+         "as bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.bytes.begin(), c.bytes.end()));
+        std::string message;
+        const auto strict = Read(c.bytes, PaletteFormat::kText, &message);
+        ASSERT_TRUE(strict) << message;
+        EXPECT_EQ(GeneratorReadsDifferently(c.bytes, strict->colors).value_or(""), c.message);
     }
 }
 
@@ -341,6 +453,27 @@ TEST(PngCodec, IndexedImageRoundTripsPixelsPaletteAndTransparency) {
             EXPECT_EQ(image->rgba[static_cast<std::size_t>(y * 4 + x) * 4 + 3], index == 2 ? 0 : 255);
         }
     }
+}
+
+// Too little memory for an image's pixels is an error naming it, not an
+// exception: a header within the pixel limit may still ask for more memory
+// than there is.
+TEST(PngCodecDeathTest, TooLittleMemoryIsAnError) {
+    if (const std::string why = AddressSpaceLimitUnusable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    // Run anew, so that no memory an earlier test freed is room.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const ByteVector png = MakePng(8192, 4096, 8, 2, Unfiltered(ByteVector(3 * 8192, 0), 3 * 8192));
+    EXPECT_EXIT(
+        {
+            LimitAddressSpace(std::size_t{32} << 20);
+            std::string error;
+            const auto image = DecodePng(png, kDefaultMaxPixels, error);
+            std::fprintf(stderr, "%s\n", image ? "decoded under the limit" : error.c_str());
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^out of memory for 8192 x 4096 pixels\n$");
 }
 
 }  // namespace

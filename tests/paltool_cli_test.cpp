@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +14,7 @@
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
+#include "render/render.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
 
@@ -64,11 +66,17 @@ protected:
         WriteBytes(Path("truncated.tab"), extended);
         WriteBytes(Path("fire.gpl"), Text("GIMP Palette\nName: fire\n0 0 0\n255 0 0\n255 0 0\n"));
         WriteBytes(Path("bad.gpl"), Text("GIMP Palette\n#\n1 2 3\n12 300 4\n"));
+        WriteBytes(Path("bom.txt"), Text("\xEF\xBB\xBF" "12 34 56\n0 0 0\n"));
         std::string lines;
         for (int i = 0; i < 257; ++i) {
             lines += std::to_string(i % 256) + " 0 0\n";
         }
         WriteBytes(Path("many.txt"), Text(lines));
+        // Larger than any other palette file: paltab reads its first 256
+        // lines, and verify with it.
+        lines += std::string(std::size_t{2} << 20, '#');
+        WriteBytes(Path("large.txt"), Text(lines));
+        WriteBytes(Path("large.tab"), GenerateColorTableFile(ReadPaletteText(Text(lines)).palette, {}));
     }
 
     static std::vector<std::uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
@@ -100,6 +108,7 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         {{"verify", Path("truncated.tab"), "--palette", palette}, 1, "",
          "paltool: cannot read '" + Path("truncated.tab") +
              "': offset 230147: file ends early; a table file is 33536 or 230148 bytes\n"},
+        {{"verify", Path("large.tab"), "--palette", Path("large.txt")}, 0, "matches", ""},
         {{"verify", good, "--palette", Path("missing.txt")}, 1, "",
          "paltool: cannot read '" + Path("missing.txt") + "': No such file or directory\n"},
         {{"verify", good, "-c"}, 2, "", "paltool verify: -c needs --palette; see 'paltool verify --help'\n"},
@@ -119,12 +128,22 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
         {{"export", good, "--c-header", Path("t.h"), "--name", "t"}, 0, "wrote " + Path("t.h"), ""},
         {{"export", good, "--c-header", Path("bad.h"), "--name", "my-tables"}, 2, "",
          "paltool export: --name 'my-tables' is not a C identifier; see 'paltool export --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "int"}, 2, "",
+         "paltool map: --c-header 'int' is a C or C++ keyword; see 'paltool map --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "linux"}, 2, "",
+         "paltool map: --c-header 'linux' is a macro GCC and Clang predefine; see 'paltool map --help'\n"},
+        {{"map", palette, "-o", Path("bad.h"), "--bits", "5", "--c-header", "__FILE__"}, 2, "",
+         "paltool map: --c-header '__FILE__' is reserved for the compiler; see 'paltool map --help'\n"},
         {{"export", good, "--c-header", Path("nodir/t.h"), "--name", "t"}, 1, "",
          "paltool: cannot write '" + Path("nodir/t.h") + "': No such file or directory\n"},
         {{"build", Path("fire.gpl"), Path("fire.tab"), "-n"}, 0,
          "wrote " + Path("fire.tab") + ": 230148 bytes, 3 colours read as gpl\n",
          "paltool: warning: entry 2 repeats entry 1 (255 0 0) and is never chosen\n"},
         {{"build", Path("fire.gpl"), Path("quiet.tab"), "--quiet"}, 0, "", ""},
+        {{"build", Path("bom.txt"), Path("bom.tab")}, 0, "2 colours read as text",
+         "paltool: warning: '" + Path("bom.txt") +
+             "': paltab would read this file differently, entry 0 as 0 0 0: the file begins with a UTF-8 byte order "
+             "mark, which paltab reads as part of the first line\n"},
         {{"build", Path("bad.gpl"), Path("bad.tab")}, 1, "",
          "paltool: cannot read '" + Path("bad.gpl") + "': line 4: expected three numbers 0..255, found \"12 300 4\"\n"},
         {{"build", Path("many.txt"), Path("bad.tab")}, 1, "",
@@ -139,12 +158,17 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
          "paltool build: expected a PALETTE and a TABLES file; see 'paltool build --help'\n"},
         {{"convert", Path("fire.gpl"), Path("fire.act")}, 0, "wrote " + Path("fire.act") + ": 3 colours, gpl to act\n",
          ""},
-        {{"convert", Path("fire.gpl"), Path("fire.pal")}, 2, "",
-         "paltool convert: cannot tell the format to write from the name '" + Path("fire.pal") +
+        {{"convert", Path("fire.gpl"), Path("fire.pal")}, 0, "wrote " + Path("fire.pal") + ": 3 colours, gpl to jasc\n",
+         "paltool: warning: '" + Path("fire.pal") +
+             "' is written as jasc (JASC-PAL text), the most common .pal; --to riff, raw or vga writes another\n"},
+        {{"convert", Path("fire.gpl"), Path("fire.PAL"), "--quiet"}, 0, "", ""},
+        {{"convert", Path("fire.gpl"), Path("fire.pal"), "--to", "raw"}, 0, "gpl to raw\n", ""},
+        {{"convert", Path("fire.gpl"), Path("fire.bin")}, 2, "",
+         "paltool convert: cannot tell the format to write from the name '" + Path("fire.bin") +
              "'; give --to NAME; see 'paltool convert --help'\n"},
         {{"convert", Path("fire.gpl"), Path("bad.lmp"), "--to", "playpal"}, 2, "",
          "paltool convert: the playpal format is read only; see 'paltool convert --help'\n"},
-        {{"formats"}, 0, "\npaintnet  read, write extension .txt", ""},
+        {{"formats"}, 0, "\npaintnet  read, write content that reads as one: ; comments, 8-digit lines", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act")}, 0, "matches", ""},
         {{"verify", Path("fire.tab"), "--palette", Path("fire.act"), "--format", "raw"}, 1, "",
          "paltool: cannot read '" + Path("fire.act") + "': offset 768: more than 256 colours (772 bytes)\n"},
@@ -165,6 +189,83 @@ TEST_F(PaltoolCli, ExitStatusAndMessages) {
     EXPECT_TRUE(fs::exists(Path("quiet.tab")));
     EXPECT_TRUE(ReadFile(Path("t.h")).starts_with("/* Colour tables for 256-colour graphics, made by `paltool export "));
     EXPECT_TRUE(fs::exists(Path("preview/mul.png")));
+    EXPECT_TRUE(RunPaltool({"formats"}).out.ends_with("image\n"));
+    EXPECT_TRUE(ReadFile(Path("fire.PAL")).starts_with("JASC-PAL\r\n0100\r\n3\r\n")) << ReadFile(Path("fire.PAL"));
+}
+
+// Every command that reports what it did or warns takes --quiet: the same
+// run that prints without it prints nothing with it (here a palette whose
+// format is a guess, which warns).
+TEST_F(PaltoolCli, QuietSilencesEveryCommandThatPrints) {
+    std::vector<std::uint8_t> dark;
+    for (std::uint8_t i = 0; i < 48; ++i) {
+        dark.push_back(static_cast<std::uint8_t>(i + i % 3));
+    }
+    WriteBytes(Path("dark.pal"), dark);
+    const std::string pal = Path("dark.pal"), tab = Path("sixteen-n.tab");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"build", pal, Path("q.tab")}, 0},
+        {{"convert", pal, Path("q.gpl")}, 0},
+        {{"shade", pal, "-o", Path("q.lmp"), "--levels", "4"}, 0},
+        {{"blend", pal, "-o", Path("q.lmp"), "--alpha", "50"}, 0},
+        {{"map", pal, "-o", Path("q.map"), "--bits", "5"}, 0},
+        {{"remap", PALTAB_EXAMPLES_DIR "/../docs/remap-source.png", "-o", Path("q.png"), "--palette", pal}, 0},
+        {{"render", tab, "-o", Path("q")}, 0},
+        {{"export", tab, "--c-header", Path("q.h"), "--name", "q"}, 0},
+        {{"verify", tab}, 0},
+        {{"verify", tab, "--palette", pal}, 1},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult loud = RunPaltool(c.args);
+        EXPECT_EQ(loud.exitStatus, c.status) << c.args[0] << ": " << loud.err;
+        EXPECT_FALSE(loud.out.empty() && loud.err.empty()) << c.args[0];
+        std::vector<std::string> args = c.args;
+        args.push_back("--quiet");
+        const ProcessResult quiet = RunPaltool(args);
+        EXPECT_EQ(quiet.exitStatus, c.status) << c.args[0] << ": " << quiet.err;
+        EXPECT_EQ(quiet.out + quiet.err, "") << c.args[0];
+    }
+}
+
+// A file name with control characters in it (a newline, a tab, an escape
+// sequence) shows them escaped wherever a message names the file, so that
+// every message stays one line and the terminal takes no commands from it.
+TEST_F(PaltoolCli, ControlCharactersInFileNamesAreEscaped) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    const std::string odd = Path("a\nb\tc\x1b[31m");
+    const std::string shown = Path("a\\x0ab\\x09c\\x1b[31m");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // a part of the one line on the standard error stream
+        std::string out;  // a part of the standard output
+    } cases[] = {
+        {{odd}, 2, "unknown command '" + shown + "'", ""},
+        {{"info", odd + ".tab"}, 1, "cannot read '" + shown + ".tab': No such file", ""},
+        {{"formats", odd}, 2, "unexpected argument '" + shown + "'", ""},
+        {{"build", odd + ".gpl", Path("x.tab")}, 1, "cannot read '" + shown + ".gpl'", ""},
+        {{"build", palette, odd + "/x.tab"}, 1, "cannot write '" + shown + "/x.tab'", ""},
+        {{"convert", palette, odd}, 2, "from the name '" + shown + "'", ""},
+        {{"shade", odd + ".txt", "-o", Path("x.lmp"), "--levels", "4", "--reserve", "0-15"}, 1,
+         "'" + shown + ".txt': no entry can be chosen", ""},
+        {{"build", palette, odd + ".tab"}, 0, "", "wrote " + shown + ".tab: "},
+        {{"blend", palette, "-o", odd + ".lmp", "--mode", "max"}, 0, "", "wrote " + shown + ".lmp: "},
+    };
+    WriteBytes(odd + ".txt", FileBytes(palette));
+    for (const auto& c : cases) {
+        const ProcessResult result = RunPaltool(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << c.err << c.out;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), c.err.empty() ? 0 : 1) << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), c.out.empty() ? 0 : 1) << result.out;
+    }
+    for (const char* extension : {".tab", ".lmp", ".txt"}) {
+        fs::remove(odd + extension);
+    }
 }
 
 // shade and blend write what the library builds for the options given, in
@@ -239,10 +340,157 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
               std::vector<std::uint8_t>(translucency->bytes.begin(), translucency->bytes.end()));
 }
 
+std::vector<Rgb8> ExampleColors(const std::string& path) {
+    const std::string text = ReadFile(path);
+    const PaletteReadResult read = ReadPaletteText(std::vector<std::uint8_t>(text.begin(), text.end()));
+    std::vector<Rgb8> colors;
+    for (int i = 0; i < read.colorLines; ++i) {
+        const PaletteEntry e = read.palette[static_cast<std::size_t>(i)];
+        colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g),
+                          static_cast<std::uint8_t>(e.b)});
+    }
+    return colors;
+}
+
+// Boom draws a translucent column as tranmap[behind * 256 + front], the
+// front colour weighted by tran_filter_pct; Build its translucency table the
+// same way round. Each table is checked against a plain full search in exact
+// integers written here from that convention: the target n / q, the lowest
+// index among the nearest.
+TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
+    const struct {
+        std::string palette;
+        std::vector<std::string> options;
+        int percent;  // the front colour's weight; -1 for subtract
+        std::size_t offset;  // of the table in the file
+    } cases[] = {
+        {"sixteen.pal.txt", {"--alpha", "66"}, 66, 0},
+        {"default.pal.txt", {"--alpha", "66"}, 66, 0},
+        {"default.pal.txt", {"--alpha", "25"}, 25, 0},
+        {"sixteen.pal.txt", {"--mode", "subtract"}, -1, 0},
+        {"sixteen.pal.txt", {"--levels", "2", "--layout", "build-palette"}, 50, BuildEnginePaletteSize(2) - 65536},
+    };
+    for (const auto& c : cases) {
+        const std::string palette = PALTAB_EXAMPLES_DIR "/" + c.palette;
+        std::vector<std::string> args{c.offset == 0 ? "blend" : "shade", palette, "-o", Path("tranmap.lmp")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProcessResult result = RunPaltool(args);
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        const std::vector<std::uint8_t> file = FileBytes(Path("tranmap.lmp"));
+        ASSERT_EQ(file.size(), c.offset + 65536);
+        const std::vector<Rgb8> colors = ExampleColors(palette);
+        const std::size_t count = colors.size();
+        std::size_t differ = 0;
+        for (std::size_t behind = 0; behind < 256; ++behind) {
+            for (std::size_t front = 0; front < 256; ++front) {
+                std::size_t expected = behind >= count && front < count ? front : behind;
+                if (behind < count && front < count) {
+                    const Rgb8 f = colors[front], b = colors[behind];
+                    const std::int64_t q = c.percent < 0 ? 1 : 100;
+                    const auto target = [&](int fv, int bv) -> std::int64_t {
+                        return c.percent < 0 ? std::max(bv - fv, 0) : fv * c.percent + bv * (100 - c.percent);
+                    };
+                    const std::array<std::int64_t, 3> n{target(f.r, b.r), target(f.g, b.g), target(f.b, b.b)};
+                    std::int64_t best = INT64_MAX;
+                    for (std::size_t e = 0; e < count; ++e) {
+                        const std::int64_t dr = colors[e].r * q - n[0], dg = colors[e].g * q - n[1],
+                                           db = colors[e].b * q - n[2];
+                        if (dr * dr + dg * dg + db * db < best) {
+                            best = dr * dr + dg * dg + db * db;
+                            expected = e;
+                        }
+                    }
+                }
+                if (file[c.offset + behind * 256 + front] != expected && differ++ < 3) {
+                    ADD_FAILURE() << c.palette << " " << c.options[1] << ": behind " << behind << " front " << front
+                                  << " holds " << int{file[c.offset + behind * 256 + front]} << ", expected "
+                                  << expected;
+                }
+            }
+        }
+        EXPECT_EQ(differ, 0u) << c.palette << " " << c.options[1];
+    }
+}
+
+// The C headers of shade and blend name their array after the output file;
+// whatever that name, the header compiles as C and as C++, and a program can
+// use the array by the name the header gives it.
+TEST_F(PaltoolCli, CHeadersCompileWhateverTheOutputName) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    fs::create_directories(Path("headers"));
+    for (const std::string file : {"int.h", "linux.h", "unix.h", "class.h", "9lives.h", "__FILE__.h", "_Bool.h",
+                                   "___.h", "my tables.h", "fog-32.h", "tab\tname.h", ".h"}) {
+        const std::string header = Path("headers/" + file);
+        const ProcessResult made =
+            RunPaltool({"shade", palette, "-o", header, "--levels", "1", "--layout", "c-header"});
+        ASSERT_EQ(made.exitStatus, 0) << file << ": " << made.err;
+        const std::string text = ReadFile(header);
+        const std::string declaration = "static const unsigned char ";
+        const std::size_t at = text.find(declaration) + declaration.size();
+        const std::string name = text.substr(at, text.find('[', at) - at);
+        WriteBytes(Path("headers/use.c"), Text("#include \"" + file + "\"\nint main(void) { return " + name +
+                                                    "[0]; }\n"));
+        for (const char* language : {"c", "c++"}) {
+            const ProcessResult compiled = RunProgram(
+                PALTAB_CXX, {PALTAB_CXX, "-fsyntax-only", "-Werror", "-x", language, Path("headers/use.c")}, Dir());
+            EXPECT_EQ(compiled.exitStatus, 0) << file << " as " << language << ", array '" << name << "':\n"
+                                              << compiled.err;
+        }
+    }
+    fs::remove_all(Path("headers"));
+}
+
+// Under a limit on its address space, a command that needs more memory
+// than that says so in one line and fails, and writes nothing.
+TEST_F(PaltoolCli, RunningOutOfMemoryIsOneLineAndExitStatus1) {
+#ifdef PALTAB_SANITIZED
+    GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than the limit";
+#endif
+    // Enough to start, too little for 16 MiB of anything: the limit is set
+    // by a shell that then becomes paltool.
+    const std::string limitKb = std::to_string(16 * 1024);
+    std::string error;
+    const auto png = EncodePng(RgbImage(2048, 2048, Rgb8{}), error);  // 16 MiB as RGBA
+    ASSERT_TRUE(png) << error;
+    WriteBytes(Path("large.png"), *png);
+    WriteBytes(Path("long.txt"), std::vector<std::uint8_t>(std::size_t{12} << 20, '\n'));
+    const std::string palette = PALTAB_EXAMPLES_DIR "/default.pal.txt";
+    const std::vector<std::string> cases[] = {
+        {"remap", Path("large.png"), "-o", Path("oom.png"), "--palette", palette},
+        {"map", palette, "-o", Path("oom.map"), "--bits", "8"},
+        {"build", Path("long.txt"), Path("oom.tab")},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> argv{"sh", "-c", "ulimit -v " + limitKb + " && exec \"$0\" \"$@\"", PALTOOL_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const ProcessResult result = RunProgram("/bin/sh", argv, Dir());
+        EXPECT_EQ(result.exitStatus, 1) << args[0] << ": " << result.err;
+        EXPECT_TRUE(result.err.starts_with("paltool: ")) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    for (const char* name : {"oom.png", "oom.map", "oom.tab"}) {
+        EXPECT_FALSE(fs::exists(Path(name))) << name;
+    }
+    fs::remove(Path("large.png"));
+    fs::remove(Path("long.txt"));
+}
+
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     const ProcessResult tool = RunPaltool({"--help"});
     EXPECT_EQ(tool.exitStatus, 0);
     EXPECT_EQ(tool.err, "");
+    EXPECT_EQ(RunPaltool({"help"}).out, tool.out);
+    const ProcessResult version = RunPaltool({"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
+    // "paltool MAJOR.MINOR.PATCH"
+    const std::string number = version.out.substr(std::min<std::size_t>(version.out.size(), 8));
+    EXPECT_TRUE(version.out.starts_with("paltool ") && version.out.ends_with("\n") &&
+                number.find_first_not_of("0123456789.\n") == std::string::npos &&
+                std::count(number.begin(), number.end(), '.') == 2 && std::isdigit(number.front()))
+        << version.out;
+    const ProcessResult unknown = RunPaltool({"help", "frobnicate"});
+    EXPECT_EQ(unknown.exitStatus, 2);
+    EXPECT_EQ(unknown.err, "paltool: unknown command 'frobnicate'; see 'paltool --help'\n");
     const struct {
         const char* command;
         std::vector<std::string> options;
@@ -252,15 +500,16 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"convert", {"--from", "--to", "--palette-index", "--quiet"}, " IN OUT"},
         {"formats", {}, "  "},
         {"info", {}},
-        {"verify", {"--palette", "-c", "--format", "--palette-index"}},
+        {"verify", {"--palette", "-c", "--format", "--palette-index", "--quiet"}},
         {"lookup", {"--shade", "--add", "--mul"}},
-        {"render", {"-o"}},
-        {"export", {"--c-header", "--name"}},
+        {"render", {"-o", "--quiet"}},
+        {"export", {"--c-header", "--name", "--quiet"}},
         {"shade", {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout",
-          "--format", "--palette-index"},
+          "--format", "--palette-index", "--quiet"},
          " PALETTE"},
         {"blend",
-         {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index"},
+         {"-o", "--alpha", "--mode", "--metric", "--reserve", "--linear", "--layout", "--format", "--palette-index",
+          "--quiet"},
          " PALETTE"},
         {"map", {"-o", "--bits", "--metric", "--reserve", "--c-header", "--format", "--palette-index"}, " PALETTE"},
         {"remap",
@@ -270,6 +519,9 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
     };
     for (const auto& c : commands) {
         EXPECT_NE(tool.out.find(std::string("\n  ") + c.command + c.synopsis), std::string::npos) << c.command;
+        const ProcessResult viaHelp = RunPaltool({"help", c.command});
+        EXPECT_EQ(viaHelp.exitStatus, 0) << c.command;
+        EXPECT_EQ(viaHelp.out, RunPaltool({c.command, "--help"}).out) << c.command;
         for (const char* help : {"--help", "-h"}) {
             const ProcessResult result = RunPaltool({c.command, help});
             EXPECT_EQ(result.exitStatus, 0) << c.command;

@@ -17,7 +17,7 @@
 namespace paltab {
 namespace {
 
-struct PngSpec {
+struct PngShape {
     int colorType;
     int bitDepth;
     int width;
@@ -48,22 +48,22 @@ int Channels(int colorType) {
 }
 
 // Plain data only between setjmp and the calls that may jump.
-bool WriteAll(png_structp png, png_infop info, const PngSpec& spec, png_bytepp rows, png_colorp plte, int plteCount,
+bool WriteAll(png_structp png, png_infop info, const PngShape& shape, png_bytepp rows, png_colorp plte, int plteCount,
               png_bytep alpha, png_color_16* transparent) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-                 spec.bitDepth, spec.colorType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(shape.width), static_cast<png_uint_32>(shape.height),
+                 shape.bitDepth, shape.colorType, shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
+    if (shape.colorType == PNG_COLOR_TYPE_PALETTE) {
         png_set_PLTE(png, info, plte, plteCount);
     }
-    if (spec.trns) {
-        png_set_tRNS(png, info, alpha, spec.colorType == PNG_COLOR_TYPE_PALETTE ? plteCount / 2 + 1 : 0,
+    if (shape.trns) {
+        png_set_tRNS(png, info, alpha, shape.colorType == PNG_COLOR_TYPE_PALETTE ? plteCount / 2 + 1 : 0,
                      transparent);
     }
-    png_set_compression_buffer_size(png, spec.idatSize);
+    png_set_compression_buffer_size(png, shape.idatSize);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, info);
@@ -72,27 +72,27 @@ bool WriteAll(png_structp png, png_infop info, const PngSpec& spec, png_bytepp r
 
 // A file of noise in the given layout; every fourth pixel of an image with
 // a transparent colour is that colour. Filters are libpng's adaptive choice.
-std::vector<std::uint8_t> MakePng(const PngSpec& spec, unsigned seed) {
+std::vector<std::uint8_t> MakePng(const PngShape& shape, unsigned seed) {
     std::mt19937 rng(seed);
-    const int channels = Channels(spec.colorType);
-    const std::size_t rowBytes = (static_cast<std::size_t>(spec.width) * channels * spec.bitDepth + 7) / 8;
-    const int plteCount = spec.colorType == PNG_COLOR_TYPE_PALETTE ? std::min(1 << spec.bitDepth, 200) : 0;
-    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(spec.height));
-    const std::size_t sampleBytes = spec.bitDepth / 8;
-    for (std::size_t y = 0; y < static_cast<std::size_t>(spec.height); ++y) {
+    const int channels = Channels(shape.colorType);
+    const std::size_t rowBytes = (static_cast<std::size_t>(shape.width) * channels * shape.bitDepth + 7) / 8;
+    const int plteCount = shape.colorType == PNG_COLOR_TYPE_PALETTE ? std::min(1 << shape.bitDepth, 200) : 0;
+    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(shape.height));
+    const std::size_t sampleBytes = shape.bitDepth / 8;
+    for (std::size_t y = 0; y < static_cast<std::size_t>(shape.height); ++y) {
         std::uint8_t* row = pixels.data() + y * rowBytes;
         for (std::size_t i = 0; i < rowBytes; ++i) {
             // A smooth ramp with noise, so that every filter gets chosen.
             row[i] = static_cast<std::uint8_t>(i * 3 + y * 5 + rng() % 9);
         }
-        if (plteCount > 0 && spec.bitDepth == 8) {
+        if (plteCount > 0 && shape.bitDepth == 8) {
             for (std::size_t i = 0; i < rowBytes; ++i) {
                 row[i] = static_cast<std::uint8_t>(row[i] % plteCount);
             }
         }
-        if (spec.trns && spec.colorType != PNG_COLOR_TYPE_PALETTE && spec.bitDepth >= 8) {
+        if (shape.trns && shape.colorType != PNG_COLOR_TYPE_PALETTE && shape.bitDepth >= 8) {
             const std::size_t pixelBytes = static_cast<std::size_t>(channels) * sampleBytes;
-            for (std::size_t x = 0; x < static_cast<std::size_t>(spec.width); x += 4) {
+            for (std::size_t x = 0; x < static_cast<std::size_t>(shape.width); x += 4) {
                 std::fill_n(row + x * pixelBytes, pixelBytes, std::uint8_t{0});
                 row[x * pixelBytes + sampleBytes - 1] = 7;  // grey 7, or red 7 and 0 0
             }
@@ -107,10 +107,10 @@ std::vector<std::uint8_t> MakePng(const PngSpec& spec, unsigned seed) {
         alpha[i] = static_cast<png_byte>(i * 37);
     }
     png_color_16 transparent{0, 7, 0, 0, 7};
-    if (spec.bitDepth < 8) {
+    if (shape.bitDepth < 8) {
         transparent.gray = 1;
     }
-    std::vector<png_bytep> rows(static_cast<std::size_t>(spec.height));
+    std::vector<png_bytep> rows(static_cast<std::size_t>(shape.height));
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = pixels.data() + y * rowBytes;
     }
@@ -119,7 +119,7 @@ std::vector<std::uint8_t> MakePng(const PngSpec& spec, unsigned seed) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, OnWrite, OnFlush);
-    const bool written = WriteAll(png, info, spec, rows.data(), plte.data(), plteCount, alpha.data(), &transparent);
+    const bool written = WriteAll(png, info, shape, rows.data(), plte.data(), plteCount, alpha.data(), &transparent);
     png_destroy_write_struct(&png, &info);
     EXPECT_TRUE(written);
     return bytes;
@@ -159,8 +159,8 @@ TEST(PngFastDecode, EveryLayoutDecodesAsLibpngDoes) {
                     const bool hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
                     for (const bool trns : hasAlpha ? std::vector<bool>{false} : std::vector<bool>{false, true}) {
                         for (const std::size_t idatSize : {std::size_t{8192}, std::size_t{61}}) {
-                            const PngSpec spec{colorType, bitDepth, width, height, interlaced, trns, idatSize};
-                            const auto bytes = MakePng(spec, static_cast<unsigned>(cases));
+                            const PngShape shape{colorType, bitDepth, width, height, interlaced, trns, idatSize};
+                            const auto bytes = MakePng(shape, static_cast<unsigned>(cases));
                             const std::string what = "type " + std::to_string(colorType) + " depth " +
                                                      std::to_string(bitDepth) + " " + std::to_string(width) + "x" +
                                                      std::to_string(height) + (interlaced ? " interlaced" : "") +

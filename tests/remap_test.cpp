@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstring>
+#include <iostream>
 #include <random>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/dither.hpp"
 #include "paltab/table_reader.hpp"
 #include "paltab/image.hpp"
 #include "paltab/remap_image.hpp"
@@ -253,11 +256,17 @@ TEST(RemapImage, FailuresByKindAndTransparentCollisions) {
     // pixel is counted, the transparent one is not.
     RemapTarget map{palette, std::nullopt, std::vector<std::uint8_t>(kCellCount, 2), kCellBits};
     ImageRemapOptions options;
-    options.remap.transparentIndex = 2;
+    options.transparentIndex = 2;
     const auto result = RemapImage(png, map, options);
     ASSERT_TRUE(result) << result.error().Message();
     EXPECT_EQ(result->indices, (std::vector<std::uint8_t>{2, 2}));
     EXPECT_EQ(result->opaqueTransparent, 1u);
+    EXPECT_EQ(result->clearPixels, 0u);
+    // Without a transparent index the clear pixel is counted instead.
+    const auto opaque = RemapImage(png, map, {});
+    ASSERT_TRUE(opaque);
+    EXPECT_EQ(opaque->opaqueTransparent, 0u);
+    EXPECT_EQ(opaque->clearPixels, 1u);
     std::string error;
     const auto back = DecodePng(result->file, kDefaultMaxPixels, error);
     ASSERT_TRUE(back) << error;
@@ -357,6 +366,96 @@ TEST_F(RemapCommand, MapMatchesTheLibrary) {
     EXPECT_NE(ReadFile(scratch_ / "p.h").find("static const unsigned char p_map[32768] = {"), std::string::npos);
 }
 
+// Pixels that --transparent would keep transparent become opaque colours
+// without it: a warning says how many, unless --quiet.
+TEST_F(RemapCommand, TransparentPixelsWithoutTransparentWarn) {
+    TestImage opaque = MakeImage();
+    for (std::size_t i = 3; i < opaque.rgba.size(); i += 4) {
+        opaque.rgba[i] = 255;
+    }
+    WriteBytes(scratch_ / "clear.png", EncodeRgba(MakeImage()));
+    WriteBytes(scratch_ / "opaque.png", EncodeRgba(opaque));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string warning = "paltool: warning: 976 pixels of '" + (scratch_ / "clear.png") +
+                                "' have alpha below 128 and get opaque colours; --transparent INDEX keeps them "
+                                "transparent\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{scratch_ / "clear.png"}, warning},
+        {{scratch_ / "clear.png", "--transparent", "0"}, ""},
+        {{scratch_ / "clear.png", "--quiet"}, ""},
+        {{scratch_ / "opaque.png"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"remap", "-o", scratch_ / "out.png", "--palette", scratch_ / "p.txt"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult run = Paltool(args);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
+// remap writes PNG only: another extension is refused before anything is
+// read, whatever its case; a name without one is written as PNG.
+TEST_F(RemapCommand, OutputNamesItDoesNotWriteAreRefused) {
+    WriteBytes(scratch_ / "in.png", EncodeRgba(MakeImage()));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const struct {
+        std::string out;
+        int status;
+    } cases[] = {{"x.bmp", 2}, {"x.png.gif", 2}, {"x.PNG", 0}, {"plain", 0}, {".hidden", 0}};
+    for (const auto& c : cases) {
+        const ProcessResult run = Paltool(
+            {"remap", scratch_ / "in.png", "-o", scratch_ / c.out, "--palette", scratch_ / "p.txt", "--quiet"});
+        EXPECT_EQ(run.exitStatus, c.status) << c.out << ": " << run.err;
+        EXPECT_EQ(fs::exists(scratch_ / c.out), c.status == 0) << c.out;
+        if (c.status == 2) {
+            EXPECT_EQ(run.err, "paltool remap: cannot write '" + (scratch_ / c.out) +
+                                   "': remap writes .png images; see 'paltool remap --help'\n");
+        }
+    }
+}
+
+// The dithering options reach the library as given, and --report prints its
+// quality figure.
+TEST_F(RemapCommand, DitherOptionsAndReport) {
+    const TestImage image = MakeImage();
+    WriteBytes(scratch_ / "in.png", EncodeRgba(image));
+    const std::vector<Rgb8> palette = RandomPalette(16);
+    std::string text;
+    for (const Rgb8 c : palette) {
+        text += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
+    }
+    WriteFile(scratch_ / "p.txt", text);
+    const ProcessResult run =
+        Paltool({"remap", scratch_ / "in.png", "-o", scratch_ / "out.png", "--palette", scratch_ / "p.txt", "--dither",
+                 "jarvis", "--serpentine", "--strength", "80", "--dither-space", "linear", "--report", "--quiet"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    DitherOptions options;
+    options.method = DitherMethod::kJarvis;
+    options.serpentine = true;
+    options.strength = 80;
+    options.space = DitherSpace::kLinear;
+    const auto expected = DitherPixels(image.width, image.height, image.rgba, palette,
+                                       {EntryFinder::FromSearch(*match), true}, {}, options);
+    const DecodedImage out = Decoded(scratch_ / "out.png");
+    ASSERT_EQ(out.rgba.size(), image.rgba.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const int x = static_cast<int>(i) % image.width, y = static_cast<int>(i) / image.width;
+        ASSERT_EQ(out.ColorAt(x, y), palette[expected[i]]) << i;
+    }
+    const auto quality = MeasureDitherQuality(image.width, image.height, image.rgba, palette, expected, {});
+    char figure[64];
+    std::snprintf(figure, sizeof figure, "mean squared error %.2f", quality->meanSquaredError);
+    EXPECT_EQ(run.out.rfind(figure, 0), 0u) << run.out;
+    std::snprintf(figure, sizeof figure, "blurred %.2f", quality->blurredError);
+    EXPECT_NE(run.out.find(figure), std::string::npos) << run.out;
+}
+
 TEST_F(RemapCommand, BadInputsWriteNothing) {
     const TestImage image = MakeImage();
     const std::vector<std::uint8_t> png = EncodeRgba(image);
@@ -378,10 +477,16 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         {{scratch_ / "corrupt.png"}, 1, "corrupt.png': bad PNG"},
         {{scratch_ / "missing.png"}, 1, "missing.png': No such file"},
         {{scratch_ / "good.png", "--max-pixels", "5000"}, 1, "good.png': the image is 97 x 61 pixels, more than"},
+        {{scratch_ / "good.png", "--max-pixels", "-1"}, 2, "--max-pixels '-1' is not a whole number 1 or more"},
+        {{scratch_ / "good.png", "--max-pixels", "0"}, 2, "--max-pixels '0' is not a whole number 1 or more"},
+        {{scratch_ / "good.png", "--max-pixels", "+5"}, 2, "--max-pixels '+5' is not a whole number 1 or more"},
         {{scratch_ / "good.png", "--reserve", "0-1"}, 1, "every one of the palette's 2 colours is reserved"},
         {{scratch_ / "good.png", "--transparent", "2"}, 2, "--transparent 2 is not an entry"},
         {{scratch_ / "good.png", "--dither", "random"}, 2, "--dither 'random'"},
         {{scratch_ / "good.png", "--metric", "lab"}, 2, "--metric 'lab'"},
+        {{scratch_ / "good.png", "--dither-space", "lab"}, 2, "--dither-space 'lab'"},
+        {{scratch_ / "good.png", "--dither", "jarvis", "--strength", "101"}, 2, "--strength must be"},
+        {{scratch_ / "good.png", "--dither", "bayer4", "--spread", "-3"}, 2, "--spread must be"},
         {{scratch_ / "good.png", "--tables", scratch_ / "p.txt"}, 2, "either --palette P or --tables T"},
     };
     for (const auto& c : cases) {
@@ -392,6 +497,77 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(fs::exists(out)) << c.err;
+    }
+}
+
+// A PNG chunk: length, type, data, CRC.
+std::string PngChunk(std::string_view type, std::string_view data) {
+    std::string chunk;
+    for (const int shift : {24, 16, 8, 0}) {
+        chunk += static_cast<char>(data.size() >> shift & 0xFF);
+    }
+    const std::string typed = std::string(type) + std::string(data);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
+    chunk += typed;
+    for (const int shift : {24, 16, 8, 0}) {
+        chunk += static_cast<char>(crc >> shift & 0xFF);
+    }
+    return chunk;
+}
+
+std::string Deflated(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uLong>(data.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+// A one-pixel red PNG carrying `count` compressed text chunks (zTXt and
+// iTXt) of `textSize` bytes each once inflated: a few kilobytes of file.
+std::string TextChunkPng(int count, std::size_t textSize) {
+    const std::string text = Deflated(std::string(textSize, 'A'));
+    std::string png = "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", std::string("\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 13));
+    for (int i = 0; i < count; ++i) {
+        png += i % 2 == 0 ? PngChunk("zTXt", std::string("Comment\0\0", 9) + text)
+                          : PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\1\0\0\0", 22) + text);
+    }
+    return png + PngChunk("IDAT", Deflated(std::string("\0\xff\0\0", 4))) + PngChunk("IEND", "");
+}
+
+// Any input costs a bounded amount of memory: text chunks are skipped, not
+// inflated and kept; what is no PNG, or too large for any palette, is
+// refused after its first bytes. The time bound only catches a hang.
+TEST_F(RemapCommand, AnyInputCostsBoundedMemory) {
+    WriteFile(scratch_ / "texts.png", TextChunkPng(200, std::size_t{2} << 20));
+    WriteFile(scratch_ / "lines.txt", std::string(std::size_t{16} << 20, '\n'));
+    WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string out = scratch_ / "out";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // a part of the standard error
+    } cases[] = {
+        {{"remap", scratch_ / "texts.png", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 0, ""},
+        {{"build", scratch_ / "texts.png", out + ".tab"}, 0, ""},
+        {{"remap", "/dev/zero", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 1,
+         "cannot read '/dev/zero': not a PNG file"},
+        {{"build", "/dev/zero", out + ".tab"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},
+        {{"build", scratch_ / "lines.txt", out + ".tab"}, 1, "lines.txt': larger than 1 MiB, too large for a text palette"},
+        {{"convert", "/dev/zero", out + ".gpl", "--from", "gpl"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const ProcessResult run = Paltool(c.args);
+        EXPECT_EQ(run.exitStatus, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_LT(run.seconds, 30.0);
+#if defined(__SANITIZE_ADDRESS__)
+        std::cout << "peak memory not checked: AddressSanitizer's shadow memory dwarfs it\n";
+#else
+        EXPECT_LT(run.maxResidentKb, 32 * 1024) << "peak resident memory in KB";
+#endif
     }
 }
 

@@ -8,10 +8,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "paltab/color_tables.hpp"
 #include "test_palettes.hpp"
+#include "test_process.hpp"
 
 namespace paltab {
 namespace {
@@ -167,6 +169,52 @@ TEST(WritePreviews, PlainFileHasNoPairTablesAndErrorsNameTheFile) {
     EXPECT_FALSE(WritePreviews(*view, "t.tab", notDirectory, written, error));
     EXPECT_EQ(error, "cannot write '" + notDirectory + "': Not a directory");
     EXPECT_TRUE(written.empty());
+}
+
+// A write that fails part way (here a file size limit that the map picture
+// exceeds, after the palette picture was written) leaves the directory as it
+// was: a new one is removed, an existing one keeps its earlier pictures.
+TEST(WritePreviews, AllOrNone) {
+    const std::vector<std::uint8_t> plain = GenerateColorTableFile(TestPalettes()[0].second, {});
+    const std::vector<std::uint8_t> extended = GenerateColorTableFile(TestPalettes()[1].second, {.writeExtension = true});
+    const fs::path earlier = Render("earlier", plain);
+    const std::vector<std::string> earlierFiles = Listing(earlier);
+    std::map<std::string, std::string> earlierBytes;
+    for (const std::string& name : earlierFiles) {
+        earlierBytes[name] = ReadFile((earlier / name).string());
+    }
+    const fs::path fresh = earlier.parent_path() / "fresh";
+    fs::remove_all(fresh);
+    const auto view = ColorTableView::Parse(extended);
+    ASSERT_TRUE(view);
+    ASSERT_GT(fs::file_size(earlier / "map.png"), 4000u);
+    ASSERT_LT(fs::file_size(earlier / "palette.png"), 4000u);
+    const ChildOutcome outcome = RunInChild([&]() -> ChildOutcome {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {4000, 4000};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            return Skip(ErrnoText("cannot limit the file size"));
+        }
+        std::string problems;
+        for (const fs::path& dir : {earlier, fresh}) {
+            std::vector<std::string> written;
+            std::string error;
+            if (WritePreviews(*view, "t.tab", dir.string(), written, error) || !written.empty()) {
+                problems += dir.string() + " written; ";
+            }
+            if (error != "cannot write '" + (dir / "map.png").string() + "': File too large") {
+                problems += "error: " + error + "; ";
+            }
+        }
+        return {false, problems};
+    });
+    ASSERT_FALSE(outcome.skipped) << outcome.message;
+    EXPECT_EQ(outcome.message, "");
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_EQ(Listing(earlier), earlierFiles);
+    for (const std::string& name : earlierFiles) {
+        EXPECT_TRUE(ReadFile((earlier / name).string()) == earlierBytes[name]) << name;
+    }
 }
 
 TEST(EncodePng, DecodesToTheSamePixels) {

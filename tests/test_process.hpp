@@ -211,6 +211,31 @@ inline std::string MountPrivateTmpfs(const std::string& dir, const std::string& 
     return MountPrivately("tmpfs", dir, "tmpfs", 0, options.c_str());
 }
 
+// Why a limit on the address space cannot be tested here, or "".
+inline std::string AddressSpaceLimitUnusable() {
+#if defined(__SANITIZE_ADDRESS__)
+    return "AddressSanitizer maps far more memory than any such limit allows";
+#else
+    return {};
+#endif
+}
+
+// Lets the process map at most `extra` bytes more than it has mapped now, so
+// that a larger allocation fails. For a fresh process (a death test of the
+// "threadsafe" style, which runs the test anew): memory an earlier test
+// freed would still be room. Returns why it could not, or "".
+inline std::string LimitAddressSpace(std::size_t extra) {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    if (!statm) {
+        return "cannot read /proc/self/statm";
+    }
+    const auto limit = static_cast<rlim_t>(pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + extra);
+    const struct rlimit both = {limit, limit};
+    return ::setrlimit(RLIMIT_AS, &both) == 0 ? std::string() : ErrnoText("cannot limit the address space");
+}
+
 // The user a check drops to when it runs as root, so that permissions apply.
 inline constexpr uid_t kNobody = 65534;
 

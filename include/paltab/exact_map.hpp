@@ -24,12 +24,13 @@ public:
     static constexpr int kMinBits = 5;
     static constexpr int kMaxBits = 8;
 
-    // Fails, setting `error`, when bits is outside kMinBits..kMaxBits or
-    // MatchPalette::Create fails.
+    // Fails, setting `error`, when bits is outside kMinBits..kMaxBits,
+    // MatchPalette::Create fails or the map's memory cannot be had.
     static std::optional<ExactColorMap> Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
                                               std::string& error);
     // The same for a palette already checked; `bits` is clamped to
     // kMinBits..kMaxBits. Maps of 7 and 8 bits are built by two threads.
+    // Throws std::bad_alloc when the map's memory cannot be had.
     static ExactColorMap Build(const MatchPalette& palette, int bits);
 
     static std::size_t CellCount(int bits) { return CellGeometry{bits}.CellCount(); }

@@ -37,12 +37,21 @@ struct DecodedImage {
 // Decodes a PNG of any colour type and bit depth: 16-bit samples are scaled
 // to 8 bits, palette entries and grey expanded to RGB, tRNS turned into
 // alpha (opaque where the file has none). No gamma or colour-space
-// conversion: the samples are the file's. An image whose declared width x
-// height exceeds `maxPixels` is refused after reading the header, before any
-// image data. On failure (no PNG signature, a truncated or corrupt file, too
-// large) returns nothing and sets `error` to one line.
+// conversion: the samples are the file's. A file that does not begin with
+// the PNG signature, or whose header declares more than `maxPixels` pixels
+// (width x height), is refused from its first 24 bytes. Every ancillary
+// chunk but tRNS is skipped unread (texts, profiles, private chunks), so
+// that memory goes to the pixels and a fixed amount besides. On failure (no
+// PNG signature, a truncated or corrupt file, too large, out of memory)
+// returns nothing and sets `error` to one line.
 std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
                                       std::string& error);
+
+// The same for the file at `path`, read as the decoder goes rather than held
+// whole: a file that is no PNG, or too large an image, is refused after its
+// first 24 bytes. `error` is the cause alone ("No such file or directory",
+// "bad PNG: ..."), for the caller to name the file.
+std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error);
 
 // The 8-bit indexed PNG file of an image of `width` x `height` palette
 // indices (rows top to bottom), always 8 bits per pixel so that every byte of
@@ -52,7 +61,7 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
 // Rows are stored unfiltered and compressed at zlib's fastest level: indexed
 // rows gain little from filters, and a 4096 x 4096 image is written in a
 // small part of a second. Fails (nothing, `error` set) on sizes that do not
-// agree, an index outside the palette or a libpng error.
+// agree, an index outside the palette, a libpng error or too little memory.
 std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
                                                           std::span<const std::uint8_t> indices,
                                                           std::span<const Rgb8> palette,

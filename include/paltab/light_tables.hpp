@@ -93,12 +93,15 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
 
 // --- Blend tables ---------------------------------------------------------
 
-// a is the source (the translucent colour), b the colour behind it; per
-// component, on 8-bit values:
-//   alpha     a * p / 100 + b * (100 - p) / 100
-//   add       min(a + b, 255)          subtract  max(b - a, 0)
-//   multiply  a * b / 255              screen    255 - (255 - a)(255 - b) / 255
-//   min, max  of a and b               average   alpha at 50 %
+// front is the colour drawn (the translucent colour), behind the colour
+// already there; per component, on 8-bit values:
+//   alpha     front * p / 100 + behind * (100 - p) / 100
+//   add       min(front + behind, 255)
+//   subtract  max(behind - front, 0)
+//   multiply  front * behind / 255
+//   screen    255 - (255 - front)(255 - behind) / 255
+//   min, max  of front and behind
+//   average   alpha at 50 %
 // With linear mixing the same formulas act on linear light 0..1 (1 for 255).
 enum class BlendMode { kAlpha, kAdd, kSubtract, kMultiply, kScreen, kMin, kMax, kAverage };
 
@@ -113,7 +116,9 @@ struct BlendSettings {
     SearchSettings search;
 };
 
-// The byte at a * 256 + b.
+// The byte at behind * 256 + front: a row per colour already drawn, a
+// column per colour drawn over it, as Boom's TRANMAP and Build's translucency
+// table are indexed (tranmap[behind * 256 + front]).
 struct BlendTable {
     std::array<std::uint8_t, kPairTableSize> bytes{};
     TableStats stats;
@@ -131,7 +136,8 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
 //                                   entries past the palette's count 0 0 0
 //   768               2             the level count, little-endian
 //   770               levels * 256  the light table, row by row
-//   770 + levels*256  65536         the 50 % alpha blend table
+//   770 + levels*256  65536         the 50 % alpha blend table, as
+//                                   BlendTable: behind * 256 + front
 inline constexpr std::size_t kBuildEnginePaletteHeaderSize = 3 * kPaletteSize + 2;
 constexpr std::size_t BuildEnginePaletteSize(int levels) {
     return kBuildEnginePaletteHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
@@ -143,7 +149,10 @@ struct BuildEnginePalette {
 };
 
 // The blend table uses the same search settings, with the fullbright entries
-// reserved as well: they are never chosen anywhere in the file.
+// reserved as well: they are never chosen anywhere in the file. Build's
+// renderer draws a translucent pixel as transluc[(behind << 8) + front] (the
+// transpose with its reversing flag, cstat bit 512), which is BlendTable's
+// layout; at 50 % both operands weigh the same, so both ways draw alike.
 std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
                                               std::string& error);
 

@@ -3,7 +3,7 @@
 // wrappers.
 //
 //   name      content                                               recognised by
-//   text      optional "PAL" header line and count line, then       anything else
+//   text      optional "PAL" header line and count line, then       reading as one
 //             lines "r g b" (0..255)
 //   gpl       "GIMP Palette", optional Name:/Columns:/Channels:      first line "GIMP Palette"
 //             lines, lines "r g b [name]" ("r g b a" with RGBA)
@@ -12,20 +12,24 @@
 //             big-endian u16 transparent index (0xFFFF: none)
 //   riff      "RIFF" u32 size "PAL " "data" u32 size u16 0x0300      "RIFF" at 0, "PAL " at 8
 //             u16 count, count x (r g b flags), little-endian
-//   raw       3 x N bytes r g b, N <= 256                            .pal with binary content
+//   raw       3 x N bytes r g b, N <= 256                            extension .pal
 //   vga       the same with 6-bit components 0..63                   .pal whose every byte <= 63
 //   playpal   14 x 768 bytes, palette 0 or options.paletteIndex      10752 bytes, or name PLAYPAL
-//   hex       one "rrggbb" or "#rrggbb" per line                     extension .hex
-//   paintnet  ";" comment lines, one "aarrggbb" per line             .txt with ";" and 8 hex digits
+//   hex       one "rrggbb", "#rrggbb", "#rgb" or "#rrggbbaa"         reading as one, or .hex
+//             per line
+//   paintnet  ";" comment lines, one "aarrggbb" per line             reading as one, or .txt
+//                                                                    with ";" and 8 hex digits
 //   png       indexed: PLTE in order; otherwise distinct colours     PNG signature
 //             in order of first appearance, row by row
 //
 // Every reader is strict: a number outside 0..255, a line with fewer than
 // three numbers, a count that disagrees with the lines, a short binary file,
 // no colour at all or more than 256 colours is an error naming the line
-// (1-based, text formats) or byte offset (binary formats). In text, gpl and
-// hex, blank lines and lines beginning with '#' are skipped; text after the
-// last number of a colour line is allowed (GIMP's colour names).
+// (1-based, text formats) or byte offset (binary formats). In text and gpl,
+// blank lines and lines beginning with '#' are skipped; text after the last
+// number of a colour line is allowed (GIMP's colour names). A hex line is a
+// colour or blank. Lines end in LF, CR LF or CR; text formats also read
+// UTF-16 with its byte order mark, and a UTF-8 byte order mark is dropped.
 #pragma once
 
 #include <cstddef>
@@ -85,9 +89,15 @@ struct DetectedFormat {
     bool guessedVga = false;
 };
 
-// The format of `bytes`, looking at the content first (PNG signature, RIFF
-// PAL, "GIMP Palette", "JASC-PAL", a PLAYPAL's size), then the extension or
-// name of `pathOrName` (.act, .pal, PLAYPAL, .hex, .txt), then text.
+// The format of `bytes`. Content decides first: the PNG signature, RIFF
+// PAL, the first line "GIMP Palette" or "JASC-PAL", then the one text
+// format (text, paintnet, hex) that reads the whole file, whatever its name
+// or size (UTF-16 text is text of some format, never binary). Only content
+// that reads as no text palette goes by its size and the name of
+// `pathOrName`: 10752 bytes or the name PLAYPAL, .act, .pal (raw, or vga
+// when every byte is 0..63) for binary content, and for printable bytes
+// without a line end in a size that format can have; then .hex, .txt with
+// ';' comments (paintnet), and text.
 DetectedFormat DetectPaletteFormat(std::span<const std::uint8_t> bytes, std::string_view pathOrName);
 
 // The format to write for a file name: .gpl, .act, .hex, .png, .txt (text).
@@ -110,13 +120,18 @@ std::optional<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, Pale
 std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
                                                       std::vector<std::string>& warnings, PaletteError& error);
 
-// Files larger than this are refused: a palette file is at most a few
-// kilobytes, a PNG palette rarely more than a few megabytes.
-inline constexpr std::size_t kMaxPaletteFileSize = std::size_t{64} << 20;
+// Palette files of every format but png larger than this are refused
+// before they are held: 256 colour lines with names and comments stay
+// within tens of kilobytes, act and raw files are at most 772 and 768
+// bytes (their readers refuse any other size), a PLAYPAL of 14 palettes is
+// 10752 bytes. A png is decoded from the file as it is read, its cost
+// bounded by its declared pixels (PaletteReadOptions::maxPngPixels).
+inline constexpr std::size_t kMaxPaletteFileSize = std::size_t{1} << 20;
 
 // Reads the whole file at `path`, refusing one larger than
-// kMaxPaletteFileSize. On failure returns false and sets `error`
-// ("cannot read 'x': No such file or directory").
+// kMaxPaletteFileSize after reading no more than one byte past it. On
+// failure returns false and sets `error` ("cannot read 'x': No such file or
+// directory").
 bool ReadPaletteFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 struct PaletteFile {
@@ -125,7 +140,9 @@ struct PaletteFile {
 };
 
 // Reads the palette file at `path` in `forced` format, or the detected one.
-// On failure returns nothing and sets `error` to one line:
+// Reads no more than kMaxPaletteFileSize and one byte of it, a png
+// excepted, which is decoded as it is read. On failure (out of memory
+// included) returns nothing and sets `error` to one line:
 //   cannot read 'fire.gpl': line 7: expected three numbers 0..255, found "12 300 4"
 // Warnings (a vga guess, colours beyond the file's count) are prefixed with
 // the quoted path.
@@ -137,6 +154,14 @@ std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optiona
 // returns false and sets `error` ("cannot write 'x.act': ...").
 bool WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
                       std::vector<std::string>& warnings, std::string& error);
+
+// For a palette text file `bytes` that the strict reader read as `colors`:
+// one line saying how paltab would read it otherwise, where the difference
+// cannot be seen in an editor (a UTF-8 byte order mark, which paltab reads
+// as part of the first line; line ends of a CR alone; UTF-16). Nothing when
+// paltab reads the same palette.
+std::optional<std::string> GeneratorReadsDifferently(std::span<const std::uint8_t> bytes,
+                                                     std::span<const Rgb8> colors);
 
 // One warning for each colour that repeats an earlier one: the tables never
 // choose it ("entry 17 repeats entry 3 (255 0 0) and is never chosen").

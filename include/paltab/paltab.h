@@ -166,7 +166,7 @@ typedef enum paltab_blend_mode {
  * Boom's TRANMAP and the engines after it index it: out[behind * 256 + front]
  * (tran_filter_pct, 66 in Boom, is `alpha_percent`). Each byte is the exact
  * nearest entry to the mix. A cell where one operand is past the palette's
- * count holds the other operand (`front` when both are).
+ * count holds the other operand (`behind` when both are).
  * `alpha_percent` (0..100) is read by PALTAB_BLEND_ALPHA only.
  * PALTAB_ERROR_INVALID_ARGUMENT: `palette` or `out` NULL, an unknown mode, or
  * an alpha outside 0..100. */

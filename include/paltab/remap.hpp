@@ -73,7 +73,8 @@ struct RemapOptions {
 // clamped colour minus the chosen entry's colour. A transparent pixel neither
 // takes nor passes on any error. Both ditherings are deterministic.
 //
-// Returns an empty vector when `rgba` does not hold width x height pixels.
+// Returns an empty vector when `rgba` does not hold width x height pixels;
+// throws std::bad_alloc when the indices' memory cannot be had.
 std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
                                       std::span<const Rgb8> palette, const EntryFinder& find,
                                       const RemapOptions& options);

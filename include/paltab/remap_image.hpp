@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "paltab/dither.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/image.hpp"
 #include "paltab/remap.hpp"
@@ -37,10 +39,15 @@ Result<RemapTarget> RemapTargetOfPalette(std::span<const Rgb8> colors, const Mat
 RemapTarget RemapTargetOfTables(const ColorTableView& view);
 
 struct ImageRemapOptions {
-    RemapOptions remap;
+    DitherOptions dither;
+    // Pixels with alpha below kOpaqueAlpha get this index, written as the
+    // output's transparent entry; without it, alpha is ignored.
+    std::optional<std::uint8_t> transparentIndex;
     // The largest image decoded, width x height; the input file may hold at
     // most ImageFileLimit(maxPixels) bytes.
     std::uint64_t maxPixels = kDefaultMaxPixels;
+    // Also measure the result against the image (MeasureDitherQuality).
+    bool measureQuality = false;
 };
 
 // The largest image file read for an image of at most `maxPixels` pixels:
@@ -52,18 +59,35 @@ struct RemappedImage {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> indices;
+    // Without a transparent index: the pixels whose alpha is below
+    // kOpaqueAlpha, which get opaque colours.
+    std::size_t clearPixels = 0;
     // Opaque pixels whose entry is the transparent index: only a map can give
     // it, since a search never chooses a reserved entry.
     std::size_t opaqueTransparent = 0;
+    // With measureQuality.
+    std::optional<DitherQuality> quality;
     // The output file: an 8-bit indexed PNG with the target's palette.
     std::vector<std::uint8_t> file;
 };
 
-// Fails with kTooLarge for a file over the size limit, kBadInput for one
-// that does not decode (an image over maxPixels among them: the decoder's
-// cause says so), kOutput when the output cannot be encoded.
-// `file` is released once decoded.
+// The decoded `image` remapped and encoded. Fails with kBadSettings when the
+// dithering options are out of range, kOutput when the output cannot be
+// encoded. The image's pixels are released before the encoding.
+Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& target,
+                                        const ImageRemapOptions& options);
+
+// The same from a PNG file's bytes. Fails besides with kTooLarge for a file
+// over the size limit and kBadInput for one that does not decode (an image
+// over maxPixels among them: the decoder's cause says so). `file` is
+// released once decoded.
 Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarget& target,
                                  const ImageRemapOptions& options);
+
+// The same from the PNG file at `path`, decoded as it is read, never held
+// whole. A file that cannot be read or decoded fails with kBadInput and the
+// cause alone, for the caller to name the file.
+Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
+                                     const ImageRemapOptions& options);
 
 }  // namespace paltab

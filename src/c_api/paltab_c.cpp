@@ -323,13 +323,8 @@ paltab_status paltab_blend_table(const paltab_palette* palette, paltab_blend_mod
         if (!table) {
             return PALTAB_ERROR_INVALID_ARGUMENT;
         }
-        // The C++ table is indexed [front * 256 + behind]; engines index
-        // [behind * 256 + front].
-        for (int behind = 0; behind < kMaxCount; ++behind) {
-            for (int front = 0; front < kMaxCount; ++front) {
-                out[paltab::PairIndex(behind, front)] = table->bytes[paltab::PairIndex(front, behind)];
-            }
-        }
+        // Both are indexed [behind * 256 + front], as engines index it.
+        std::copy(table->bytes.begin(), table->bytes.end(), out);
         return PALTAB_OK;
     });
 }

@@ -1,6 +1,7 @@
 // The C header writer: one array per table, 16 bytes to a line.
 #include "export/c_header.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace paltab {
@@ -8,6 +9,28 @@ namespace {
 
 bool IsIdentifierStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+// The keywords of C (to C23) and C++ (to C++20), and GNU C's asm and typeof;
+// the ones that begin with '_' and a capital are reserved names anyway.
+constexpr std::string_view kKeywords[] = {
+    "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break", "case", "catch",
+    "char", "char8_t", "char16_t", "char32_t", "class", "co_await", "co_return", "co_yield", "compl", "concept",
+    "const", "const_cast", "consteval", "constexpr", "constinit", "continue", "decltype", "default", "delete", "do",
+    "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false", "float", "for", "friend",
+    "goto", "if", "inline", "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
+    "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast", "requires",
+    "restrict", "return", "short", "signed", "sizeof", "static", "static_assert", "static_cast", "struct", "switch",
+    "template", "this", "thread_local", "throw", "true", "try", "typedef", "typeid", "typename", "typeof",
+    "typeof_unqual", "union", "unsigned", "using", "virtual", "void", "volatile", "wchar_t", "while", "xor",
+    "xor_eq"};
+
+// Object-like macros GCC and Clang define in their default (GNU) modes on
+// Linux and x86: `static const unsigned char linux[]` reads as `... 1[]`.
+constexpr std::string_view kPredefinedMacros[] = {"linux", "unix", "i386"};
+
+bool IsOneOf(std::string_view name, std::span<const std::string_view> list) {
+    return std::find(list.begin(), list.end(), name) != list.end();
 }
 
 // Text from the command line inside a /* */ comment: anything unprintable
@@ -51,6 +74,22 @@ bool IsCIdentifier(std::string_view name) {
         }
     }
     return true;
+}
+
+std::string_view CArrayNameProblem(std::string_view name) {
+    if (!IsCIdentifier(name)) {
+        return "is not a C identifier";
+    }
+    if (IsOneOf(name, kKeywords)) {
+        return "is a C or C++ keyword";
+    }
+    if (name.size() > 1 && name[0] == '_' && (name[1] == '_' || (name[1] >= 'A' && name[1] <= 'Z'))) {
+        return "is reserved for the compiler";
+    }
+    if (IsOneOf(name, kPredefinedMacros)) {
+        return "is a macro GCC and Clang predefine";
+    }
+    return {};
 }
 
 std::string MakeCHeader(const ColorTableView& view, std::string_view name, std::string_view command) {

@@ -13,6 +13,12 @@ namespace paltab {
 // A C identifier: a letter or '_', then letters, digits and '_'.
 bool IsCIdentifier(std::string_view name);
 
+// Why `name` cannot name an array of a header that C and C++ compilers take,
+// as "is not a C identifier", "is a C or C++ keyword", "is reserved for the
+// compiler" (it begins with "__" or '_' and a capital: __FILE__, _Bool) or
+// "is a macro GCC and Clang predefine" (linux, unix, i386); empty when it can.
+std::string_view CArrayNameProblem(std::string_view name);
+
 // A header that defines `static const unsigned char` arrays NAME_palette[768]
 // and NAME_map[32768], and with the extension NAME_shade, NAME_add and
 // NAME_mul[65536], each byte for byte as in the file. It opens with a comment

@@ -60,10 +60,10 @@ RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table)
 RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table) {
     const int count = static_cast<int>(colors.size());
     RgbImage image(count * kPairCellSize, count * kPairCellSize, Rgb8{});
-    for (int a = 0; a < count; ++a) {
-        for (int b = 0; b < count; ++b) {
-            FillSquare(image, b * kPairCellSize, a * kPairCellSize, kPairCellSize,
-                       ColorOf(colors, table.bytes[PairIndex(a, b)]));
+    for (int behind = 0; behind < count; ++behind) {
+        for (int front = 0; front < count; ++front) {
+            FillSquare(image, front * kPairCellSize, behind * kPairCellSize, kPairCellSize,
+                       ColorOf(colors, table.bytes[PairIndex(behind, front)]));
         }
     }
     return image;
@@ -81,8 +81,8 @@ std::string BlendTableCHeader(const BlendTable& table, std::string_view name, st
                               std::string_view command) {
     const std::string n(name);
     const std::string description = "A blend table, " + std::string(what) + ": " + n +
-                                    "[a * 256 + b] is the entry for\n"
-                                    "source colour a drawn over colour b.";
+                                    "[behind * 256 + front] is the entry for\n"
+                                    "colour front drawn over colour behind (Boom's TRANMAP order).";
     return MakeCArrayHeader(name, table.bytes, description, command);
 }
 
@@ -98,8 +98,15 @@ std::string CNameFromPath(std::string_view path) {
         const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
         name += word ? c : '_';
     }
+    // "__" and '_' before a capital begin the compiler's own names.
+    while (name.size() > 1 && name[0] == '_' && (name[1] == '_' || (name[1] >= 'A' && name[1] <= 'Z'))) {
+        name.erase(0, 1);
+    }
     if (name.empty() || (name.front() >= '0' && name.front() <= '9')) {
         name.insert(0, 1, '_');
+    }
+    if (!CArrayNameProblem(name).empty()) {
+        name += '_';
     }
     return name;
 }

@@ -5,8 +5,8 @@
 //                  palette colour (entries past the palette's count are not
 //                  drawn: they are never chosen); LightSwatchSize(count)
 //                  pixels each, so that small palettes stay readable.
-//   blend picture  count x count cells of kPairCellSize pixels: row a,
-//                  column b, as the table.
+//   blend picture  count x count cells of kPairCellSize pixels: row behind,
+//                  column front, as the table.
 #pragma once
 
 #include <optional>
@@ -38,17 +38,20 @@ RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table)
 RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table);
 
 // The C headers: NAME[levels * 256] (byte at level * 256 + entry) and
-// NAME[65536] (byte at a * 256 + b), each opened by a comment that says how
-// to index it. `what` names the table in that comment ("light table of 32
-// levels towards 0 0 0", "alpha 66 %").
+// NAME[65536] (byte at behind * 256 + front), each opened by a comment that
+// says how to index it. `what` names the table in that comment ("light table
+// of 32 levels towards 0 0 0", "alpha 66 %").
 std::string LightTableCHeader(const LightTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
 std::string BlendTableCHeader(const BlendTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
 
-// A C identifier from an output path: the file name without its extension,
-// every other character than letters, digits and '_' as '_', and a leading
-// '_' before a digit ("out/fog-32.h" -> "fog_32").
+// A name for the array of a C header from an output path: the file name
+// without its extension, every other character than letters, digits and '_'
+// as '_', and a leading '_' before a digit ("out/fog-32.h" -> "fog_32").
+// A name reserved for the compiler loses its leading underscores, and a
+// keyword or predefined macro gains a trailing one ("int.h" -> "int_"), so
+// that the result passes CArrayNameProblem.
 std::string CNameFromPath(std::string_view path);
 
 }  // namespace paltab

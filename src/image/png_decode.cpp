@@ -10,9 +10,12 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace paltab {
 namespace {
@@ -20,11 +23,36 @@ namespace {
 constexpr std::size_t kSignatureSize = 8;
 constexpr std::size_t kRgbaChannels = 4;
 
-// What libpng's callbacks read and write: plain data only.
+// The IHDR chunk comes first: its length (13), type, width and height,
+// big-endian, right after the signature.
+constexpr std::size_t kIhdrTypeOffset = kSignatureSize + 4;
+constexpr std::size_t kIhdrWidthOffset = kSignatureSize + 8;
+constexpr std::size_t kHeaderPrefixSize = kIhdrWidthOffset + 8;
+
+// Memory libpng may spend on the file's chunks, whatever they hold. Every
+// ancillary chunk but tRNS is skipped as it is read, so that no text,
+// profile or private chunk is decompressed or kept: a PNG costs its pixel
+// buffers and a fixed amount besides. No chunk but IDAT may be longer than
+// kMaxChunkBytes (libpng's own default, which keeps camera metadata and
+// colour profiles readable); at most kMaxKeptChunks ancillary chunks would
+// be kept should one slip past the list.
+constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
+constexpr png_uint_32 kMaxKeptChunks = 16;
+constexpr png_uint_32 kMaxDimension = 0x7fffffff;  // PNG's own limit on width and height
+// Each name NUL-terminated, as png_set_keep_unknown_chunks takes them.
+constexpr char kSkippedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+constexpr std::size_t kChunkNameSize = 5;
+static_assert(sizeof kSkippedChunks % kChunkNameSize == 0);
+
+// Where libpng's bytes come from: memory, or a file read as libpng asks, so
+// that the file itself is never held. Plain data only, as everything the
+// callbacks touch.
 struct Session {
-    const std::uint8_t* data;
+    const std::uint8_t* data;  // the bytes in memory, or what was read ahead of libpng
     std::size_t size;
     std::size_t position;
+    std::FILE* file;  // what follows `data`, or nullptr
     char message[200];
 };
 
@@ -38,11 +66,41 @@ void OnWarning(png_structp, png_const_charp) {}
 
 void OnRead(png_structp png, png_bytep out, png_size_t length) {
     auto* session = static_cast<Session*>(png_get_io_ptr(png));
-    if (length > session->size - session->position) {
-        png_error(png, "the file is truncated");
+    const std::size_t buffered = std::min(length, session->size - session->position);
+    std::memcpy(out, session->data + session->position, buffered);
+    session->position += buffered;
+    if (buffered == length) {
+        return;
     }
-    std::memcpy(out, session->data + session->position, length);
-    session->position += length;
+    const std::size_t wanted = length - buffered;
+    if (session->file == nullptr || std::fread(out + buffered, 1, wanted, session->file) != wanted) {
+        png_error(png, session->file != nullptr && std::ferror(session->file) != 0 ? std::strerror(errno)
+                                                                                   : "the file is truncated");
+    }
+}
+
+// Refuses, from the first kHeaderPrefixSize bytes alone, a file that is no
+// PNG or declares more than `maxPixels` pixels. A file without a proper
+// IHDR is left to libpng to report.
+bool CheckHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error) {
+    if (prefix.size() < kSignatureSize || png_sig_cmp(prefix.data(), 0, kSignatureSize) != 0) {
+        error = "not a PNG file (no PNG signature)";
+        return false;
+    }
+    if (prefix.size() < kHeaderPrefixSize || std::memcmp(prefix.data() + kIhdrTypeOffset, "IHDR", 4) != 0) {
+        return true;
+    }
+    const auto big32 = [&](std::size_t at) {
+        return std::uint32_t{prefix[at]} << 24 | std::uint32_t{prefix[at + 1]} << 16 |
+               std::uint32_t{prefix[at + 2]} << 8 | prefix[at + 3];
+    };
+    const std::uint32_t width = big32(kIhdrWidthOffset), height = big32(kIhdrWidthOffset + 4);
+    if (std::uint64_t{width} * height > maxPixels) {
+        error = "the image is " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels, more than the limit of " + std::to_string(maxPixels);
+        return false;
+    }
+    return true;
 }
 
 struct Header {
@@ -129,11 +187,21 @@ bool ReadRows(png_structp png, png_bytepp rows) {
 // Frees libpng's structures whichever way DecodePng returns.
 class ReadStructs {
 public:
-    explicit ReadStructs(Session* session)
+    ReadStructs(Session* session, std::uint64_t maxPixels)
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, session, OnError, OnWarning)) {
-        if (png_ != nullptr) {
-            info_ = png_create_info_struct(png_);
+        if (png_ == nullptr) {
+            return;
         }
+        info_ = png_create_info_struct(png_);
+        // Neither side may exceed the pixel limit (libpng's default would
+        // refuse sides over a million even where the limit allows them).
+        const auto side = static_cast<png_uint_32>(std::min<std::uint64_t>(maxPixels, kMaxDimension));
+        png_set_user_limits(png_, side, side);
+        png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+        png_set_chunk_cache_max(png_, kMaxKeptChunks);
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, reinterpret_cast<png_const_bytep>(kSkippedChunks),
+                                    static_cast<int>(sizeof kSkippedChunks / kChunkNameSize));
     }
     ~ReadStructs() {
         if (png_ != nullptr) {
@@ -155,22 +223,9 @@ std::string Bad(const Session& session) {
     return std::string("bad PNG: ") + session.message;
 }
 
-}  // namespace
-
-Rgb8 DecodedImage::ColorAt(int x, int y) const {
-    const std::size_t at =
-        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * kRgbaChannels;
-    return {rgba[at], rgba[at + 1], rgba[at + 2]};
-}
-
-std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
-                                      std::string& error) {
-    if (bytes.size() < kSignatureSize || png_sig_cmp(bytes.data(), 0, kSignatureSize) != 0) {
-        error = "not a PNG file (no PNG signature)";
-        return std::nullopt;
-    }
-    Session session{bytes.data(), bytes.size(), 0, {}};
-    ReadStructs structs(&session);
+// Decodes what `session` delivers; its first bytes have passed CheckHeader.
+std::optional<DecodedImage> Decode(Session& session, std::uint64_t maxPixels, std::string& error) {
+    ReadStructs structs(&session, maxPixels);
     if (structs.png() == nullptr || structs.info() == nullptr) {
         error = "out of memory";
         return std::nullopt;
@@ -203,8 +258,15 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
     DecodedImage image;
     image.width = static_cast<int>(header.width);
     image.height = static_cast<int>(header.height);
-    image.rgba.resize(static_cast<std::size_t>(pixels) * kRgbaChannels);
-    std::vector<png_bytep> rows(header.height);
+    std::vector<png_bytep> rows;
+    try {
+        image.rgba.resize(static_cast<std::size_t>(pixels) * kRgbaChannels);
+        rows.resize(header.height);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory for " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                " pixels";
+        return std::nullopt;
+    }
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = image.rgba.data() + y * rowBytes;
     }
@@ -219,6 +281,42 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
         }
         image.plteAlpha.assign(header.trns, header.trns + header.trnsCount);
     }
+    return image;
+}
+
+}  // namespace
+
+Rgb8 DecodedImage::ColorAt(int x, int y) const {
+    const std::size_t at =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * kRgbaChannels;
+    return {rgba[at], rgba[at + 1], rgba[at + 2]};
+}
+
+std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
+                                      std::string& error) {
+    if (!CheckHeader(bytes.first(std::min(bytes.size(), kHeaderPrefixSize)), maxPixels, error)) {
+        return std::nullopt;
+    }
+    Session session{bytes.data(), bytes.size(), 0, nullptr, {}};
+    return Decode(session, maxPixels, error);
+}
+
+std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, kHeaderPrefixSize> prefix{};
+    const std::size_t got = std::fread(prefix.data(), 1, prefix.size(), file);
+    std::optional<DecodedImage> image;
+    if (std::ferror(file) != 0) {
+        error = std::strerror(errno);
+    } else if (CheckHeader(std::span(prefix).first(got), maxPixels, error)) {
+        Session session{prefix.data(), got, 0, file, {}};
+        image = Decode(session, maxPixels, error);
+    }
+    std::fclose(file);
     return image;
 }
 

@@ -139,14 +139,20 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
         image.trns[*transparentIndex] = 0;
     }
     // libpng takes row pointers to non-const bytes but only reads them.
-    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+    std::vector<png_bytep> rows;
+    std::vector<std::uint8_t> bytes;
+    try {
+        rows.resize(static_cast<std::size_t>(height));
+        bytes.reserve(indices.size() / 2 + 1024);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return std::nullopt;
+    }
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = const_cast<png_bytep>(indices.data() + y * static_cast<std::size_t>(width));
     }
     image.rows = rows.data();
 
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(indices.size() / 2 + 1024);
     Output output{&bytes, {}};
     WriteStructs structs(&output);
     if (structs.png() == nullptr || structs.info() == nullptr) {

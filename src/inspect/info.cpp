@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "inspect/describe.hpp"
+#include "io/file_io.hpp"
 
 namespace paltab {
 namespace {
@@ -65,7 +66,7 @@ TableFileSummary SummarizeColorTableFile(const ColorTableView& view) {
 
 std::string FormatSummary(std::string_view path, const ColorTableView& view, const TableFileSummary& summary) {
     std::string text;
-    text += std::string(path) + ": " + std::to_string(summary.size) + " bytes, " +
+    text += ShownPath(path) + ": " + std::to_string(summary.size) + " bytes, " +
             (summary.extension ? "with the extension (shade, additive and multiplicative tables)"
                                : "no extension (palette and map only)") +
             "\n";

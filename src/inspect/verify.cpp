@@ -38,11 +38,20 @@ std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& 
                                                              const GenerateOptions& options,
                                                              std::vector<std::string>& warnings, std::string& error) {
     if (!forced) {
+        // What detection needs: a file larger than any palette but a PNG
+        // can only be a palette text.
         std::vector<std::uint8_t> bytes;
-        if (!ReadPaletteFileBytes(path, bytes, error)) {
+        if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
             return std::nullopt;
         }
-        if (DetectPaletteFormat(bytes, path).format == PaletteFormat::kText) {
+        PaletteFormat format = PaletteFormat::kText;
+        if (bytes.size() <= kMaxPaletteFileSize) {
+            format = DetectPaletteFormat(bytes, path).format;
+        } else if (const std::span<const std::uint8_t> signature(bytes.data(), 8);
+                   DetectPaletteFormat(signature, "").format == PaletteFormat::kPng) {
+            format = PaletteFormat::kPng;
+        }
+        if (format == PaletteFormat::kText) {
             return TablesOfPaletteFile(path, options, error);
         }
     }
@@ -73,19 +82,19 @@ TableComparison CompareTableFiles(std::span<const std::uint8_t> expected, std::s
 
 std::string FormatComparison(std::string_view tablesPath, std::string_view palettePath,
                              const TableComparison& comparison) {
-    const std::string source = "the tables of '" + std::string(palettePath) + "'";
+    const std::string source = "the tables of " + QuotedPath(palettePath);
     if (comparison.differing == 0) {
-        return std::string(tablesPath) + ": matches " + source + "\n";
+        return ShownPath(tablesPath) + ": matches " + source + "\n";
     }
     std::string text;
     for (const ByteMismatch& m : comparison.first) {
-        text += std::string(tablesPath) + ": offset " + std::to_string(m.offset) + ", " + DescribeOffset(m.offset) +
+        text += ShownPath(tablesPath) + ": offset " + std::to_string(m.offset) + ", " + DescribeOffset(m.offset) +
                 ": expected " + std::to_string(m.expected) + ", found " + std::to_string(m.found) + "\n";
     }
     if (comparison.differing > comparison.first.size()) {
         text += "  ... " + std::to_string(comparison.differing - comparison.first.size()) + " more\n";
     }
-    text += std::string(tablesPath) + ": " + std::to_string(comparison.differing) + " bytes differ from " + source +
+    text += ShownPath(tablesPath) + ": " + std::to_string(comparison.differing) + " bytes differ from " + source +
             " (";
     const char* separator = "";
     for (const TableSectionSpan& section : kTableSections) {

@@ -23,7 +23,8 @@ std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& 
                                                              std::string& error);
 
 // The same for a palette in any format. Without `forced`, a file detected as
-// text is read as above, as the generator reads it, so that a table file
+// text, or larger than a palette of any other format but png can be
+// (kMaxPaletteFileSize), is read as above, as the generator reads it, so that a table file
 // paltab made from it matches; any other format, or a forced one, goes
 // through the palette unit's strict reader (warnings appended to
 // `warnings`). N colours fill entries 0..N-1, the rest stay unused.

@@ -11,15 +11,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace paltab {
 namespace {
 
 std::string Quoted(std::string_view verb, std::string_view path, std::string_view cause) {
     std::string text(verb);
-    text += " '";
-    text += path;
-    text += "': ";
+    text += ' ';
+    text += QuotedPath(path);
+    text += ": ";
     text += cause;
     return text;
 }
@@ -43,6 +44,29 @@ private:
 
 }  // namespace
 
+std::string ShownPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string QuotedPath(std::string_view path) {
+    std::string quoted = "'";
+    quoted += ShownPath(path);
+    quoted += '\'';
+    return quoted;
+}
+
 std::string CannotRead(std::string_view path, std::string_view cause) {
     return Quoted("cannot read", path, cause);
 }
@@ -60,11 +84,24 @@ bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::
     // The buffer grows as the file turns out larger, so that a generous
     // limit costs nothing for a small file.
     constexpr std::size_t kFirstChunk = 64 * 1024;
-    bytes.assign(std::min(limit, kFirstChunk), 0);
     std::size_t filled = 0;
+    const auto grow = [&](std::size_t size) {
+        try {
+            bytes.resize(size);
+            return true;
+        } catch (const std::bad_alloc&) {
+            error = CannotRead(path, "out of memory");
+            bytes = {};
+            return false;
+        }
+    };
+    bytes.clear();
+    if (!grow(std::min(limit, kFirstChunk))) {
+        return false;
+    }
     while (filled < limit) {
-        if (filled == bytes.size()) {
-            bytes.resize(std::min(limit, 2 * bytes.size()));
+        if (filled == bytes.size() && !grow(std::min(limit, 2 * bytes.size()))) {
+            return false;
         }
         const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {

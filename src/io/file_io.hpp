@@ -11,12 +11,19 @@
 
 namespace paltab {
 
+// A path as every message shows it: control characters (a newline, a tab,
+// an escape) as \xNN, so that a message stays one line and a terminal takes
+// no commands from a file name. QuotedPath adds the quotes: "'x'".
+std::string ShownPath(std::string_view path);
+std::string QuotedPath(std::string_view path);
+
 // "cannot read 'x': cause" and "cannot write 'x': cause".
 std::string CannotRead(std::string_view path, std::string_view cause);
 std::string CannotWrite(std::string_view path, std::string_view cause);
 
 // Reads the file at `path`, at most `limit` bytes of it, into `bytes`. On
-// failure returns false and sets `error` ("cannot read 'x': Is a directory").
+// failure (out of memory included) returns false and sets `error` ("cannot
+// read 'x': Is a directory").
 bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Writes `bytes` as the file at `path`, whole or not at all, as the generator

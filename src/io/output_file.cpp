@@ -1,14 +1,22 @@
 // Output written whole or not at all: a temporary file renamed over the
-// target, or, for devices and pipes, checked writes in place.
+// target (removed should a signal end the process first), a file that may
+// not be replaced rewritten only once its new content is sure to fit, or,
+// for devices and pipes, checked writes in place.
 #include "io/output_file.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -21,6 +29,167 @@ constexpr int kMaxLinkHops = 40;
 constexpr int kTemporaryNameAttempts = 100;
 // Keeps ".<name>.XXXXXX" within the 255 bytes a file name may have.
 constexpr std::size_t kMaxTemporaryStem = 200;
+
+// Signals that end a process by default and that a person or a session
+// sends (Ctrl-C, kill, a closed terminal): the temporary file goes first.
+constexpr std::array<int, 3> kCleanupSignals{SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 1> kFileSizeSignal{SIGXFSZ};
+// Temporary files watched at once: one per thread writing an output.
+constexpr std::size_t kCleanupSlots = 8;
+
+// The temporary files a signal handler removes. A handler reaches nothing
+// but static storage, so this is the one process-wide state of the writer;
+// a slot's path is written only while the slot is not armed.
+struct CleanupSlot {
+    std::atomic<bool> taken{false};
+    std::atomic<bool> armed{false};
+    std::array<char, PATH_MAX> path{};
+};
+std::array<CleanupSlot, kCleanupSlots> cleanupSlots;
+std::mutex cleanupMutex;  // guards the two below
+int cleanupUsers = 0;
+std::array<bool, kCleanupSignals.size()> cleanupInstalled{};
+
+// Async-signal-safe: unlink, sigaction and raise only. Installed only over
+// the default action, which it restores and raises again, so that the
+// process still ends as the signal meant (status and all).
+void RemoveTemporariesAndEnd(int signal) {
+    for (CleanupSlot& slot : cleanupSlots) {
+        if (slot.armed.load(std::memory_order_acquire)) {
+            ::unlink(slot.path.data());
+        }
+    }
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigaction(signal, &fallback, nullptr);
+    ::raise(signal);
+}
+
+// Removes the temporary file it watches if SIGINT, SIGTERM or SIGHUP ends
+// the process meanwhile. A signal the program ignores (nohup) or handles
+// itself is left as it is.
+class TemporaryWatch {
+public:
+    TemporaryWatch() {
+        for (CleanupSlot& slot : cleanupSlots) {
+            bool expected = false;
+            if (slot.taken.compare_exchange_strong(expected, true)) {
+                slot_ = &slot;
+                break;
+            }
+        }
+        if (slot_ == nullptr) {
+            return;
+        }
+        const std::lock_guard lock(cleanupMutex);
+        if (cleanupUsers++ == 0) {
+            Install();
+        }
+    }
+    ~TemporaryWatch() {
+        if (slot_ == nullptr) {
+            return;
+        }
+        const int savedErrno = errno;
+        Forget();
+        {
+            const std::lock_guard lock(cleanupMutex);
+            if (--cleanupUsers == 0) {
+                Uninstall();
+            }
+        }
+        slot_->taken.store(false, std::memory_order_release);
+        errno = savedErrno;
+    }
+    TemporaryWatch(const TemporaryWatch&) = delete;
+    TemporaryWatch& operator=(const TemporaryWatch&) = delete;
+
+    // Watches `path`, copied now, before the file is created.
+    void Watch(const std::string& path) {
+        Forget();
+        if (slot_ != nullptr && path.size() < slot_->path.size()) {
+            std::memcpy(slot_->path.data(), path.c_str(), path.size() + 1);
+            slot_->armed.store(true, std::memory_order_release);
+        }
+    }
+    void Forget() {
+        if (slot_ != nullptr) {
+            slot_->armed.store(false, std::memory_order_release);
+        }
+    }
+
+private:
+    static void Install() {
+        struct sigaction ours {};
+        ours.sa_handler = RemoveTemporariesAndEnd;
+        sigemptyset(&ours.sa_mask);
+        for (const int signal : kCleanupSignals) {
+            sigaddset(&ours.sa_mask, signal);
+        }
+        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
+            struct sigaction current {};
+            cleanupInstalled[i] = ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
+                                  (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_DFL &&
+                                  ::sigaction(kCleanupSignals[i], &ours, nullptr) == 0;
+        }
+    }
+    static void Uninstall() {
+        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
+            struct sigaction current {};
+            if (cleanupInstalled[i] && ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
+                current.sa_handler == RemoveTemporariesAndEnd) {
+                struct sigaction fallback {};
+                fallback.sa_handler = SIG_DFL;
+                ::sigaction(kCleanupSignals[i], &fallback, nullptr);
+            }
+            cleanupInstalled[i] = false;
+        }
+    }
+
+    CleanupSlot* slot_ = nullptr;
+};
+
+// Holds `signals` back for this thread while it lives. With `discard`, one
+// raised meanwhile is taken back unseen: SIGXFSZ, so that a write past the
+// file size limit fails with EFBIG instead of ending the process. Without,
+// they are delivered when it ends.
+class HeldSignals {
+public:
+    HeldSignals(std::span<const int> signals, bool discard) : discard_(discard) {
+        sigemptyset(&held_);
+        for (const int signal : signals) {
+            sigaddset(&held_, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
+        ::sigpending(&pendingBefore_);
+    }
+    ~HeldSignals() {
+        const int savedErrno = errno;
+        sigset_t pending;
+        if (discard_ && ::sigpending(&pending) == 0) {
+            for (int signal = 1; signal < NSIG; ++signal) {
+                if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1 &&
+                    sigismember(&pendingBefore_, signal) != 1) {
+                    sigset_t one;
+                    sigemptyset(&one);
+                    sigaddset(&one, signal);
+                    const struct timespec now {};
+                    ::sigtimedwait(&one, nullptr, &now);
+                }
+            }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        errno = savedErrno;
+    }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+    bool discard_;
+    sigset_t held_;
+    sigset_t previous_;
+    sigset_t pendingBefore_;
+};
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -55,14 +224,33 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The kernel's rule for links in shared directories (protected_symlinks),
+// applied whether or not the system enables it: in a sticky directory that
+// everyone may write (/tmp), a link is followed only when it belongs to the
+// directory's owner or to the caller (the effective user). Anyone else's
+// link there could point anywhere the caller may write.
+bool MayFollow(const std::string& link, const struct stat& linkStatus) {
+    struct stat directory {};
+    if (::stat(DirectoryOf(link).c_str(), &directory) != 0) {
+        return false;
+    }
+    const bool shared = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+    return !shared || linkStatus.st_uid == directory.st_uid || linkStatus.st_uid == ::geteuid();
+}
+
 // Follows symbolic links from `path` to the name of the file itself, so that
 // the file is replaced and the links stay. Link text is relative to the
-// link's own directory. nullopt when a link cannot be read.
+// link's own directory. nullopt, with errno set, when a link cannot be read,
+// links loop, or a link may not be followed (EACCES, see MayFollow).
 std::optional<std::string> ResolveLinks(std::string path) {
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat status {};
         if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
             return path;
+        }
+        if (!MayFollow(path, status)) {
+            errno = EACCES;
+            return std::nullopt;
         }
         std::array<char, PATH_MAX> text{};
         const ssize_t length = ::readlink(path.c_str(), text.data(), text.size());
@@ -72,12 +260,14 @@ std::optional<std::string> ResolveLinks(std::string path) {
         const std::string link(text.data(), static_cast<std::size_t>(length));
         path = link.front() == '/' ? link : DirectoryOf(path) + "/" + link;
     }
+    errno = ELOOP;
     return std::nullopt;
 }
 
 // Creates a new, empty file beside `target` (mode 0666 less the umask, as a
-// new output file would get). Returns its descriptor, or -1.
-int CreateTemporary(const std::string& target, std::string& temporaryPath) {
+// new output file would get), watched by `watch` from before it exists.
+// Returns its descriptor, or -1.
+int CreateTemporary(const std::string& target, std::string& temporaryPath, TemporaryWatch& watch) {
     static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::minstd_rand random(std::random_device{}());
     std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
@@ -87,16 +277,23 @@ int CreateTemporary(const std::string& target, std::string& temporaryPath) {
         for (int i = 0; i < 6; ++i) {
             temporaryPath += kLetters[pick(random)];
         }
+        watch.Watch(temporaryPath);
         const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
+        if (fd >= 0) {
             return fd;
+        }
+        // Someone else's file of that name, or none at all: not ours to remove.
+        watch.Forget();
+        if (errno != EEXIST) {
+            return -1;
         }
     }
     return -1;
 }
 
-// Opens and writes `path` where it is, as for a device or a pipe. A regular
-// file that fails part way is emptied rather than left short.
+// Opens and writes `path` where it is: a device or a pipe. Should it turn
+// out a regular file that fails part way, it is emptied rather than left
+// short.
 OutputFileResult WriteInPlace(const char* path, std::span<const std::uint8_t> bytes) {
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -116,6 +313,55 @@ OutputFileResult WriteInPlace(const char* path, std::span<const std::uint8_t> by
     return ok ? OutputFileResult::kWritten : OutputFileResult::kWriteFailed;
 }
 
+// Rewrites the regular file at `path` where it lies: a file that may be
+// written but not replaced. Nothing changes until the new content is sure
+// to fit: a file size limit below its size is refused, and its blocks are
+// reserved first, so that a full disk fails there with the file as it was.
+// SIGINT, SIGTERM and SIGHUP wait until the file is whole. Only an I/O error
+// while writing into the reserved blocks can still fail; the file is then
+// emptied rather than left part old, part new.
+OutputFileResult RewriteInPlace(const char* path, std::span<const std::uint8_t> bytes) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return OutputFileResult::kCannotOpen;
+    }
+    struct stat before {};
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        ::close(fd);
+        return WriteInPlace(path, bytes);
+    }
+    const auto size = static_cast<off_t>(bytes.size());
+    struct rlimit limit {};
+    int refused = 0;
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        bytes.size() > limit.rlim_cur) {
+        refused = EFBIG;
+    } else if (size > 0) {
+        refused = ::posix_fallocate(fd, 0, size);
+        if (refused != 0) {
+            // Blocks added past the old end before the disk ran out go again.
+            (void)!::ftruncate(fd, before.st_size);
+        }
+    }
+    if (refused != 0) {
+        ::close(fd);
+        errno = refused;
+        return OutputFileResult::kWriteFailed;
+    }
+    const HeldSignals held(kCleanupSignals, false);
+    bool ok = WriteAll(fd, bytes) && ::ftruncate(fd, size) == 0 && Flush(fd);
+    int writeError = errno;
+    if (!ok) {
+        (void)!::ftruncate(fd, 0);
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        writeError = errno;
+    }
+    errno = writeError;
+    return ok ? OutputFileResult::kWritten : OutputFileResult::kWriteFailed;
+}
+
 // Writes a temporary file beside `target` and renames it over the target.
 // `previous` is the target's status when it exists.
 OutputFileResult ReplaceThroughTemporary(const std::string& target, const struct stat* previous,
@@ -128,11 +374,12 @@ OutputFileResult ReplaceThroughTemporary(const std::string& target, const struct
         }
     }
     std::string temporaryPath;
-    const int fd = CreateTemporary(target, temporaryPath);
+    TemporaryWatch watch;
+    const int fd = CreateTemporary(target, temporaryPath, watch);
     if (fd < 0) {
         // The directory takes no new file: a missing target cannot be
         // created at all, an existing one may still be writable in place.
-        return previous != nullptr ? WriteInPlace(target.c_str(), bytes) : OutputFileResult::kCannotOpen;
+        return previous != nullptr ? RewriteInPlace(target.c_str(), bytes) : OutputFileResult::kCannotOpen;
     }
     if (previous != nullptr) {
         // Owner first: changing it clears set-id bits. Only root may give a
@@ -150,19 +397,23 @@ OutputFileResult ReplaceThroughTemporary(const std::string& target, const struct
     if (!ok) {
         const int writeError = errno;
         ::unlink(temporaryPath.c_str());
+        watch.Forget();
         errno = writeError;
         return OutputFileResult::kWriteFailed;
     }
-    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+    const bool renamed = ::rename(temporaryPath.c_str(), target.c_str()) == 0;
+    if (!renamed) {
         const int renameError = errno;
         ::unlink(temporaryPath.c_str());
+        watch.Forget();
         errno = renameError;
         // Some files may be written but not replaced: another user's file in
         // a sticky directory (/tmp), a file mounted over the target.
         const bool replaceRefused = renameError == EPERM || renameError == EACCES || renameError == EBUSY;
-        return previous != nullptr && replaceRefused ? WriteInPlace(target.c_str(), bytes)
+        return previous != nullptr && replaceRefused ? RewriteInPlace(target.c_str(), bytes)
                                                      : OutputFileResult::kWriteFailed;
     }
+    watch.Forget();
     // Makes the rename itself durable; the file is complete either way.
     const int directory = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory >= 0) {
@@ -180,14 +431,17 @@ OutputFileResult WriteOutputFile(const char* path, std::span<const std::uint8_t>
     if (given.empty() || given.back() == '/') {
         return OutputFileResult::kCannotOpen;
     }
+    const HeldSignals fileSizeSignal(kFileSizeSignal, true);
+    // Links first, so that a link that may not be followed leads nowhere,
+    // not even to a device.
+    const std::optional<std::string> target = ResolveLinks(given);
+    if (!target) {
+        return OutputFileResult::kCannotOpen;
+    }
     struct stat status {};
     const bool exists = ::stat(path, &status) == 0;
     if (exists && !S_ISREG(status.st_mode)) {
         return WriteInPlace(path, bytes);
-    }
-    const std::optional<std::string> target = ResolveLinks(given);
-    if (!target) {
-        return OutputFileResult::kCannotOpen;
     }
     if (exists) {
         struct stat resolved {};
@@ -195,7 +449,7 @@ OutputFileResult WriteOutputFile(const char* path, std::span<const std::uint8_t>
             resolved.st_ino != status.st_ino) {
             // A name the system resolves by itself (/proc/self/fd/1 of a
             // deleted file): there is no directory entry to replace.
-            return WriteInPlace(path, bytes);
+            return RewriteInPlace(path, bytes);
         }
         // May the caller write this file at all? Asked without changing it,
         // so that a file it may not write is not replaced by a rename.

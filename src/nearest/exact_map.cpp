@@ -19,8 +19,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -295,16 +298,32 @@ void BuildCells(const Space& space, const MatchPalette& palette, int bits, std::
                 {(octant >> 2 & 1) * half, (octant >> 1 & 1) * half, (octant & 1) * half}, half);
         }
     };
+    // What either thread throws (std::bad_alloc) reaches the caller once
+    // both are done; out of a thread it would end the process.
+    std::exception_ptr helperFailed;
+    const auto fillCaught = [&](int first, std::exception_ptr& failed) {
+        try {
+            fill(first);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    };
     // Without a second thread the caller fills all eight.
     std::thread helper;
     try {
-        helper = std::thread(fill, 1);
+        helper = std::thread(fillCaught, 1, std::ref(helperFailed));
     } catch (const std::system_error&) {
-        fill(1);
+        fillCaught(1, helperFailed);
+    } catch (const std::bad_alloc&) {
+        fillCaught(1, helperFailed);
     }
-    fill(0);
+    std::exception_ptr failed;
+    fillCaught(0, failed);
     if (helper.joinable()) {
         helper.join();
+    }
+    if (failed || helperFailed) {
+        std::rethrow_exception(failed ? failed : helperFailed);
     }
 }
 
@@ -321,7 +340,12 @@ std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette,
     if (!match) {
         return std::nullopt;
     }
-    return Build(*match, bits);
+    try {
+        return Build(*match, bits);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory for a map of " + std::to_string(CellCount(bits)) + " cells";
+        return std::nullopt;
+    }
 }
 
 ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {

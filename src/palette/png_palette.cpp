@@ -58,12 +58,9 @@ std::optional<PaletteData> DistinctColors(const DecodedImage& image, Warnings& w
     return palette;
 }
 
-}  // namespace
-
-std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings,
-                                          PaletteError& error) {
-    std::string cause;
-    const std::optional<DecodedImage> image = DecodePng(bytes, maxPixels, cause);
+// The palette of a decoded image, or its failure.
+std::optional<PaletteData> PaletteOf(const std::optional<DecodedImage>& image, const std::string& cause,
+                                     Warnings& warnings, PaletteError& error) {
     if (!image) {
         error = {"", cause};
         return std::nullopt;
@@ -93,6 +90,22 @@ std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, 
         return std::nullopt;
     }
     return palette;
+}
+
+}  // namespace
+
+std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings,
+                                          PaletteError& error) {
+    std::string cause;
+    const std::optional<DecodedImage> image = DecodePng(bytes, maxPixels, cause);
+    return PaletteOf(image, cause, warnings, error);
+}
+
+std::optional<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings,
+                                              PaletteError& error) {
+    std::string cause;
+    const std::optional<DecodedImage> image = DecodePngFile(path, maxPixels, cause);
+    return PaletteOf(image, cause, warnings, error);
 }
 
 std::optional<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette, PaletteError& error) {

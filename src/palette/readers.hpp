@@ -17,14 +17,33 @@ namespace paltab::palette_io {
 using Bytes = std::span<const std::uint8_t>;
 using Warnings = std::vector<std::string>;
 
-// The text lines of `bytes`, 1-based numbers, without their "\r\n" or "\n";
-// a UTF-8 byte order mark is dropped and a Ctrl-Z byte ends the text, as in
-// the generator's reader.
+// The text lines of `bytes` one at a time, numbered from 1, without their
+// line end: LF, CR LF, or a CR alone (classic Mac OS). A UTF-8 byte order
+// mark before the first line is dropped, and a Ctrl-Z byte ends the text.
+// The generator's reader (palette_text.hpp) agrees on LF, CR LF and Ctrl-Z
+// only: it reads a byte order mark as part of the first line, and drops a
+// lone CR, joining the lines on either side of it.
 struct TextLine {
     int number = 0;
     std::string_view text;
 };
-std::vector<TextLine> SplitLines(Bytes bytes);
+class TextLines {
+public:
+    explicit TextLines(Bytes bytes);
+    // The next line; false at the end of the text.
+    bool Next(TextLine& line);
+
+private:
+    std::string_view rest_;
+    int number_ = 0;
+};
+
+// Whether `bytes` begins with a UTF-16 byte order mark (FF FE or FE FF).
+bool HasUtf16Mark(Bytes bytes);
+// Text saved as UTF-16 with its byte order mark, as UTF-8 without the mark.
+// Fails, setting `error`, on an odd length, a lone surrogate, or a control
+// character other than white space (such bytes are no text).
+std::optional<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes, PaletteError& error);
 
 // `text` without white space at either end.
 std::string_view Trimmed(std::string_view text);
@@ -57,9 +76,12 @@ std::vector<std::uint8_t> WriteAct(const PaletteData& palette);
 std::vector<std::uint8_t> WriteRiff(const PaletteData& palette);
 std::vector<std::uint8_t> WriteRaw(const PaletteData& palette, bool sixBit);
 
-// PNG (png_palette.cpp).
+// PNG (png_palette.cpp). The file form decodes as it reads, never holding
+// the file whole.
 std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings,
                                           PaletteError& error);
+std::optional<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings,
+                                              PaletteError& error);
 std::optional<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette, PaletteError& error);
 
 }  // namespace paltab::palette_io

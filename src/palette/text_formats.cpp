@@ -176,24 +176,79 @@ std::string OneLine(std::string_view name) {
 
 }  // namespace
 
-std::vector<TextLine> SplitLines(Bytes bytes) {
-    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (text.starts_with(kByteOrderMark)) {
-        text.remove_prefix(kByteOrderMark.size());
+TextLines::TextLines(Bytes bytes) : rest_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {
+    if (rest_.starts_with(kByteOrderMark)) {
+        rest_.remove_prefix(kByteOrderMark.size());
     }
-    text = text.substr(0, text.find(kCtrlZ));
-    std::vector<TextLine> lines;
-    int number = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
+    rest_ = rest_.substr(0, rest_.find(kCtrlZ));
+}
+
+bool TextLines::Next(TextLine& line) {
+    if (rest_.empty()) {
+        return false;
+    }
+    const std::size_t end = rest_.find_first_of("\r\n");
+    line = {++number_, rest_.substr(0, end)};
+    if (end == std::string_view::npos) {
+        rest_ = {};
+    } else {
+        rest_.remove_prefix(end + (rest_.substr(end).starts_with("\r\n") ? 2 : 1));
+    }
+    return true;
+}
+
+bool HasUtf16Mark(Bytes bytes) {
+    return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
+std::optional<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes, PaletteError& error) {
+    const bool little = bytes[0] == 0xFF;
+    const auto unit = [&](std::size_t at) {
+        return little ? static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8)
+                      : static_cast<std::uint32_t>(bytes[at] << 8 | bytes[at + 1]);
+    };
+    const auto fail = [&](std::size_t at, std::string_view what) {
+        error = {OffsetWhere(at), "not UTF-16 text: " + std::string(what)};
+        return std::nullopt;
+    };
+    if (bytes.size() % 2 != 0) {
+        return fail(bytes.size() - 1, "an odd number of bytes");
+    }
+    std::vector<std::uint8_t> utf8;
+    utf8.reserve(bytes.size() / 2);
+    for (std::size_t at = 2; at < bytes.size(); at += 2) {
+        std::uint32_t code = unit(at);
+        if (code >= 0xDC00 && code <= 0xDFFF) {
+            return fail(at, "a lone low surrogate");
         }
-        lines.push_back({++number, line});
+        if (code >= 0xD800 && code <= 0xDBFF) {
+            const std::uint32_t low = at + 2 < bytes.size() ? unit(at + 2) : 0;
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return fail(at, "a lone high surrogate");
+            }
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            at += 2;
+        }
+        if ((code < 0x20 && !IsBlank(static_cast<char>(code)) && code != '\n' && code != kCtrlZ) || code == 0x7F) {
+            return fail(at, "control character " + std::to_string(code));
+        }
+        if (code < 0x80) {
+            utf8.push_back(static_cast<std::uint8_t>(code));
+        } else if (code < 0x800) {
+            utf8.insert(utf8.end(), {static_cast<std::uint8_t>(0xC0 | code >> 6),
+                                     static_cast<std::uint8_t>(0x80 | (code & 0x3F))});
+        } else if (code < 0x10000) {
+            utf8.insert(utf8.end(), {static_cast<std::uint8_t>(0xE0 | code >> 12),
+                                     static_cast<std::uint8_t>(0x80 | (code >> 6 & 0x3F)),
+                                     static_cast<std::uint8_t>(0x80 | (code & 0x3F))});
+        } else {
+            utf8.insert(utf8.end(), {static_cast<std::uint8_t>(0xF0 | code >> 18),
+                                     static_cast<std::uint8_t>(0x80 | (code >> 12 & 0x3F)),
+                                     static_cast<std::uint8_t>(0x80 | (code >> 6 & 0x3F)),
+                                     static_cast<std::uint8_t>(0x80 | (code & 0x3F))});
+        }
     }
-    return lines;
+    return utf8;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -226,21 +281,29 @@ std::string Shown(std::string_view text) {
 }
 
 // An optional header of two lines, the first beginning with "PAL", as the
-// generator reads it; when the second is a number, it is the colour count
-// and must agree with the lines.
+// generator reads it; the second is the colour count, which must agree with
+// the lines.
 std::optional<PaletteData> ReadText(Bytes bytes, PaletteError& error) {
-    const std::vector<TextLine> lines = SplitLines(bytes);
+    TextLines lines(bytes);
     PaletteData palette;
-    std::size_t first = 0;
     std::optional<int> count;
-    if (!lines.empty() && lines[0].text.starts_with("PAL")) {
-        first = 2;
-        if (lines.size() > 1) {
-            count = ParseCount(Trimmed(lines[1].text));
+    TextLine line;
+    bool more = lines.Next(line);
+    if (more && line.text.starts_with("PAL")) {
+        if (!lines.Next(line)) {
+            Fail(error, line.number + 1, "expected the colour count after the PAL line");
+            return std::nullopt;
         }
+        count = ParseCount(Trimmed(line.text));
+        if (!count || *count < 1 || *count > static_cast<int>(kPaletteSize)) {
+            Fail(error, line.number,
+                 "expected the colour count 1.." + std::to_string(kPaletteSize) + " after the PAL line, found " +
+                     Shown(Trimmed(line.text)));
+            return std::nullopt;
+        }
+        more = lines.Next(line);
     }
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        const TextLine& line = lines[i];
+    for (; more; more = lines.Next(line)) {
         if (IsSkipped(Trimmed(line.text))) {
             continue;
         }
@@ -263,15 +326,15 @@ std::optional<PaletteData> ReadText(Bytes bytes, PaletteError& error) {
 }
 
 std::optional<PaletteData> ReadGpl(Bytes bytes, PaletteError& error) {
-    const std::vector<TextLine> lines = SplitLines(bytes);
-    if (lines.empty() || Trimmed(lines[0].text) != "GIMP Palette") {
-        Fail(error, 1, "expected \"GIMP Palette\", found " + Shown(lines.empty() ? "" : lines[0].text));
+    TextLines lines(bytes);
+    TextLine line;
+    if (!lines.Next(line) || Trimmed(line.text) != "GIMP Palette") {
+        Fail(error, 1, "expected \"GIMP Palette\", found " + Shown(line.text));
         return std::nullopt;
     }
     PaletteData palette;
     int channels = 3;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const TextLine& line = lines[i];
+    while (lines.Next(line)) {
         const std::string_view trimmed = Trimmed(line.text);
         if (IsSkipped(trimmed)) {
             continue;
@@ -308,25 +371,27 @@ std::optional<PaletteData> ReadGpl(Bytes bytes, PaletteError& error) {
 }
 
 std::optional<PaletteData> ReadJasc(Bytes bytes, PaletteError& error) {
-    const std::vector<TextLine> lines = SplitLines(bytes);
-    if (lines.empty() || Trimmed(lines[0].text) != "JASC-PAL") {
-        Fail(error, 1, "expected \"JASC-PAL\", found " + Shown(lines.empty() ? "" : lines[0].text));
+    TextLines lines(bytes);
+    TextLine line;
+    if (!lines.Next(line) || Trimmed(line.text) != "JASC-PAL") {
+        Fail(error, 1, "expected \"JASC-PAL\", found " + Shown(line.text));
         return std::nullopt;
     }
-    if (lines.size() < 2 || Trimmed(lines[1].text).empty()) {
-        Fail(error, 2, "expected the version line \"0100\"");
+    // Every JASC-PAL file is of the one version there is.
+    if (!lines.Next(line) || Trimmed(line.text) != "0100") {
+        Fail(error, 2, "expected the version line \"0100\", found " + Shown(line.number == 2 ? line.text : ""));
         return std::nullopt;
     }
-    const std::optional<int> count = lines.size() < 3 ? std::nullopt : ParseCount(Trimmed(lines[2].text));
+    const bool haveCount = lines.Next(line);
+    const std::optional<int> count = haveCount ? ParseCount(Trimmed(line.text)) : std::nullopt;
     if (!count || *count < 1 || *count > static_cast<int>(kPaletteSize)) {
         Fail(error, 3,
              "expected the colour count 1.." + std::to_string(kPaletteSize) + ", found " +
-                 Shown(lines.size() < 3 ? "" : lines[2].text));
+                 Shown(haveCount ? line.text : ""));
         return std::nullopt;
     }
     PaletteData palette;
-    for (std::size_t i = 3; i < lines.size(); ++i) {
-        const TextLine& line = lines[i];
+    while (lines.Next(line)) {
         if (Trimmed(line.text).empty()) {
             continue;
         }
@@ -350,21 +415,50 @@ std::optional<PaletteData> ReadJasc(Bytes bytes, PaletteError& error) {
     return palette;
 }
 
-// "rrggbb" or "#rrggbb"; any other line beginning with '#' is a comment.
+namespace {
+
+// Lospec's "rrggbb", or the CSS forms with '#': "#rrggbb", "#rgb" (each
+// digit doubled) and "#rrggbbaa" (alpha ignored). Eight digits without '#'
+// are refused: they could as well be Paint.NET's aarrggbb. A line is a
+// colour or blank; anything else (a comment, a colour name after the
+// colour) is an error, so that no line is skipped and no later colour moves
+// to another index.
+std::optional<Rgb8> ParseHexColor(std::string_view text) {
+    if (!text.starts_with('#')) {
+        const auto rgb = ParseHex(text, 6);
+        return rgb ? std::optional(FromPacked(*rgb)) : std::nullopt;
+    }
+    text.remove_prefix(1);
+    if (const auto rgb = ParseHex(text, 6)) {
+        return FromPacked(*rgb);
+    }
+    if (const auto rgba = ParseHex(text, 8)) {
+        return FromPacked(*rgba >> 8);
+    }
+    if (const auto short_rgb = ParseHex(text, 3)) {
+        const auto twice = [](std::uint32_t digit) { return static_cast<std::uint8_t>(digit * 17); };
+        return Rgb8{twice(*short_rgb >> 8), twice(*short_rgb >> 4 & 15), twice(*short_rgb & 15)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<PaletteData> ReadHex(Bytes bytes, PaletteError& error) {
     PaletteData palette;
-    for (const TextLine& line : SplitLines(bytes)) {
-        std::string_view trimmed = Trimmed(line.text);
-        const bool marked = trimmed.starts_with('#');
-        const auto rgb = ParseHex(marked ? trimmed.substr(1) : trimmed, 6);
-        if (!rgb) {
-            if (IsSkipped(trimmed)) {
-                continue;
-            }
-            Fail(error, line.number, "expected a colour rrggbb, found " + Shown(trimmed));
+    TextLines lines(bytes);
+    TextLine line;
+    while (lines.Next(line)) {
+        const std::string_view trimmed = Trimmed(line.text);
+        if (trimmed.empty()) {
+            continue;
+        }
+        const std::optional<Rgb8> color = ParseHexColor(trimmed);
+        if (!color) {
+            Fail(error, line.number, "expected a colour rrggbb, #rrggbb, #rgb or #rrggbbaa, found " + Shown(trimmed));
             return std::nullopt;
         }
-        if (!AddColor(palette, FromPacked(*rgb), line.number, error)) {
+        if (!AddColor(palette, *color, line.number, error)) {
             return std::nullopt;
         }
     }
@@ -373,7 +467,9 @@ std::optional<PaletteData> ReadHex(Bytes bytes, PaletteError& error) {
 
 std::optional<PaletteData> ReadPaintNet(Bytes bytes, PaletteError& error) {
     PaletteData palette;
-    for (const TextLine& line : SplitLines(bytes)) {
+    TextLines lines(bytes);
+    TextLine line;
+    while (lines.Next(line)) {
         const std::string_view trimmed = Trimmed(line.text);
         if (trimmed.empty() || trimmed.front() == ';') {
             continue;

@@ -42,6 +42,53 @@ std::uint64_t ImageFileLimit(std::uint64_t maxPixels) {
                                                                           : maxPixels * kPngBytesPerPixel + kPngFileSlack;
 }
 
+Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& target,
+                                        const ImageRemapOptions& options) {
+    const std::size_t pixels = image.rgba.size() / 4;
+    std::optional<ExactColorMap> exact;
+    DitherLookup lookup{EntryFinder::FromMap(target.map, target.mapBits), false};
+    if (target.search) {
+        if (ExactMapPays(pixels, *target.search)) {
+            exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
+            lookup.find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
+        } else {
+            lookup.find = EntryFinder::FromSearch(*target.search);
+        }
+        lookup.byRgbDistance = target.search->GetMetric() == Metric::kRgb;
+    }
+    RemappedImage out;
+    out.width = image.width;
+    out.height = image.height;
+    out.indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
+                               options.transparentIndex, options.dither);
+    if (out.indices.size() != pixels) {
+        return Error{"", "the dithering settings are out of range", ErrorKind::kBadSettings};
+    }
+    exact.reset();
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const bool opaque = image.rgba[i * 4 + 3] >= kOpaqueAlpha;
+        if (const auto transparent = options.transparentIndex) {
+            out.opaqueTransparent += opaque && out.indices[i] == *transparent ? 1 : 0;
+        } else {
+            out.clearPixels += opaque ? 0 : 1;
+        }
+    }
+    if (options.measureQuality) {
+        out.quality = MeasureDitherQuality(image.width, image.height, image.rgba, target.palette, out.indices,
+                                           options.transparentIndex);
+    }
+    image = {};
+    const std::optional<int> transparent =
+        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
+    std::string error;
+    auto png = EncodeIndexedPng(out.width, out.height, out.indices, target.palette, transparent, error);
+    if (!png) {
+        return Error{"", error, ErrorKind::kOutput};
+    }
+    out.file = std::move(*png);
+    return out;
+}
+
 Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarget& target,
                                  const ImageRemapOptions& options) {
     const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
@@ -57,36 +104,17 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
         return Error{"", error, ErrorKind::kBadInput};
     }
     file = {};
+    return RemapDecodedImage(std::move(*image), target, options);
+}
 
-    const std::size_t pixels = image->rgba.size() / 4;
-    std::optional<ExactColorMap> exact;
-    EntryFinder find = EntryFinder::FromMap(target.map, target.mapBits);
-    if (target.search) {
-        if (ExactMapPays(pixels, *target.search)) {
-            exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
-            find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
-        } else {
-            find = EntryFinder::FromSearch(*target.search);
-        }
+Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
+                                     const ImageRemapOptions& options) {
+    std::string error;
+    std::optional<DecodedImage> image = DecodePngFile(path, options.maxPixels, error);
+    if (!image) {
+        return Error{"", error, ErrorKind::kBadInput};
     }
-    RemappedImage out;
-    out.width = image->width;
-    out.height = image->height;
-    out.indices = RemapPixels(image->width, image->height, image->rgba, target.palette, find, options.remap);
-    if (const auto transparent = options.remap.transparentIndex) {
-        for (std::size_t i = 0; i < pixels; ++i) {
-            out.opaqueTransparent += out.indices[i] == *transparent && image->rgba[i * 4 + 3] >= kOpaqueAlpha ? 1 : 0;
-        }
-    }
-    image.reset();
-    const std::optional<int> transparent =
-        options.remap.transparentIndex ? std::optional<int>(*options.remap.transparentIndex) : std::nullopt;
-    auto png = EncodeIndexedPng(out.width, out.height, out.indices, target.palette, transparent, error);
-    if (!png) {
-        return Error{"", error, ErrorKind::kOutput};
-    }
-    out.file = std::move(*png);
-    return out;
+    return RemapDecodedImage(std::move(*image), target, options);
 }
 
 }  // namespace paltab

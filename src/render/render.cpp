@@ -2,11 +2,16 @@
 // API (no setjmp in our code), and the index page.
 #include "render/render.hpp"
 
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "io/file_io.hpp"
 
@@ -70,10 +75,11 @@ std::string IndexPage(std::string_view tablesName, const std::vector<Picture>& p
     return page + "</body>\n</html>\n";
 }
 
-// Makes `directory` unless it exists already; anything else at that path is
-// an error.
-bool MakeDirectory(const std::string& directory, std::string& error) {
-    if (::mkdir(directory.c_str(), 0777) == 0) {
+// Makes `directory` unless it exists already (`made` says whether it was
+// made); anything else at that path is an error.
+bool MakeDirectory(const std::string& directory, bool& made, std::string& error) {
+    made = ::mkdir(directory.c_str(), 0777) == 0;
+    if (made) {
         return true;
     }
     int cause = errno;
@@ -89,6 +95,56 @@ bool MakeDirectory(const std::string& directory, std::string& error) {
         error = CannotWrite(directory, std::strerror(cause));
     }
     return cause == 0;
+}
+
+// Writes every file of `files` (name, bytes) into `directory`, all or none:
+// each is written whole into a fresh directory inside it, and only when all
+// are written are they renamed into place, so that a failure part way (a
+// full disk) leaves the previous files as they were; a rename within one
+// file system needs no space. The error names the file as the caller knows
+// it.
+bool WriteFileGroup(const std::string& directory,
+                    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files,
+                    std::string& error) {
+    std::string staging = directory + "/.render.XXXXXX";
+    if (::mkdtemp(staging.data()) == nullptr) {
+        error = CannotWrite(directory, std::strerror(errno));
+        return false;
+    }
+    std::size_t staged = 0;
+    bool ok = true;
+    for (; ok && staged < files.size(); ++staged) {
+        const std::string path = staging + "/" + files[staged].first;
+        if (!WriteFileBytes(path, files[staged].second, error)) {
+            // The cause, after the staged name.
+            error = CannotWrite(directory + "/" + files[staged].first,
+                                std::string_view(error).substr(std::min(error.size(), CannotWrite(path, "").size())));
+            ok = false;
+            ::unlink(path.c_str());
+        }
+    }
+    std::size_t moved = 0;
+    for (; ok && moved < staged; ++moved) {
+        const std::string& name = files[moved].first;
+        if (::rename((staging + "/" + name).c_str(), (directory + "/" + name).c_str()) != 0) {
+            error = CannotWrite(directory + "/" + name, std::strerror(errno));
+            ok = false;
+            break;
+        }
+    }
+    for (std::size_t i = moved; i < staged; ++i) {
+        ::unlink((staging + "/" + files[i].first).c_str());
+    }
+    ::rmdir(staging.c_str());
+    if (ok) {
+        // Makes the renames durable; the files are complete either way.
+        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            (void)::fsync(fd);
+            ::close(fd);
+        }
+    }
+    return ok;
 }
 
 }  // namespace
@@ -178,7 +234,8 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::s
 
 bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
                    std::vector<std::string>& written, std::string& error) {
-    if (!MakeDirectory(directory, error)) {
+    bool made = false;
+    if (!MakeDirectory(directory, made, error)) {
         return false;
     }
     std::vector<Picture> pictures;
@@ -200,24 +257,27 @@ bool WritePreviews(const ColorTableView& view, std::string_view tablesName, cons
         pictures.push_back({"mul.png", "the multiplicative blend table: row a, column b, the entry for a × b.",
                             RenderPairTable(view, TableSection::kMultiplicative)});
     }
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
     for (const Picture& picture : pictures) {
-        const std::string path = directory + "/" + picture.file;
         std::string cause;
-        const auto png = EncodePng(*picture.image, cause);
+        auto png = EncodePng(*picture.image, cause);
         if (!png) {
-            error = CannotWrite(path, cause);
+            error = CannotWrite(directory + "/" + picture.file, cause);
             return false;
         }
-        if (!WriteFileBytes(path, *png, error)) {
-            return false;
-        }
-        written.push_back(path);
+        files.emplace_back(picture.file, std::move(*png));
     }
-    const std::string index = directory + "/index.html";
-    if (!WriteFileText(index, IndexPage(tablesName, pictures), error)) {
+    const std::string page = IndexPage(tablesName, pictures);
+    files.emplace_back("index.html", std::vector<std::uint8_t>(page.begin(), page.end()));
+    if (!WriteFileGroup(directory, files, error)) {
+        if (made) {
+            ::rmdir(directory.c_str());
+        }
         return false;
     }
-    written.push_back(index);
+    for (const auto& file : files) {
+        written.push_back(directory + "/" + file.first);
+    }
     return true;
 }
 

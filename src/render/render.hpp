@@ -61,8 +61,10 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::s
 
 // Writes every image and an index.html that shows them with captions into
 // `directory`, creating it when it does not exist (its parent must).
-// `tablesName` is shown in the page. Each file is written whole or not at
-// all. On failure returns false and sets `error` to one line naming the file.
+// `tablesName` is shown in the page. The files are written all or none: a
+// failure leaves the directory as it was (and removes it when it was made
+// here). On failure returns false and sets `error` to one line naming the
+// file.
 bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
                    std::vector<std::string>& written, std::string& error);
 

@@ -12,8 +12,8 @@ namespace {
 
 using namespace table_targets;
 
-// One component of a blend with exact sRGB targets: the numerator over
-// `denominator` (BlendDenominator).
+// One component of a blend of `a` (front) over `b` (behind) with exact sRGB
+// targets: the numerator over `denominator` (BlendDenominator).
 std::int64_t BlendNumerator(BlendMode mode, int percent, std::int64_t a, std::int64_t b) {
     switch (mode) {
         case BlendMode::kAlpha:
@@ -124,27 +124,27 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
     auto table = std::make_optional<BlendTable>();
     FitAccumulator stats;
     const std::size_t count = colors.size();
-    for (std::size_t a = 0; a < kPaletteSize; ++a) {
-        for (std::size_t b = 0; b < kPaletteSize; ++b) {
-            std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(a), static_cast<int>(b))];
-            if (a >= count || b >= count) {
+    for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {
+        for (std::size_t front = 0; front < kPaletteSize; ++front) {
+            std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(behind), static_cast<int>(front))];
+            if (behind >= count || front >= count) {
                 // An unused operand is ignored.
-                cell = static_cast<std::uint8_t>(a >= count && b < count ? b : a);
+                cell = static_cast<std::uint8_t>(behind >= count && front < count ? front : behind);
                 continue;
             }
             MatchPalette::Found found;
             if (settings.search.linearMix) {
                 MetricPoint mixed;
                 for (std::size_t k = 0; k < 3; ++k) {
-                    mixed[k] = BlendLinear(mode, percent, linear[a][k], linear[b][k]);
+                    mixed[k] = BlendLinear(mode, percent, linear[front][k], linear[behind][k]);
                 }
                 found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
             } else {
-                const Numerators ca = Components(colors[a]);
-                const Numerators cb = Components(colors[b]);
+                const Numerators cf = Components(colors[front]);
+                const Numerators cb = Components(colors[behind]);
                 Numerators n;
                 for (std::size_t k = 0; k < 3; ++k) {
-                    n[k] = BlendNumerator(mode, percent, ca[k], cb[k]);
+                    n[k] = BlendNumerator(mode, percent, cf[k], cb[k]);
                 }
                 found = search.NearestToFraction(n, q);
             }

@@ -11,25 +11,29 @@ namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool blend PALETTE -o OUT (--alpha PERCENT | --mode MODE)
                      [--metric M] [--reserve LIST] [--linear] [--layout L]
-                     [--format NAME] [--palette-index N]
+                     [--format NAME] [--palette-index N] [--quiet]
 
-Writes a 256 x 256 blend table: the byte at a * 256 + b (a the source or
-translucent colour, b the colour behind it) is the entry nearest to the mix
-of the two, by a full search; equal distances go to the lowest index.
+Writes a 256 x 256 blend table: the byte at behind * 256 + front is the
+entry nearest to the mix of front, the colour drawn (the translucent
+colour), over behind, the colour already on screen, by a full search; equal
+distances go to the lowest index. Every layout has a row per behind colour
+and a column per front colour: the order in which Boom's TRANMAP and Build's
+translucency table are indexed, tranmap[behind * 256 + front].
 PALETTE is a palette file in any format paltool reads. A cell with an entry
-past the palette's count takes the other operand (a when both are).
+past the palette's count takes the other operand (behind when both are).
 
   -o OUT           the file to write, whole or not at all.
-  --alpha PERCENT  translucency a * p + b * (1 - p), p = PERCENT / 100,
-                   a whole number 0..100.
-                     paltool blend examples/default.pal.txt -o TRANMAP.lmp --alpha 66
-  --mode MODE      per component of 8-bit values:
+  --alpha PERCENT  translucency front * p + behind * (1 - p), p = PERCENT / 100,
+                   a whole number 0..100: how opaque the front colour is.
+                   66 is Boom's default tran_filter_pct:
+                     paltool blend PLAYPAL.lmp -o TRANMAP.lmp --alpha 66
+  --mode MODE      per component of 8-bit values, f front and b behind:
                      alpha     as --alpha (which then gives its percent)
-                     add       min(a + b, 255)
-                     subtract  max(b - a, 0)
-                     multiply  a * b / 255
-                     screen    255 - (255 - a) * (255 - b) / 255
-                     min, max  the smaller or larger of a and b
+                     add       min(f + b, 255)
+                     subtract  max(b - f, 0): front darkens behind
+                     multiply  f * b / 255
+                     screen    255 - (255 - f) * (255 - b) / 255
+                     min, max  the smaller or larger of f and b
                      average   alpha at 50 %
                      paltool blend pal.gpl -o add.lmp --mode add
   --metric M       the distance: rgb (default; linear with --linear),
@@ -39,17 +43,22 @@ past the palette's count takes the other operand (a when both are).
                      paltool blend pal.gpl -o glass.lmp --alpha 50 --reserve 0,240-255
   --linear         mix in linear light (0..1) instead of sRGB values.
                      paltool blend pal.gpl -o glass.lmp --alpha 50 --linear
-  --layout L       raw       65536 bytes, row a by row (default; Boom's TRANMAP)
-                   png       a picture: row a, column b, one cell per pair
-                   c-header  a C array named after OUT
+  --layout L       raw       65536 bytes, a row of 256 per behind colour
+                             (default; Boom's TRANMAP lump)
+                   png       a picture: row behind, column front, one cell
+                             per pair
+                   c-header  a C array NAME[behind * 256 + front], NAME
+                             from OUT's name
                      paltool blend pal.gpl -o glass.png --alpha 66 --layout png
   --format NAME    read PALETTE as NAME instead of detecting it.
                      paltool blend dark.pal -o glass.lmp --alpha 50 --format raw
   --palette-index N  which palette of a PLAYPAL lump (default 0).
                      paltool blend PLAYPAL.lmp -o glass.lmp --alpha 50 --palette-index 0
+  --quiet          no warnings and no summary line.
+                     paltool blend pal.gpl -o glass.lmp --alpha 50 --quiet
 
-Prints one line: the table's size and the mean and largest distance from a
-cell's target colour to the colour it got.
+Prints one line (unless --quiet): the table's size and the mean and largest
+distance from a cell's target colour to the colour it got.
 Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 )";
 
@@ -71,6 +80,7 @@ int Run(std::span<const char* const> args) {
     std::vector<std::string> files;
     std::optional<std::string> output, alpha, modeName, layoutName;
     SearchOptions search;
+    bool quiet = false;
     cli.add_option("PALETTE", files);
     cli.add_option("-o", output);
     cli.add_option("--alpha", alpha);
@@ -79,6 +89,7 @@ int Run(std::span<const char* const> args) {
     AddSearchOptions(cli, search);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
+    cli.add_flag("--quiet", quiet);
     if (const auto done = ParseArguments(cli, kBlendCommand, args)) {
         return *done;
     }
@@ -116,14 +127,14 @@ int Run(std::span<const char* const> args) {
     }
     settings.search = std::get<SearchSettings>(searchSettings);
 
-    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, false);
+    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
     const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
     const auto table = BuildBlendTable(colors, settings, error);
     if (!table) {
-        return Failure("'" + files[0] + "': " + error);
+        return Failure(QuotedPath(files[0]) + ": " + error);
     }
     std::string what(BlendModeName(settings.mode));
     if (settings.mode == BlendMode::kAlpha) {
@@ -153,8 +164,10 @@ int Run(std::span<const char* const> args) {
     if (!written) {
         return Failure(error);
     }
-    Print("wrote " + *output + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
-          DistanceSummary(table->stats, settings.search.metric) + "\n");
+    if (!quiet) {
+        Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
+              DistanceSummary(table->stats, settings.search.metric) + "\n");
+    }
     return kSuccess;
 }
 

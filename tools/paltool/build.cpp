@@ -29,7 +29,8 @@ Makefiles expect.
                          paltool build PLAYPAL.lmp pain.tab --palette-index 1
   --quiet              no warnings (a colour that repeats an earlier one and
                        is never chosen, a vga guess, colours beyond the
-                       file's count) and no line saying what was written.
+                       file's count, a palette text paltab would read
+                       otherwise) and no line saying what was written.
                          paltool build fire.gpl fire.tab -n --quiet
 
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
@@ -64,6 +65,15 @@ int Run(std::span<const char* const> args) {
     }
     const PaletteFile& palette = std::get<PaletteFile>(read);
     WarnAll(DuplicateColorWarnings(palette.palette.colors), quiet);
+    // A palette text is meant for paltab too: say where paltab would take
+    // other colours from the same file without anything to see in an editor.
+    std::vector<std::uint8_t> bytes;
+    std::string unread;
+    if (palette.format == PaletteFormat::kText && ReadPaletteFileBytes(files[0], bytes, unread)) {
+        if (const auto differs = GeneratorReadsDifferently(bytes, palette.palette.colors)) {
+            WarnAll({"'" + files[0] + "': " + *differs}, quiet);
+        }
+    }
 
     const std::vector<std::uint8_t> tables = GenerateColorTableFile(
         ToGeneratorPalette(palette.palette.colors), {.weightedDistance = weighted, .writeExtension = extension});
@@ -72,7 +82,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        Print("wrote " + files[1] + ": " + std::to_string(tables.size()) + " bytes, " +
+        Print("wrote " + ShownPath(files[1]) + ": " + std::to_string(tables.size()) + " bytes, " +
               std::to_string(palette.palette.colors.size()) + " colours read as " +
               std::string(InfoOf(palette.format).name) + "\n");
     }

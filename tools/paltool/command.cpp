@@ -26,6 +26,19 @@ void Print(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+std::string FileExtension(std::string_view path) {
+    const std::string_view name = path.substr(path.find_last_of('/') + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return {};
+    }
+    std::string extension(name.substr(dot));
+    for (char& c : extension) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return extension;
+}
+
 std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args) {
     // Our help texts are written by hand, one screen each with examples.
     cli.set_help_flag();
@@ -51,7 +64,7 @@ std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::sp
     if (!extras.empty()) {
         const std::string& first = extras.front();
         const bool option = first.size() > 1 && first.front() == '-';
-        return UsageError(command.name, (option ? "unknown option '" : "unexpected argument '") + first + "'");
+        return UsageError(command.name, (option ? "unknown option " : "unexpected argument ") + QuotedPath(first));
     }
     return std::nullopt;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_io.hpp"
+
 namespace paltab::paltool {
 
 inline constexpr int kSuccess = 0;
@@ -35,6 +37,10 @@ int Failure(std::string_view what);
 void Warn(std::string_view what);
 void Print(std::string_view text);
 
+// The extension of the file name at the end of `path`, lower case with its
+// dot (".pal"); empty when there is none (a leading dot begins a hidden name).
+std::string FileExtension(std::string_view path);
+
 // Parses `args` into what `cli` declares. -h and --help print `command`'s help.
 // Returns the exit status when the command is done (help shown, or a usage
 // error reported), nothing when it should go on.
@@ -53,5 +59,6 @@ extern const Command kShadeCommand;
 extern const Command kBlendCommand;
 extern const Command kMapCommand;
 extern const Command kRemapCommand;
+extern const Command kPlaypalCommand;
 
 }  // namespace paltab::paltool

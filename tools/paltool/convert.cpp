@@ -9,15 +9,16 @@ constexpr std::string_view kHelp = R"(Usage: paltool convert IN OUT [--from NAME
 
 Reads the palette IN and writes its colours, in order, as OUT. IN's format
 is detected and OUT's follows its extension (.gpl, .act, .hex, .png, .txt
-for text); the formats: paltool formats. Reading is strict, as in
+for text, .pal for jasc, with a warning that says so); the formats:
+paltool formats. Reading is strict, as in
 'paltool build'. Writing vga (6-bit) from 8-bit colours drops their low two
 bits, with a warning.
                          paltool convert fire.gpl fire.act
 
   --from NAME          read IN as NAME instead of detecting it.
                          paltool convert dark.pal dark.gpl --from raw
-  --to NAME            write OUT as NAME whatever its extension (needed for
-                       .pal, which jasc, riff, raw and vga all use).
+  --to NAME            write OUT as NAME whatever its extension (a .pal may
+                       be jasc, riff, raw or vga; without --to, jasc).
                          paltool convert fire.gpl fire.pal --to jasc
   --palette-index N    which palette of a PLAYPAL lump (default 0).
                          paltool convert PLAYPAL.lmp pain.gpl --palette-index 1
@@ -52,11 +53,17 @@ int Run(std::span<const char* const> args) {
     if (const int* status = std::get_if<int>(&toOption)) {
         return *status;
     }
-    const std::optional<PaletteFormat> to = std::get<std::optional<PaletteFormat>>(toOption)
-                                                ? std::get<std::optional<PaletteFormat>>(toOption)
-                                                : FormatOfOutputName(files[1]);
+    std::optional<PaletteFormat> to = std::get<std::optional<PaletteFormat>>(toOption)
+                                          ? std::get<std::optional<PaletteFormat>>(toOption)
+                                          : FormatOfOutputName(files[1]);
+    // jasc, riff, raw and vga all go by .pal; jasc, the text most programs
+    // that read a .pal take, unless --to says which.
+    const bool palAsJasc = !to && FileExtension(files[1]) == ".pal";
+    if (palAsJasc) {
+        to = PaletteFormat::kJasc;
+    }
     if (!to) {
-        return UsageError("convert", "cannot tell the format to write from the name '" + files[1] + "'; give --to NAME");
+        return UsageError("convert", "cannot tell the format to write from the name " + QuotedPath(files[1]) + "; give --to NAME");
     }
     if (!InfoOf(*to).writes) {
         return UsageError("convert", "the " + std::string(InfoOf(*to).name) + " format is read only");
@@ -72,9 +79,13 @@ int Run(std::span<const char* const> args) {
     if (!WritePaletteFile(files[1], palette.palette, *to, warnings, error)) {
         return Failure(error);
     }
+    if (palAsJasc) {
+        warnings.push_back(QuotedPath(files[1]) + " is written as jasc (JASC-PAL text), the most common .pal; "
+                           "--to riff, raw or vga writes another");
+    }
     WarnAll(warnings, quiet);
     if (!quiet) {
-        Print("wrote " + files[1] + ": " + std::to_string(palette.palette.colors.size()) + " colours, " +
+        Print("wrote " + ShownPath(files[1]) + ": " + std::to_string(palette.palette.colors.size()) + " colours, " +
               std::string(InfoOf(palette.format).name) + " to " + std::string(InfoOf(*to).name) + "\n");
     }
     return kSuccess;

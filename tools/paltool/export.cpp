@@ -7,7 +7,7 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::string_view kHelp = R"(Usage: paltool export TABLES --c-header OUT.h --name NAME
+constexpr std::string_view kHelp = R"(Usage: paltool export TABLES --c-header OUT.h --name NAME [--quiet]
 
 Writes a C/C++ header with static const unsigned char arrays NAME_palette[768]
 and NAME_map[32768], and with the extension NAME_shade, NAME_add and
@@ -16,13 +16,17 @@ NAME_mul[65536], byte for byte as in TABLES.
   --c-header OUT.h  the header to write.
   --name NAME       the prefix of the array names, a C identifier.
                       paltool export default.tab --c-header default_tables.h --name default_tables
+  --quiet           no line saying what was written.
+                      paltool export default.tab --c-header t.h --name t --quiet
 )";
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
     std::optional<std::string> header, name;
+    bool quiet = false;
     cli.add_option("TABLES", files);
+    cli.add_flag("--quiet", quiet);
     cli.add_option("--c-header", header);
     cli.add_option("--name", name);
     if (const auto done = ParseArguments(cli, kExportCommand, args)) {
@@ -47,7 +51,9 @@ int Run(std::span<const char* const> args) {
     if (!WriteFileText(*header, MakeCHeader(file->View(), *name, made), error)) {
         return Failure(error);
     }
-    Print("wrote " + *header + "\n");
+    if (!quiet) {
+        Print("wrote " + ShownPath(*header) + "\n");
+    }
     return kSuccess;
 }
 

@@ -77,7 +77,7 @@ int Run(std::span<const char* const> args) {
     }
     const ColorTableView& view = file->View();
     if (!pairs.empty() && !view.HasExtension()) {
-        return Failure("'" + positional[0] + "' has no extension tables (it was written without -n)");
+        return Failure(QuotedPath(positional[0]) + " has no extension tables (it was written without -n)");
     }
     for (const Rgb8 color : colors) {
         Print(FormatColorLookup(view, color) + "\n");

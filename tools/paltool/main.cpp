@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,7 +17,8 @@ namespace {
 
 constexpr std::array kCommands = {&kBuildCommand,  &kConvertCommand, &kFormatsCommand, &kInfoCommand,
                                   &kVerifyCommand, &kLookupCommand,  &kRenderCommand,  &kExportCommand,
-                                  &kShadeCommand,  &kBlendCommand,   &kMapCommand,     &kRemapCommand};
+                                  &kShadeCommand,  &kBlendCommand,   &kMapCommand,     &kRemapCommand,
+                                  &kPlaypalCommand};
 
 constexpr std::string_view kSynopsisWidth = "                                      ";
 
@@ -25,6 +28,8 @@ inspect, verify, look up, preview and export table files
 
 Usage: paltool COMMAND ARGUMENTS...
        paltool COMMAND --help     every option of COMMAND, with examples
+       paltool help COMMAND       the same
+       paltool --version          the version of paltool
 
 Commands:
 )";
@@ -61,6 +66,24 @@ int Run(std::span<const char* const> args) {
         return kUsageError;
     }
     const std::string_view name = args[0];
+    if (name == "--version") {
+        Print("paltool " PALTAB_VERSION "\n");
+        return kSuccess;
+    }
+    if (name == "help" && args.size() == 2) {
+        for (const Command* command : kCommands) {
+            if (command->name == std::string_view(args[1])) {
+                Print(command->help);
+                return kSuccess;
+            }
+        }
+        std::fprintf(stderr, "paltool: unknown command %s; see 'paltool --help'\n", QuotedPath(args[1]).c_str());
+        return kUsageError;
+    }
+    if (name == "help" && args.size() > 2) {
+        std::fprintf(stderr, "paltool: 'help' takes one COMMAND; see 'paltool --help'\n");
+        return kUsageError;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         Print(ToolHelp());
         return kSuccess;
@@ -70,7 +93,7 @@ int Run(std::span<const char* const> args) {
             return command->run(args.subspan(1));
         }
     }
-    std::fprintf(stderr, "paltool: unknown command '%s'; see 'paltool --help'\n", args[0]);
+    std::fprintf(stderr, "paltool: unknown command %s; see 'paltool --help'\n", QuotedPath(name).c_str());
     return kUsageError;
 }
 
@@ -79,7 +102,17 @@ int Run(std::span<const char* const> args) {
 
 int main(int argc, char** argv) {
     const std::span<const char* const> args(argv, static_cast<std::size_t>(argc));
-    const int status = paltab::paltool::Run(args.empty() ? args : args.subspan(1));
+    int status = paltab::paltool::kFailure;
+    // An input too large for the memory there is, or anything else thrown,
+    // is one line and a failure; nothing was written then, as every output
+    // is written whole from memory.
+    try {
+        status = paltab::paltool::Run(args.empty() ? args : args.subspan(1));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "paltool: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "paltool: %s\n", e.what());
+    }
     // Output lost on a full disk or a closed pipe is a failure, not a success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "paltool: cannot write the standard output: %s\n", std::strerror(errno));

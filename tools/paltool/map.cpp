@@ -34,7 +34,8 @@ own map (a faster scan that may stop early) gives another entry.
                          paltool map game.pal -o game.map --bits 6 --metric oklab
   --reserve LIST       entries never chosen: indices and ranges.
                          paltool map game.pal -o game.map --bits 6 --reserve 0,240-255
-  --c-header NAME      write OUT as a C header with the array NAME.
+  --c-header NAME      write OUT as a C header with the array NAME, a C
+                       identifier that is no keyword of C or C++.
                          paltool map game.pal -o game_map.h --bits 5 --c-header game_map
   --quiet              no warnings and no summary.
   --format NAME        read PALETTE as NAME instead of detecting it.
@@ -117,8 +118,8 @@ int Run(std::span<const char* const> args) {
     if (*bits < ExactColorMap::kMinBits || *bits > ExactColorMap::kMaxBits) {
         return UsageError("map", "--bits must be 5, 6, 7 or 8");
     }
-    if (headerName && !IsCIdentifier(*headerName)) {
-        return UsageError("map", "--c-header '" + *headerName + "' is not a C identifier");
+    if (headerName && !CArrayNameProblem(*headerName).empty()) {
+        return UsageError("map", "--c-header '" + *headerName + "' " + std::string(CArrayNameProblem(*headerName)));
     }
     const auto options = MatchOptionsOf("map", metricName, reserve);
     if (const int* status = std::get_if<int>(&options)) {
@@ -159,7 +160,7 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     if (!quiet) {
-        std::string summary = "wrote " + *out + ": " + std::to_string(map.Cells().size()) + " cells, " +
+        std::string summary = "wrote " + ShownPath(*out) + ": " + std::to_string(map.Cells().size()) + " cells, " +
                               std::to_string(*bits) + " bits per component, " + std::to_string(colors.size()) +
                               " colours (" + std::to_string(palette->Entries().size()) + " selectable), " +
                               std::string(MetricName(match.metric)) + "\n";

@@ -29,7 +29,7 @@ std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<co
     std::string cause;
     std::optional<MatchPalette> match = MatchPalette::Create(palette, options, cause);
     if (!match) {
-        error = "cannot use '" + path + "': " + cause;
+        error = "cannot use " + QuotedPath(path) + ": " + cause;
     }
     return match;
 }

@@ -33,7 +33,7 @@ std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, con
         return Failure(error);
     }
     if (paletteIndex && file->format != PaletteFormat::kPlaypal) {
-        return UsageError(command, "--palette-index applies to playpal palettes only, and '" + path + "' reads as " +
+        return UsageError(command, "--palette-index applies to playpal palettes only, and " + QuotedPath(path) + " reads as " +
                                        std::string(InfoOf(file->format).name));
     }
     WarnAll(warnings, quiet);

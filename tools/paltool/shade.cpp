@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kHelp = R"(Usage: paltool shade PALETTE -o OUT --levels N [--fog R,G,B] [--fullbright LIST]
                      [--metric M] [--reserve LIST] [--layout L] [--linear]
-                     [--format NAME] [--palette-index N]
+                     [--format NAME] [--palette-index N] [--quiet]
 
 Writes a light table: row i (0..N-1) maps each palette entry c to the entry
 nearest to c + (fog - c) * i / N. Row 0 is the palette itself; later rows
@@ -46,7 +46,8 @@ paintnet, png). Entries past the palette's count map to themselves.
                      build-palette  a Build engine palette.dat: the palette at
                                     6 bits, N as 16-bit little-endian, the
                                     N x 256 table, and the 50 % translucency
-                                    table of 'paltool blend --alpha 50'
+                                    table of 'paltool blend --alpha 50', at
+                                    behind * 256 + front as Build indexes it
                      png            a picture: one row of swatches per level
                      c-header       a C array named after OUT
                        paltool shade examples/default.pal.txt -o COLORMAP.lmp --layout doom-colormap
@@ -54,9 +55,11 @@ paintnet, png). Entries past the palette's count map to themselves.
                        paltool shade dark.pal -o light.lmp --levels 32 --format raw
   --palette-index N  which palette of a PLAYPAL lump (default 0).
                        paltool shade PLAYPAL.lmp -o COLORMAP.lmp --layout doom-colormap --palette-index 0
+  --quiet            no warnings and no summary line.
+                       paltool shade pal.gpl -o light.lmp --levels 32 --quiet
 
-Prints one line: the table's size and the mean and largest distance from a
-cell's target colour to the colour it got.
+Prints one line (unless --quiet): the table's size and the mean and largest
+distance from a cell's target colour to the colour it got.
 Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 )";
 
@@ -86,6 +89,7 @@ int Run(std::span<const char* const> args) {
     std::optional<std::string> output, fog, fullbright, layoutName, levelsText;
     std::optional<int> levels;
     SearchOptions search;
+    bool quiet = false;
     cli.add_option("PALETTE", files);
     cli.add_option("-o", output);
     cli.add_option("--levels", levelsText);
@@ -95,6 +99,7 @@ int Run(std::span<const char* const> args) {
     AddSearchOptions(cli, search);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
+    cli.add_flag("--quiet", quiet);
     if (const auto done = ParseArguments(cli, kShadeCommand, args)) {
         return *done;
     }
@@ -147,7 +152,7 @@ int Run(std::span<const char* const> args) {
         settings.fullbright = *entries;
     }
 
-    const auto read = ReadPaletteWithOptions("shade", files[0], paletteOptions, false);
+    const auto read = ReadPaletteWithOptions("shade", files[0], paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
@@ -172,13 +177,13 @@ int Run(std::span<const char* const> args) {
             }
         }
         if (bytes.empty()) {
-            return Failure("'" + files[0] + "': " + error);
+            return Failure(QuotedPath(files[0]) + ": " + error);
         }
         what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
     } else {
         const auto table = BuildLightTable(colors, settings, error);
         if (!table) {
-            return Failure("'" + files[0] + "': " + error);
+            return Failure(QuotedPath(files[0]) + ": " + error);
         }
         stats = table->stats;
         if (*layout == LightLayout::kPng) {
@@ -202,8 +207,10 @@ int Run(std::span<const char* const> args) {
         return Failure(error);
     }
     const std::size_t size = text.empty() ? bytes.size() : text.size();
-    Print("wrote " + *output + ": " + what + ", " + std::to_string(size) + " bytes; " +
-          DistanceSummary(stats, settings.search.metric) + "\n");
+    if (!quiet) {
+        Print("wrote " + ShownPath(*output) + ": " + what + ", " + std::to_string(size) + " bytes; " +
+              DistanceSummary(stats, settings.search.metric) + "\n");
+    }
     return kSuccess;
 }
 

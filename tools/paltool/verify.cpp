@@ -10,7 +10,7 @@ namespace {
 // Mismatches listed one by one before the summary line.
 constexpr std::size_t kMismatchesShown = 20;
 
-constexpr std::string_view kHelp = R"(Usage: paltool verify TABLES [--palette PALETTE [-c] [--format NAME] [--palette-index N]]
+constexpr std::string_view kHelp = R"(Usage: paltool verify TABLES [--palette PALETTE [-c] [--format NAME] [--palette-index N]] [--quiet]
 
 Checks the structure of TABLES: its size, the "CWEN" tag, and that every
 palette byte is 0..63 or part of an unused entry's 255 255 255.
@@ -29,6 +29,8 @@ palette byte is 0..63 or part of an unused entry's 255 255 255.
                        paltool verify dark.tab --palette dark.pal --format raw
   --palette-index N  which palette of a PLAYPAL lump (default 0).
                        paltool verify pain.tab --palette PLAYPAL.lmp --palette-index 1
+  --quiet            print nothing but errors: the exit status tells.
+                       paltool verify default.tab --palette examples/default.pal.txt --quiet
 
 Exit status: 0 when the file is sound and matches, 1 when it does not.
 )";
@@ -39,8 +41,9 @@ int Run(std::span<const char* const> args) {
     std::optional<std::string> palette;
     std::optional<std::string> formatName;
     std::optional<int> paletteIndex;
-    bool weighted = false;
+    bool weighted = false, quiet = false;
     cli.add_option("TABLES", files);
+    cli.add_flag("--quiet", quiet);
     cli.add_option("--palette", palette);
     cli.add_flag("-c", weighted);
     cli.add_option("--format", formatName);
@@ -71,7 +74,10 @@ int Run(std::span<const char* const> args) {
     }
     const ColorTableView& view = file->View();
     if (!palette) {
-        Print(tablesPath + ": sound, " + std::to_string(view.Bytes().size()) + " bytes" +
+        if (quiet) {
+            return kSuccess;
+        }
+        Print(ShownPath(tablesPath) + ": sound, " + std::to_string(view.Bytes().size()) + " bytes" +
               (view.HasExtension() ? " with the extension\n" : " without the extension\n"));
         return kSuccess;
     }
@@ -82,9 +88,11 @@ int Run(std::span<const char* const> args) {
     if (!expected) {
         return Failure(error);
     }
-    WarnAll(warnings, false);
+    WarnAll(warnings, quiet);
     const TableComparison comparison = CompareTableFiles(*expected, view.Bytes(), kMismatchesShown);
-    Print(FormatComparison(tablesPath, *palette, comparison));
+    if (!quiet) {
+        Print(FormatComparison(tablesPath, *palette, comparison));
+    }
     return comparison.differing == 0 ? kSuccess : kFailure;
 }
 

@@ -1,0 +1,44 @@
+// Fuzz target: arbitrary bytes through the GIF reader (giflib). A read
+// image must pass the writers' checks, and writing it as a GIF and reading
+// it back must give the same pixels and transparent index.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+
+#include "paltab/image_formats.hpp"
+
+namespace {
+
+constexpr std::uint64_t kMaxPixels = 1u << 16;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "gif: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace paltab;
+    ImageError error;
+    const auto image = ReadGif(std::span(data, size), kMaxPixels, error);
+    if (!image) {
+        if (error.cause.empty() || error.Message().find('\n') != std::string::npos) {
+            Fail("an error without a one-line cause");
+        }
+        return 0;
+    }
+    if (!CheckIndexedImage(*image, error)) {
+        Fail(error.Message().c_str());
+    }
+    const auto bytes = WriteGif(*image, error);
+    if (!bytes) {
+        Fail(error.Message().c_str());
+    }
+    const auto back = ReadGif(*bytes, kMaxPixels, error);
+    if (!back || back->indices != image->indices || back->transparentIndex != image->transparentIndex) {
+        Fail("the round trip changed the image");
+    }
+    return 0;
+}

@@ -1,0 +1,142 @@
+// The dither spaces: 8-bit sRGB, linear light and Oklab, and the way back
+// to the 8-bit colour a lookup is asked for.
+#include "dither/space.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "paltab/color_metric.hpp"
+
+namespace paltab::dither {
+namespace {
+
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+
+// Björn Ottosson's Oklab, both ways: linear sRGB to LMS, LMS' (cube roots)
+// to Lab, and the inverses.
+constexpr Matrix3 kLinearToLms{{{0.4122214708, 0.5363325363, 0.0514459929},
+                                {0.2119034982, 0.6806995451, 0.1073969566},
+                                {0.0883024619, 0.2817188376, 0.6299787005}}};
+constexpr Matrix3 kLmsToLab{{{0.2104542553, 0.7936177850, -0.0040720468},
+                             {1.9779984951, -2.4285922050, 0.4505937099},
+                             {0.0259040371, 0.7827717662, -0.8086757660}}};
+constexpr Matrix3 kLabToLms{
+    {{1.0, 0.3963377774, 0.2158037573}, {1.0, -0.1055613458, -0.0638541728}, {1.0, -0.0894841775, -1.2914855480}}};
+constexpr Matrix3 kLmsToLinear{{{4.0767416621, -3.3077115913, 0.2309699292},
+                                {-1.2684380046, 2.6097574011, -0.3413193965},
+                                {-0.0041960863, -0.7034186147, 1.7076147010}}};
+
+Point Apply(const Matrix3& m, const Point& v) {
+    Point out{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        out[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    }
+    return out;
+}
+
+Point ClampEach(const Point& p, double hi) {
+    return {std::clamp(p[0], 0.0, hi), std::clamp(p[1], 0.0, hi), std::clamp(p[2], 0.0, hi)};
+}
+
+}  // namespace
+
+Point OklabOf(const Point& linear) {
+    const Point lms = Apply(kLinearToLms, linear);
+    return Apply(kLmsToLab, {std::cbrt(lms[0]), std::cbrt(lms[1]), std::cbrt(lms[2])});
+}
+
+Point LinearOfOklab(const Point& lab) {
+    const Point lms = Apply(kLabToLms, lab);
+    return Apply(kLmsToLinear, {lms[0] * lms[0] * lms[0], lms[1] * lms[1] * lms[1], lms[2] * lms[2] * lms[2]});
+}
+
+Space::Space(DitherSpace space) : kind_(space) {
+    for (std::size_t v = 0; v < linear_.size(); ++v) {
+        linear_[v] = LinearFromSrgb(static_cast<double>(v));
+    }
+    for (std::size_t v = 0; v < linearBounds_.size(); ++v) {
+        linearBounds_[v] = LinearFromSrgb(static_cast<double>(v) + 0.5);
+    }
+}
+
+Point Space::Of(Rgb8 color) const {
+    if (kind_ == DitherSpace::kSrgb) {
+        return {static_cast<double>(color.r), static_cast<double>(color.g), static_cast<double>(color.b)};
+    }
+    const Point linear{linear_[color.r], linear_[color.g], linear_[color.b]};
+    return kind_ == DitherSpace::kLinear ? linear : OklabOf(linear);
+}
+
+Point Space::Clamped(const Point& p) const {
+    switch (kind_) {
+        case DitherSpace::kSrgb:
+            return ClampEach(p, 255.0);
+        case DitherSpace::kLinear:
+            return ClampEach(p, 1.0);
+        case DitherSpace::kOklab: {
+            // Out of the cube only when some linear component is; then the
+            // clamped linear colour's point.
+            const Point linear = LinearOfOklab(p);
+            const Point clamped = ClampEach(linear, 1.0);
+            return clamped == linear ? p : OklabOf(clamped);
+        }
+    }
+    return p;
+}
+
+std::uint8_t Space::Srgb8OfLinear(double linear) const {
+    return static_cast<std::uint8_t>(std::upper_bound(linearBounds_.begin(), linearBounds_.end(), linear) -
+                                     linearBounds_.begin());
+}
+
+Rgb8 Space::Rounded(const Point& clamped) const {
+    switch (kind_) {
+        case DitherSpace::kSrgb: {
+            // Halves round up, as std::lround does for these non-negative values.
+            const auto nearest = [](double v) { return static_cast<std::uint8_t>(v + 0.5); };
+            return {nearest(clamped[0]), nearest(clamped[1]), nearest(clamped[2])};
+        }
+        case DitherSpace::kLinear:
+            return {Srgb8OfLinear(clamped[0]), Srgb8OfLinear(clamped[1]), Srgb8OfLinear(clamped[2])};
+        case DitherSpace::kOklab: {
+            const Point linear = LinearOfOklab(clamped);
+            return {Srgb8OfLinear(linear[0]), Srgb8OfLinear(linear[1]), Srgb8OfLinear(linear[2])};
+        }
+    }
+    return {};
+}
+
+Lookup::Lookup(const DitherLookup& lookup, std::size_t pixels) : find_(lookup.find) {
+    // Settling a box costs eight lookups; below this many pixels the boxes
+    // would not repay them.
+    constexpr std::size_t kWorthwhile = std::size_t{1} << 14;
+    if (lookup.byRgbDistance && pixels >= kWorthwhile) {
+        boxes_.assign(std::size_t{1} << (3 * (8 - kBoxBits)), kUnknown);
+    }
+}
+
+// The colours nearest to an entry by squared integer distance, ties to the
+// lowest index, are the integer points of an intersection of half-spaces: a
+// convex set, which holds a box when it holds the box's corners.
+std::uint16_t Lookup::Settle(Rgb8 color) const {
+    constexpr int kLow = ~((1 << kBoxBits) - 1) & 0xff;
+    constexpr int kSpan = (1 << kBoxBits) - 1;
+    const Rgb8 lo{static_cast<std::uint8_t>(color.r & kLow), static_cast<std::uint8_t>(color.g & kLow),
+                  static_cast<std::uint8_t>(color.b & kLow)};
+    const std::uint8_t entry = find_(lo);
+    for (int corner = 1; corner < 8; ++corner) {
+        const Rgb8 c{static_cast<std::uint8_t>(lo.r + ((corner & 4) != 0 ? kSpan : 0)),
+                     static_cast<std::uint8_t>(lo.g + ((corner & 2) != 0 ? kSpan : 0)),
+                     static_cast<std::uint8_t>(lo.b + ((corner & 1) != 0 ? kSpan : 0))};
+        if (find_(c) != entry) {
+            return kMixed;
+        }
+    }
+    return static_cast<std::uint16_t>(kShared + entry);
+}
+
+double Space::SpreadUnit() const {
+    return kind_ == DitherSpace::kSrgb ? 1.0 : 1.0 / 255.0;
+}
+
+}  // namespace paltab::dither

@@ -1,0 +1,121 @@
+// JPEG to RGBA through libjpeg-turbo, its errors caught (never exit) and the
+// size checked from the header before any pixel is decoded.
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include <csetjmp>
+
+#include "image/byte_order.hpp"
+
+namespace paltab {
+namespace {
+
+using namespace image_codec;
+
+// A progressive file may declare any number of scans, each a pass over the
+// whole image; real encoders write at most a few dozen.
+constexpr int kMostScans = 1000;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void OnError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jump, 1);
+}
+
+// Warnings that mean pixels are missing are errors: a truncated file is not
+// a picture with a grey bottom. Others (extra bytes before a marker) are
+// common in cameras' files and harmless.
+void OnMessage(j_common_ptr info, int level) {
+    if (level < 0 && (info->err->msg_code == JWRN_JPEG_EOF || info->err->msg_code == JWRN_HIT_MARKER)) {
+        OnError(info);
+    }
+}
+
+void OnProgress(j_common_ptr info) {
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > kMostScans) {
+        auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+        std::snprintf(manager->message, sizeof manager->message, "more than %d scans", kMostScans);
+        std::longjmp(manager->jump, 1);
+    }
+}
+
+std::uint8_t Product255(unsigned a, unsigned b) {
+    return static_cast<std::uint8_t>((a * b + 127) / 255);
+}
+
+// Everything between setjmp and the end lives in `info`, `image` and the
+// managers, all outside this frame, so nothing here is left stale by a longjmp.
+bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_mgr& progress, Bytes bytes,
+            std::uint64_t maxPixels, RgbaImage& image, ImageError& error) {
+    if (setjmp(manager.jump) != 0) {
+        error = {"", std::string("bad JPEG: ") + manager.message};
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    // Set after creating, which clears everything but the error manager.
+    info.progress = &progress;
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    if (!CheckSize(info.image_width, info.image_height, maxPixels, error)) {
+        return false;
+    }
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    jpeg_start_decompress(&info);
+    image.width = static_cast<int>(info.output_width);
+    image.height = static_cast<int>(info.output_height);
+    const std::size_t w = info.output_width;
+    image.rgba.resize(w * info.output_height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.rgba.data() + std::size_t{info.output_scanline} * w * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    if (cmyk) {
+        // Adobe's files hold inverted ink (255: none); others plain ink.
+        const bool inverted = info.saw_Adobe_marker;
+        for (std::size_t k = 0; k < image.rgba.size(); k += 4) {
+            std::uint8_t* p = image.rgba.data() + k;
+            const unsigned black = inverted ? p[3] : 255u - p[3];
+            for (int c = 0; c < 3; ++c) {
+                p[c] = Product255(inverted ? p[c] : 255u - p[c], black);
+            }
+            p[3] = 255;
+        }
+    }
+    jpeg_finish_decompress(&info);
+    return true;
+}
+
+}  // namespace
+
+std::optional<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+    if (DetectImageFormat(bytes) != ImageFormat::kJpeg) {
+        error = {"", "not a JPEG file (no start-of-image marker)"};
+        return std::nullopt;
+    }
+    jpeg_decompress_struct info{};
+    ErrorManager manager{};
+    info.err = jpeg_std_error(&manager.base);
+    manager.base.error_exit = OnError;
+    manager.base.emit_message = OnMessage;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = OnProgress;
+    RgbaImage image;
+    const bool decoded = Decode(info, manager, progress, bytes, maxPixels, image, error);
+    jpeg_destroy_decompress(&info);
+    if (!decoded) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+}  // namespace paltab

@@ -1,0 +1,137 @@
+// Rebuilding a lump from a palette with the library's builders, and
+// comparing two lumps of one kind cell by cell.
+#include <algorithm>
+
+#include "lumps/sections.hpp"
+
+namespace paltab {
+namespace {
+
+constexpr std::size_t kMostWorstRows = 5;
+
+std::string CellText(const std::vector<std::uint8_t>& cell) {
+    if (cell.size() == 2) {
+        return std::to_string(cell[0] | cell[1] << 8);
+    }
+    std::string text;
+    for (const std::uint8_t b : cell) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += std::to_string(b);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
+                                                     const LumpSettings& settings, std::string& error) {
+    LightSettings light = settings.light;
+    light.levels = info.rows;
+    switch (info.kind) {
+        case LumpKind::kColormap: {
+            light.levels = kDoomLightLevels;
+            auto table = BuildDoomColormap(colors, light, error);
+            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+        }
+        case LumpKind::kTranmap: {
+            const auto table = BuildBlendTable(colors, settings.blend, error);
+            return table ? std::optional(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
+                         : std::nullopt;
+        }
+        case LumpKind::kPlaypal:
+            if (info.rows != kPlaypalPalettes) {
+                error = "a PLAYPAL of " + std::to_string(info.rows) + " palettes is not rebuilt; only one of 14";
+                return std::nullopt;
+            }
+            return MakePlaypal(colors, settings.tints, error);
+        case LumpKind::kBuildPalette: {
+            auto file = MakeBuildEnginePalette(colors, light, error);
+            return file ? std::optional(std::move(file->bytes)) : std::nullopt;
+        }
+        case LumpKind::kLightTable: {
+            auto table = BuildLightTable(colors, light, error);
+            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                           const LumpInfo& info, std::size_t firstCount) {
+    LumpComparison comparison;
+    const std::size_t size = lumps::LumpSize(info);
+    if (expected.size() < size || found.size() < size) {
+        return comparison;
+    }
+    std::vector<RowDifferences> rows;
+    for (const lumps::Section& section : lumps::SectionsOf(info)) {
+        const auto cellBytes = static_cast<std::size_t>(section.cellBytes);
+        for (int row = 0; row < section.rows; ++row) {
+            RowDifferences counted{section.name, section.firstRow + row, 0};
+            for (int column = 0; column < section.columns; ++column) {
+                const std::size_t at =
+                    section.offset + (static_cast<std::size_t>(row * section.columns + column)) * cellBytes;
+                ++comparison.cells;
+                if (std::equal(expected.begin() + static_cast<std::ptrdiff_t>(at),
+                               expected.begin() + static_cast<std::ptrdiff_t>(at + cellBytes),
+                               found.begin() + static_cast<std::ptrdiff_t>(at))) {
+                    continue;
+                }
+                ++comparison.differing;
+                ++counted.cells;
+                if (comparison.first.size() < firstCount) {
+                    comparison.first.push_back({section.name, section.firstRow + row, column,
+                                                {expected.begin() + static_cast<std::ptrdiff_t>(at),
+                                                 expected.begin() + static_cast<std::ptrdiff_t>(at + cellBytes)},
+                                                {found.begin() + static_cast<std::ptrdiff_t>(at),
+                                                 found.begin() + static_cast<std::ptrdiff_t>(at + cellBytes)}});
+                }
+            }
+            if (counted.cells > 0) {
+                rows.push_back(counted);
+            }
+        }
+    }
+    // Most differing first; among equals, file order.
+    std::stable_sort(rows.begin(), rows.end(), [](const RowDifferences& a, const RowDifferences& b) {
+        return a.cells > b.cells;
+    });
+    rows.resize(std::min(rows.size(), kMostWorstRows));
+    comparison.worstRows = std::move(rows);
+    return comparison;
+}
+
+std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInfo& info) {
+    if (comparison.differing == 0) {
+        return "all " + std::to_string(comparison.cells) + " cells match\n";
+    }
+    const auto sections = lumps::SectionsOf(info);
+    const auto sectionOf = [&](std::string_view name) {
+        return *std::find_if(sections.begin(), sections.end(), [&](const lumps::Section& s) { return s.name == name; });
+    };
+    std::string text = std::to_string(comparison.differing) + " of " + std::to_string(comparison.cells) +
+                       " cells differ; worst rows:";
+    for (std::size_t k = 0; k < comparison.worstRows.size(); ++k) {
+        const RowDifferences& row = comparison.worstRows[k];
+        const lumps::Section& section = sectionOf(row.section);
+        std::string name(section.name);
+        if (!section.rowLabel.empty()) {
+            name.append(" ").append(section.rowLabel).append(" ").append(std::to_string(row.row));
+        }
+        text += (k == 0 ? " " : ", ") + name + " (" + std::to_string(row.cells) + ")";
+    }
+    text += "\n";
+    for (const CellDifference& cell : comparison.first) {
+        const lumps::Section& section = sectionOf(cell.section);
+        text += "  " + lumps::CellName(section, cell.row - section.firstRow, cell.column) + ": expected " +
+                CellText(cell.expected) + ", found " + CellText(cell.found) + "\n";
+    }
+    if (comparison.first.size() < comparison.differing) {
+        text += "  ... and " + std::to_string(comparison.differing - comparison.first.size()) + " more\n";
+    }
+    return text;
+}
+
+}  // namespace paltab
