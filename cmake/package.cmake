@@ -31,7 +31,6 @@ set_target_properties(paltab_static PROPERTIES
   OUTPUT_NAME paltab EXPORT_NAME paltab ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
 target_include_directories(paltab_static PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_compile_features(paltab_static PUBLIC cxx_std_20)
 # Built from object libraries, so CMake does not see its C++: a program
 # linked by the C compiler gets the C++ runtime and libm named.
 target_link_libraries(paltab_static PUBLIC Threads::Threads "$<$<LINK_LANGUAGE:C>:stdc++;m>"
