@@ -20,6 +20,15 @@ namespace paltab {
 // 65535 x 65535).
 inline constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 25;
 
+// A sprite's offsets, as the grAb chunk of a Doom PNG carries them: where its
+// origin lies relative to its top-left pixel.
+struct ImageOffsets {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+
+    friend bool operator==(const ImageOffsets&, const ImageOffsets&) = default;
+};
+
 struct DecodedImage {
     int width = 0;
     int height = 0;
@@ -30,6 +39,12 @@ struct DecodedImage {
     bool indexed = false;
     std::vector<Rgb8> plte;
     std::vector<std::uint8_t> plteAlpha;
+    // With `indexed`: each pixel's palette index as stored, rows top to
+    // bottom (an index past the PLTE, which draws black, included).
+    std::vector<std::uint8_t> indices;
+    // The first grAb chunk of 8 bytes (big-endian signed x, y), wherever it
+    // lies before IEND.
+    std::optional<ImageOffsets> offsets;
 
     Rgb8 ColorAt(int x, int y) const;
 };
@@ -40,7 +55,7 @@ struct DecodedImage {
 // conversion: the samples are the file's. A file that does not begin with
 // the PNG signature, or whose header declares more than `maxPixels` pixels
 // (width x height), is refused from its first 24 bytes. Every ancillary
-// chunk but tRNS is skipped unread (texts, profiles, private chunks), so
+// chunk but tRNS and grAb is skipped unread (texts, profiles, private chunks), so
 // that memory goes to the pixels and a fixed amount besides. On failure (no
 // PNG signature, a truncated or corrupt file, too large, out of memory)
 // returns nothing and sets `error` to one line.

@@ -2,6 +2,8 @@
 // writers over bytes in memory, one unit per format.
 //
 //   format  reads                                     writes
+//   png     8-bit-or-less palette images (libpng or    8 bits a pixel, PLTE in order, tRNS
+//           the fast path), their grAb offsets         up to the transparent index, grAb
 //   bmp     8-bit indexed, uncompressed, bottom-up    BITMAPINFOHEADER, bottom-up, rows
 //           or top-down, 40..124-byte info headers    padded to 4 bytes, 256-entry table
 //           and OS/2's 12-byte one
@@ -30,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "paltab/image.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/types.hpp"
 
@@ -38,15 +41,6 @@ namespace paltab {
 // The largest image (width x height) a reader decodes unless its caller
 // allows more: the same 32 Mi pixels (8192 x 4096) as for PNG.
 inline constexpr std::uint64_t kDefaultMaxImagePixels = kDefaultMaxPngPixels;
-
-// A sprite's offsets, as the grAb chunk of a Doom PNG carries them: where its
-// origin lies relative to its top-left pixel.
-struct ImageOffsets {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-
-    friend bool operator==(const ImageOffsets&, const ImageOffsets&) = default;
-};
 
 // Palette indices, one byte a pixel, rows top to bottom without padding.
 struct IndexedImage {
@@ -75,18 +69,22 @@ struct ImageError {
     std::string Message() const;
 };
 
-enum class ImageFormat { kBmp, kPcx, kTga, kGif, kJpeg, kRaw };
+enum class ImageFormat { kPng, kBmp, kPcx, kTga, kGif, kJpeg, kRaw };
 
 std::string_view ImageFormatName(ImageFormat format);
+// The file name extension a format is written with, with its dot: ".png",
+// ".jpg", ".raw".
+std::string_view ImageFormatExtension(ImageFormat format);
 // The format called `name` ("bmp", "JPG"...), ignoring case; "jpg" is jpeg.
 std::optional<ImageFormat> ParseImageFormat(std::string_view name);
-// The format of a file name's extension (.bmp, .pcx, .tga, .gif, .jpg,
+// The format of a file name's extension (.png, .bmp, .pcx, .tga, .gif, .jpg,
 // .jpeg, .raw, .lmp for a raw lump), ignoring case.
 std::optional<ImageFormat> ImageFormatOfName(std::string_view path);
-// The format by content: "BM", a PCX header, "GIF87a"/"GIF89a", a JPEG
-// start-of-image marker. A TGA has no signature: nothing.
+// The format by content: the PNG signature, "BM", a PCX header,
+// "GIF87a"/"GIF89a", a JPEG start-of-image marker. A TGA has no signature:
+// nothing.
 std::optional<ImageFormat> DetectImageFormat(std::span<const std::uint8_t> bytes);
-bool CanReadImageFormat(ImageFormat format);  // bmp, pcx, tga, gif, jpeg
+bool CanReadImageFormat(ImageFormat format);  // png, bmp, pcx, tga, gif, jpeg
 // Every format but jpeg.
 bool CanWriteImageFormat(ImageFormat format);
 
@@ -115,8 +113,12 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
 // Adobe writes it (inverted ink). A truncated or corrupt file is an error,
 // not a grey patch.
 std::optional<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
+// A palette PNG (DecodePngFast): its PLTE, indices and grAb offsets; the
+// transparent index is its lowest entry of tRNS alpha 0 (other alpha values
+// are not kept). Any other colour type is refused as not indexed.
+std::optional<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
 
-// An indexed image from any readable indexed format (bmp, pcx, tga, gif).
+// An indexed image from any readable indexed format (png, bmp, pcx, tga, gif).
 std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
                                              std::uint64_t maxPixels, ImageError& error);
 
@@ -127,6 +129,8 @@ std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes
 // entries the palette does not have are written black. Formats without
 // transparency (bmp, pcx, tga, raw) drop the transparent index: the index
 // stays, and with it whatever colour the palette gives it.
+// PNG: EncodeIndexedPngFast's file, with a grAb chunk before IDAT for offsets.
+std::optional<std::vector<std::uint8_t>> WritePng(const IndexedImage& image, ImageError& error);
 std::optional<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image, ImageError& error);
 std::optional<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image, ImageError& error);
 std::optional<std::vector<std::uint8_t>> WriteTga(const IndexedImage& image, ImageError& error);

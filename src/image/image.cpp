@@ -13,7 +13,7 @@ struct FormatName {
     std::string_view name;
     ImageFormat format;
 };
-constexpr std::array kNames = {FormatName{"bmp", ImageFormat::kBmp}, FormatName{"pcx", ImageFormat::kPcx},
+constexpr std::array kNames = {FormatName{"png", ImageFormat::kPng}, FormatName{"bmp", ImageFormat::kBmp}, FormatName{"pcx", ImageFormat::kPcx},
                                FormatName{"tga", ImageFormat::kTga}, FormatName{"gif", ImageFormat::kGif},
                                FormatName{"jpeg", ImageFormat::kJpeg}, FormatName{"jpg", ImageFormat::kJpeg},
                                FormatName{"raw", ImageFormat::kRaw}, FormatName{"lmp", ImageFormat::kRaw}};
@@ -37,6 +37,19 @@ std::string_view ImageFormatName(ImageFormat format) {
         }
     }
     return "?";
+}
+
+std::string_view ImageFormatExtension(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::kPng: return ".png";
+        case ImageFormat::kBmp: return ".bmp";
+        case ImageFormat::kPcx: return ".pcx";
+        case ImageFormat::kTga: return ".tga";
+        case ImageFormat::kGif: return ".gif";
+        case ImageFormat::kJpeg: return ".jpg";
+        case ImageFormat::kRaw: return ".raw";
+    }
+    return "";
 }
 
 std::optional<ImageFormat> ParseImageFormat(std::string_view name) {
@@ -71,6 +84,9 @@ std::optional<ImageFormat> DetectImageFormat(std::span<const std::uint8_t> bytes
                std::equal(magic.begin(), magic.end(), bytes.begin(),
                           [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
     };
+    if (startsWith("\x89PNG\r\n\x1A\n")) {
+        return ImageFormat::kPng;
+    }
     if (startsWith("GIF87a") || startsWith("GIF89a")) {
         return ImageFormat::kGif;
     }
@@ -142,6 +158,7 @@ RgbaImage IndexedToRgba(const IndexedImage& image) {
 std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
                                              std::uint64_t maxPixels, ImageError& error) {
     switch (format) {
+        case ImageFormat::kPng: return ReadPng(bytes, maxPixels, error);
         case ImageFormat::kBmp: return ReadBmp(bytes, maxPixels, error);
         case ImageFormat::kPcx: return ReadPcx(bytes, maxPixels, error);
         case ImageFormat::kTga: return ReadTga(bytes, maxPixels, error);
@@ -156,6 +173,7 @@ std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes
 std::optional<std::vector<std::uint8_t>> WriteIndexedImage(const IndexedImage& image, ImageFormat format,
                                                            ImageError& error) {
     switch (format) {
+        case ImageFormat::kPng: return WritePng(image, error);
         case ImageFormat::kBmp: return WriteBmp(image, error);
         case ImageFormat::kPcx: return WritePcx(image, error);
         case ImageFormat::kTga: return WriteTga(image, error);

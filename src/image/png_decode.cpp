@@ -9,6 +9,8 @@
 
 #include <png.h>
 
+#include "image/png_fast.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -30,7 +32,7 @@ constexpr std::size_t kIhdrWidthOffset = kSignatureSize + 8;
 constexpr std::size_t kHeaderPrefixSize = kIhdrWidthOffset + 8;
 
 // Memory libpng may spend on the file's chunks, whatever they hold. Every
-// ancillary chunk but tRNS is skipped as it is read, so that no text,
+// ancillary chunk but tRNS and grAb (a sprite's offsets) is skipped as it is read, so that no text,
 // profile or private chunk is decompressed or kept: a PNG costs its pixel
 // buffers and a fixed amount besides. No chunk but IDAT may be longer than
 // kMaxChunkBytes (libpng's own default, which keeps camera metadata and
@@ -44,6 +46,10 @@ constexpr char kSkippedChunks[] =
     "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
 constexpr std::size_t kChunkNameSize = 5;
 static_assert(sizeof kSkippedChunks % kChunkNameSize == 0);
+// Kept: at most kMaxKeptChunks of them, each within kMaxChunkBytes, so no
+// more than the file itself holds.
+constexpr char kGrabChunk[] = "grAb";
+constexpr std::size_t kGrabSize = 8;
 
 // Where libpng's bytes come from: memory, or a file read as libpng asks, so
 // that the file itself is never held. Plain data only, as everything the
@@ -140,16 +146,30 @@ bool ReadHeader(png_structp png, png_infop info, Header* header) {
     return true;
 }
 
-// Asks for 8-bit RGBA whatever the file holds; `rowBytes` is what libpng
-// will then deliver per row.
+void SetUpRgba(png_structp png, const Header* header);
+
+// Asks for 8-bit RGBA whatever the file holds, but for a palette image one
+// index byte a pixel, expanded afterwards so that the indices are kept;
+// `rowBytes` is what libpng will then deliver per row.
 bool SetUpTransforms(png_structp png, png_infop info, const Header* header, png_size_t* rowBytes,
                      int* channels, int* bitDepth) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     if (header->colorType == PNG_COLOR_TYPE_PALETTE) {
-        png_set_palette_to_rgb(png);
+        png_set_packing(png);
+    } else {
+        SetUpRgba(png, header);
     }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    *rowBytes = png_get_rowbytes(png, info);
+    *channels = png_get_channels(png, info);
+    *bitDepth = png_get_bit_depth(png, info);
+    return true;
+}
+
+void SetUpRgba(png_structp png, const Header* header) {
     if (header->colorType == PNG_COLOR_TYPE_GRAY && header->bitDepth < 8) {
         png_set_expand_gray_1_2_4_to_8(png);
     }
@@ -165,22 +185,16 @@ bool SetUpTransforms(png_structp png, png_infop info, const Header* header, png_
     if ((header->colorType & PNG_COLOR_MASK_ALPHA) == 0 && !header->hasTrns) {
         png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     }
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    *rowBytes = png_get_rowbytes(png, info);
-    *channels = png_get_channels(png, info);
-    *bitDepth = png_get_bit_depth(png, info);
-    return true;
 }
 
-bool ReadRows(png_structp png, png_bytepp rows) {
+bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     png_read_image(png, rows);
     // Checks the chunks after the image data too: a file cut short after
     // its last IDAT is reported rather than taken as whole.
-    png_read_end(png, nullptr);
+    png_read_end(png, info);
     return true;
 }
 
@@ -202,6 +216,7 @@ public:
         png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
         png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, reinterpret_cast<png_const_bytep>(kSkippedChunks),
                                     static_cast<int>(sizeof kSkippedChunks / kChunkNameSize));
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_ALWAYS, reinterpret_cast<png_const_bytep>(kGrabChunk), 1);
     }
     ~ReadStructs() {
         if (png_ != nullptr) {
@@ -249,8 +264,9 @@ std::optional<DecodedImage> Decode(Session& session, std::uint64_t maxPixels, st
         error = Bad(session);
         return std::nullopt;
     }
-    if (channels != static_cast<int>(kRgbaChannels) || bitDepth != 8 ||
-        rowBytes != std::size_t{header.width} * kRgbaChannels) {
+    const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
+    const std::size_t pixelBytes = indexed ? 1 : kRgbaChannels;
+    if (channels != static_cast<int>(pixelBytes) || bitDepth != 8 || rowBytes != std::size_t{header.width} * pixelBytes) {
         error = "bad PNG: cannot convert its pixels to 8-bit RGBA";
         return std::nullopt;
     }
@@ -258,28 +274,56 @@ std::optional<DecodedImage> Decode(Session& session, std::uint64_t maxPixels, st
     DecodedImage image;
     image.width = static_cast<int>(header.width);
     image.height = static_cast<int>(header.height);
+    image.indexed = indexed;
     std::vector<png_bytep> rows;
     try {
         image.rgba.resize(static_cast<std::size_t>(pixels) * kRgbaChannels);
+        image.indices.resize(indexed ? static_cast<std::size_t>(pixels) : 0);
         rows.resize(header.height);
     } catch (const std::bad_alloc&) {
         error = "out of memory for " + std::to_string(header.width) + " x " + std::to_string(header.height) +
                 " pixels";
         return std::nullopt;
     }
+    std::uint8_t* const pixelsAt = indexed ? image.indices.data() : image.rgba.data();
     for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = image.rgba.data() + y * rowBytes;
+        rows[y] = pixelsAt + y * rowBytes;
     }
-    if (!ReadRows(structs.png(), rows.data())) {
+    if (!ReadRows(structs.png(), structs.info(), rows.data())) {
         error = Bad(session);
         return std::nullopt;
     }
-    image.indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
-    if (image.indexed) {
+    if (indexed) {
+        // As libpng's own expansion draws them: an entry past the PLTE
+        // black, past the tRNS opaque.
+        std::array<std::array<std::uint8_t, kRgbaChannels>, 256> colors{};
+        for (auto& color : colors) {
+            color[3] = 255;
+        }
         for (int i = 0; i < header.plteCount; ++i) {
             image.plte.push_back({header.plte[i].red, header.plte[i].green, header.plte[i].blue});
+            colors[static_cast<std::size_t>(i)] = {header.plte[i].red, header.plte[i].green, header.plte[i].blue,
+                                                   i < header.trnsCount ? header.trns[i] : std::uint8_t{255}};
         }
         image.plteAlpha.assign(header.trns, header.trns + header.trnsCount);
+        std::uint8_t* out = image.rgba.data();
+        for (const std::uint8_t index : image.indices) {
+            std::memcpy(out, colors[index].data(), kRgbaChannels);
+            out += kRgbaChannels;
+        }
+    }
+    png_unknown_chunkp chunks = nullptr;
+    const int chunkCount = png_get_unknown_chunks(structs.png(), structs.info(), &chunks);
+    for (int i = 0; i < chunkCount && !image.offsets; ++i) {
+        if (std::memcmp(chunks[i].name, kGrabChunk, 4) == 0 && chunks[i].size == kGrabSize) {
+            const std::uint8_t* data = chunks[i].data;
+            const auto signed32 = [&](std::size_t at) {
+                const std::uint32_t value = std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+                                            std::uint32_t{data[at + 2]} << 8 | data[at + 3];
+                return static_cast<std::int32_t>(value);
+            };
+            image.offsets = ImageOffsets{signed32(0), signed32(4)};
+        }
     }
     return image;
 }
@@ -301,6 +345,19 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
     return Decode(session, maxPixels, error);
 }
 
+bool CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error) {
+    return CheckHeader(prefix.first(std::min(prefix.size(), kHeaderPrefixSize)), maxPixels, error);
+}
+
+std::optional<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file,
+                                            std::uint64_t maxPixels, std::string& error) {
+    if (!CheckPngHeader(prefix, maxPixels, error)) {
+        return std::nullopt;
+    }
+    Session session{prefix.data(), prefix.size(), 0, file, {}};
+    return Decode(session, maxPixels, error);
+}
+
 std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -312,9 +369,8 @@ std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t
     std::optional<DecodedImage> image;
     if (std::ferror(file) != 0) {
         error = std::strerror(errno);
-    } else if (CheckHeader(std::span(prefix).first(got), maxPixels, error)) {
-        Session session{prefix.data(), got, 0, file, {}};
-        image = Decode(session, maxPixels, error);
+    } else {
+        image = DecodePngStream(std::span(prefix).first(got), file, maxPixels, error);
     }
     std::fclose(file);
     return image;

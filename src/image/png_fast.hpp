@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +27,16 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
 std::optional<DecodedImage> DecodePngFast(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
                                           std::string& error);
 
+// DecodePng's first check, on a file's first bytes (24 are enough): false and
+// `error` set for a file without the PNG signature or one whose header
+// declares more than `maxPixels` pixels.
+bool CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error);
+
+// DecodePngFile's decoding of a file already opened: `prefix` is what was read
+// of it, `file` holds the rest, read only as libpng asks for it.
+std::optional<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file,
+                                            std::uint64_t maxPixels, std::string& error);
+
 enum class RowFilters {
     kNone,      // every row unfiltered
     kAdaptive,  // per row, None/Sub/Up/Paeth with the least sum of |signed bytes|
@@ -42,6 +53,9 @@ struct IndexedPngSettings {
     RowFilters filters = RowFilters::kNone;
     // Threads for the row filters; 0 means one per processor.
     unsigned threads = 0;
+    // Not a matter of compression, but the one chunk written besides the
+    // image's own: a sprite's offsets, as grAb before IDAT.
+    std::optional<ImageOffsets> offsets;
 };
 
 // EncodeIndexedPng's file format, checks and messages (8 bits per pixel,

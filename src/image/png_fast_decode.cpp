@@ -40,7 +40,8 @@ constexpr std::uint32_t Tag(const char (&name)[5]) {
            std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
 }
 constexpr std::uint32_t kIHDR = Tag("IHDR"), kPLTE = Tag("PLTE"), kIDAT = Tag("IDAT"), kIEND = Tag("IEND"),
-                        kTRNS = Tag("tRNS");
+                        kTRNS = Tag("tRNS"), kGRAB = Tag("grAb");
+constexpr std::uint32_t kGrabLength = 8;  // big-endian signed x and y
 
 std::uint32_t Be32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -70,6 +71,7 @@ struct Layout {
     std::vector<Rgb8> plte;
     std::vector<std::uint8_t> plteAlpha;
     std::optional<Rgb8> transparentColor;  // tRNS of grey (r = g = b) or RGB
+    std::optional<ImageOffsets> offsets;
     std::vector<std::span<const std::uint8_t>> idat;
     std::size_t idatSize = 0;
 };
@@ -201,8 +203,12 @@ bool ReadChunks(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, La
             return length == 0 && seenIdat;
         } else if ((type & 0x20000000) == 0) {
             return false;  // a critical chunk this decoder does not know
-        } else if (seenIdat) {
-            idatDone = true;
+        } else {
+            if (type == kGRAB && length == kGrabLength && !layout.offsets) {
+                layout.offsets = ImageOffsets{static_cast<std::int32_t>(Be32(data.data())),
+                                              static_cast<std::int32_t>(Be32(data.data() + 4))};
+            }
+            idatDone = seenIdat;
         }
     }
 }
@@ -417,6 +423,9 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
     image.height = static_cast<int>(layout.height);
     const std::size_t outStride = std::size_t{layout.width} * kRgba;
     image.rgba.resize(outStride * layout.height);
+    if (layout.colorType == kPalette) {
+        image.indices.resize(std::size_t{layout.width} * layout.height);
+    }
     std::unique_ptr<std::uint8_t[]> separate;
     std::uint8_t* raw = image.rgba.data() + (image.rgba.size() - std::min(rawSize, image.rgba.size()));
     if (rawSize > image.rgba.size()) {
@@ -470,6 +479,9 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
             return std::nullopt;
         }
         std::copy(row + 1, row + 1 + stride, previous.begin());
+        if (layout.colorType == kPalette) {
+            std::copy(previous.begin(), previous.end(), image.indices.begin() + static_cast<std::ptrdiff_t>(y * stride));
+        }
         if (!Expand(layout, lookup, previous.data(), out)) {
             return std::nullopt;
         }
@@ -479,6 +491,7 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
         image.plte = std::move(layout.plte);
         image.plteAlpha = std::move(layout.plteAlpha);
     }
+    image.offsets = layout.offsets;
     return image;
 }
 

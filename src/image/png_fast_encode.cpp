@@ -185,6 +185,12 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int hei
         trns.back() = 0;
         PutChunk(out, "tRNS", trns);
     }
+    if (const auto offsets = settings.offsets) {
+        std::vector<std::uint8_t> grab;
+        PutBe32(grab, static_cast<std::uint32_t>(offsets->x));
+        PutBe32(grab, static_cast<std::uint32_t>(offsets->y));
+        PutChunk(out, "grAb", grab);
+    }
     for (std::size_t at = 0; at < stream.size(); at += kIdatChunk) {
         PutChunk(out, "IDAT", std::span(stream).subspan(at, std::min(kIdatChunk, stream.size() - at)));
     }

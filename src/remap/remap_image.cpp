@@ -1,16 +1,164 @@
-// The remap pipeline: limits, decoding, map or search, remap, transparent
-// collisions, encoding.
+// The remap pipeline: limits, decoding, kept indices, map or search, remap,
+// transparent collisions, encoding.
 #include "paltab/remap_image.hpp"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
+
+#include "image/png_fast.hpp"
 
 namespace paltab {
 namespace {
 
 constexpr std::uint64_t kPngBytesPerPixel = 8;
 constexpr std::uint64_t kPngFileSlack = std::uint64_t{16} << 20;
+// Enough of a file to tell its format: a PCX header is the longest needed.
+constexpr std::size_t kDetectBytes = 128;
+// How remapped images are compressed: see the PNG figures in the README.
+const IndexedPngSettings kRemapPngSettings{};
+
+Error TooLarge(std::uint64_t fileLimit, std::uint64_t maxPixels) {
+    return Error{"",
+                 "the file is larger than " + std::to_string(fileLimit) +
+                     " bytes, too large for an image of at most " + std::to_string(maxPixels) + " pixels",
+                 ErrorKind::kTooLarge};
+}
+
+// The input's format by its first bytes, or `hint` (TGA) where they carry
+// no signature a TGA could not also have: a colour-mapped TGA's second byte
+// is 1, which no PNG, GIF, JPEG or BMP signature has, while a TGA with a
+// 10-byte id field may look like a PCX header.
+Result<ImageFormat> InputFormat(std::span<const std::uint8_t> prefix, std::optional<ImageFormat> hint) {
+    const std::optional<ImageFormat> found = DetectImageFormat(prefix);
+    if (found && *found != ImageFormat::kPcx) {
+        return *found;
+    }
+    if (hint && CanReadImageFormat(*hint)) {
+        return *hint;
+    }
+    if (found) {
+        return *found;
+    }
+    return Error{"", "not an image remap reads (no PNG, JPEG, GIF, BMP or PCX signature; a TGA is read by its .tga name)"};
+}
+
+// An indexed image as the pipeline takes it: its colours, alpha 0 at its
+// transparent index, and its indices and palette besides.
+DecodedImage FromIndexed(IndexedImage&& indexed) {
+    DecodedImage image;
+    image.width = indexed.width;
+    image.height = indexed.height;
+    image.rgba = IndexedToRgba(indexed).rgba;
+    image.indexed = true;
+    if (const auto clear = indexed.transparentIndex) {
+        image.plteAlpha.assign(static_cast<std::size_t>(*clear) + 1, 255);
+        image.plteAlpha.back() = 0;
+    }
+    image.plte = std::move(indexed.palette);
+    image.indices = std::move(indexed.indices);
+    image.offsets = indexed.offsets;
+    return image;
+}
+
+// The image in `bytes` of `format`, any but PNG.
+Result<DecodedImage> DecodeOther(std::span<const std::uint8_t> bytes, ImageFormat format, std::uint64_t maxPixels) {
+    ImageError error;
+    if (format == ImageFormat::kJpeg) {
+        auto rgba = ReadJpeg(bytes, maxPixels, error);
+        if (!rgba) {
+            return Error{"", error.Message()};
+        }
+        DecodedImage image;
+        image.width = rgba->width;
+        image.height = rgba->height;
+        image.rgba = std::move(rgba->rgba);
+        return image;
+    }
+    auto indexed = ReadIndexedImage(bytes, format, maxPixels, error);
+    if (!indexed) {
+        return Error{"", error.Message()};
+    }
+    return FromIndexed(std::move(*indexed));
+}
+
+Result<DecodedImage> Decode(std::span<const std::uint8_t> bytes, ImageFormat format, std::uint64_t maxPixels) {
+    if (format != ImageFormat::kPng) {
+        return DecodeOther(bytes, format, maxPixels);
+    }
+    std::string error;
+    std::optional<DecodedImage> image = DecodePngFast(bytes, maxPixels, error);
+    if (!image) {
+        return Error{"", error};
+    }
+    return std::move(*image);
+}
+
+// Whether an indexed image's indices may be kept: every entry both palettes
+// have is the same colour, and every pixel uses one of those.
+bool KeepsIndices(const DecodedImage& image, std::span<const Rgb8> palette) {
+    const std::size_t shared = std::min(image.plte.size(), palette.size());
+    return image.indexed && shared > 0 && image.indices.size() == image.rgba.size() / 4 && !image.indices.empty() &&
+           std::equal(image.plte.begin(), image.plte.begin() + static_cast<std::ptrdiff_t>(shared), palette.begin()) &&
+           *std::max_element(image.indices.begin(), image.indices.end()) < shared;
+}
+
+// The bytes of `output` for the remapped image.
+Result<std::vector<std::uint8_t>> Encode(RemappedImage& out, const RemapTarget& target, const ImageRemapOptions& options) {
+    const std::optional<int> transparent =
+        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
+    if (options.output == ImageFormat::kPng) {
+        std::string error;
+        IndexedPngSettings settings = kRemapPngSettings;
+        settings.offsets = out.offsets;
+        auto png = EncodeIndexedPngFast(out.width, out.height, out.indices, target.palette, transparent, error, settings);
+        if (!png) {
+            return Error{"", error, ErrorKind::kOutput};
+        }
+        return std::move(*png);
+    }
+    // The writers take an IndexedImage: the indices are lent to it.
+    IndexedImage image{out.width, out.height, std::move(out.indices), target.palette, transparent, out.offsets};
+    ImageError error;
+    auto file = WriteIndexedImage(image, options.output, error);
+    out.indices = std::move(image.indices);
+    if (!file) {
+        return Error{"", error.Message(), ErrorKind::kOutput};
+    }
+    return std::move(*file);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Appends the rest of `file` to `bytes`, failing past `limit` bytes in all.
+Result<std::vector<std::uint8_t>> ReadRest(std::FILE* file, std::vector<std::uint8_t> bytes, std::uint64_t limit,
+                                           std::uint64_t maxPixels) {
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    for (;;) {
+        const std::size_t at = bytes.size();
+        if (at > limit) {
+            return TooLarge(limit, maxPixels);
+        }
+        bytes.resize(at + static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, limit + 1 - at)));
+        const std::size_t got = std::fread(bytes.data() + at, 1, bytes.size() - at, file);
+        bytes.resize(at + got);
+        if (std::ferror(file) != 0) {
+            return Error{"", std::strerror(errno), ErrorKind::kIo};
+        }
+        if (got == 0) {
+            return bytes;
+        }
+    }
+}
 
 }  // namespace
 
@@ -44,7 +192,41 @@ std::uint64_t ImageFileLimit(std::uint64_t maxPixels) {
 
 Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& target,
                                         const ImageRemapOptions& options) {
+    if (!CanWriteImageFormat(options.output)) {
+        return Error{"", std::string(ImageFormatName(options.output)) + " is not written: it cannot hold palette indices",
+                     ErrorKind::kBadSettings};
+    }
     const std::size_t pixels = image.rgba.size() / 4;
+    RemappedImage out;
+    out.width = image.width;
+    out.height = image.height;
+    out.offsets = image.offsets;
+    if (KeepsIndices(image, target.palette)) {
+        out.keptIndices = true;
+        out.indices = std::move(image.indices);
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const bool opaque = image.rgba[i * 4 + 3] >= kOpaqueAlpha;
+            if (const auto transparent = options.transparentIndex) {
+                out.opaqueTransparent += opaque && out.indices[i] == *transparent ? 1 : 0;
+                out.indices[i] = opaque ? out.indices[i] : *transparent;
+            } else {
+                out.clearPixels += opaque ? 0 : 1;
+            }
+        }
+        if (options.measureQuality) {
+            out.quality = MeasureDitherQuality(image.width, image.height, image.rgba, target.palette, out.indices,
+                                               options.transparentIndex);
+        }
+        image = {};
+        auto file = Encode(out, target, options);
+        if (!file) {
+            return file.error();
+        }
+        out.file = std::move(*file);
+        return out;
+    }
+    out.otherPalette = image.indexed;
+    image.indices = {};
     std::optional<ExactColorMap> exact;
     DitherLookup lookup{EntryFinder::FromMap(target.map, target.mapBits), false};
     if (target.search) {
@@ -56,9 +238,6 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
         }
         lookup.byRgbDistance = target.search->GetMetric() == Metric::kRgb;
     }
-    RemappedImage out;
-    out.width = image.width;
-    out.height = image.height;
     out.indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
                                options.transparentIndex, options.dither);
     if (out.indices.size() != pixels) {
@@ -78,14 +257,11 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
                                            options.transparentIndex);
     }
     image = {};
-    const std::optional<int> transparent =
-        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
-    std::string error;
-    auto png = EncodeIndexedPng(out.width, out.height, out.indices, target.palette, transparent, error);
-    if (!png) {
-        return Error{"", error, ErrorKind::kOutput};
+    auto file = Encode(out, target, options);
+    if (!file) {
+        return file.error();
     }
-    out.file = std::move(*png);
+    out.file = std::move(*file);
     return out;
 }
 
@@ -93,15 +269,15 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
                                  const ImageRemapOptions& options) {
     const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
     if (file.size() > fileLimit) {
-        return Error{"",
-                     "the file is larger than " + std::to_string(fileLimit) +
-                         " bytes, too large for an image of at most " + std::to_string(options.maxPixels) + " pixels",
-                     ErrorKind::kTooLarge};
+        return TooLarge(fileLimit, options.maxPixels);
     }
-    std::string error;
-    std::optional<DecodedImage> image = DecodePng(file, options.maxPixels, error);
+    const auto format = InputFormat(file, options.input);
+    if (!format) {
+        return format.error();
+    }
+    auto image = Decode(file, *format, options.maxPixels);
     if (!image) {
-        return Error{"", error, ErrorKind::kBadInput};
+        return image.error();
     }
     file = {};
     return RemapDecodedImage(std::move(*image), target, options);
@@ -109,11 +285,50 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
 
 Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
                                      const ImageRemapOptions& options) {
-    std::string error;
-    std::optional<DecodedImage> image = DecodePngFile(path, options.maxPixels, error);
-    if (!image) {
-        return Error{"", error, ErrorKind::kBadInput};
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return Error{"", std::strerror(errno)};
     }
+    std::vector<std::uint8_t> bytes(kDetectBytes);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    if (std::ferror(file.get()) != 0) {
+        return Error{"", std::strerror(errno)};
+    }
+    std::optional<ImageFormat> hint = options.input;
+    if (!hint && ImageFormatOfName(path) == ImageFormat::kTga) {
+        hint = ImageFormat::kTga;
+    }
+    const auto format = InputFormat(bytes, hint);
+    if (!format) {
+        return format.error();
+    }
+    const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
+    std::string error;
+    if (*format == ImageFormat::kPng) {
+        if (!CheckPngHeader(bytes, options.maxPixels, error)) {
+            return Error{"", error};
+        }
+        // Held whole for the fast decoder only when it fits the limit; a
+        // larger file, or a pipe, costs libpng no more than its pixels.
+        struct stat info {};
+        if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
+            static_cast<std::uint64_t>(info.st_size) > fileLimit) {
+            std::optional<DecodedImage> image = DecodePngStream(bytes, file.get(), options.maxPixels, error);
+            if (!image) {
+                return Error{"", error};
+            }
+            return RemapDecodedImage(std::move(*image), target, options);
+        }
+    }
+    auto whole = ReadRest(file.get(), std::move(bytes), fileLimit, options.maxPixels);
+    if (!whole) {
+        return whole.error();
+    }
+    auto image = Decode(*whole, *format, options.maxPixels);
+    if (!image) {
+        return image.error();
+    }
+    *whole = {};
     return RemapDecodedImage(std::move(*image), target, options);
 }
 

@@ -1,5 +1,6 @@
-// paltool remap: a PNG image to palette indices, written as an 8-bit indexed
-// PNG: every pixel its exact nearest entry, or what a table file's map gives.
+// paltool remap: an image (PNG, JPEG, GIF, BMP, PCX, TGA) to palette indices,
+// written as an indexed PNG, BMP, PCX, TGA, GIF or raw file: every pixel its
+// exact nearest entry, or what a table file's map gives.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -16,16 +17,29 @@
 namespace paltab::paltool {
 namespace {
 
-constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D]
-                     [--serpentine] [--strength PERCENT] [--spread N] [--dither-space S] [--report]
-                     [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N] [--quiet]
-                     [--format NAME] [--palette-index N]
+constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.ext (--palette P | --tables T) [--to FORMAT]
+                     [--dither D] [--serpentine] [--strength PERCENT] [--spread N] [--dither-space S]
+                     [--report] [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N]
+                     [--quiet] [--format NAME] [--palette-index N]
 
-Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
-to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
-is the palette in order, so that every pixel value is a palette index. OUT
-ends in .png (or has no extension, as /dev/stdout); other names are refused.
-                         paltool remap photo.png -o photo-game.png --palette game.gpl
+Reads IMAGE and writes OUT, an indexed image whose palette is the palette in
+order, so that every pixel value is a palette index.
+IMAGE, recognised by its content (a TGA by its .tga name): PNG (any colour
+type and bit depth; 16-bit samples reduced to 8, no gamma applied), JPEG,
+GIF (the first frame), 8-bit BMP, PCX and colour-mapped TGA. An indexed
+IMAGE whose palette is the palette (every entry both have the same colour,
+every pixel among them) keeps its indices as they are, duplicate colours
+included; one in another palette is matched by colour, and a line says so.
+A PNG's grAb chunk (a sprite's offsets) is copied to a PNG OUT.
+OUT's format is its extension's: .png (8-bit indexed), .bmp (8-bit), .pcx
+(8-bit RLE, palette at the end), .tga (colour-mapped), .gif, .raw or .lmp
+(the indices alone, width x height bytes: a Doom flat is a 64 x 64 raw); a
+name without one (/dev/stdout) is PNG; any other is refused.
+                         paltool remap photo.jpg -o photo-game.png --palette game.gpl
+                         paltool remap floor.png -o FLOOR4_8.lmp --palette PLAYPAL.lmp
+
+  --to FORMAT          png, bmp, pcx, tga, gif or raw, whatever OUT's name.
+                         paltool remap sprite.png -o /dev/stdout --palette game.gpl --to bmp
 
   --palette P          every pixel gets its exact nearest entry of the palette
                        P (any format, see 'paltool formats') by the metric;
@@ -64,9 +78,11 @@ ends in .png (or has no extension, as /dev/stdout); other names are refused.
   --reserve LIST       with --palette: entries never chosen, e.g. 0,240-255.
                          paltool remap photo.png -o photo-game.png --palette game.gpl --reserve 0,240-255
   --transparent INDEX  pixels with alpha below 128 get INDEX, written as the
-                       PNG's one transparent entry (tRNS); with --palette no
-                       other pixel gets it. Without it, alpha is ignored,
-                       with a warning when some pixels are transparent.
+                       one transparent entry of a PNG (tRNS) or GIF (BMP, PCX,
+                       TGA and raw have none: the index alone); with
+                       --palette no other pixel gets it but kept indices.
+                       Without it, alpha is ignored, with a warning when some
+                       pixels are transparent.
                          paltool remap sprite.png -o sprite-game.png --palette game.gpl --transparent 0
   --max-pixels N       the largest image read, width x height, a whole number
                        1 or more (default 33554432, 8192 x 4096); larger ones
@@ -93,25 +109,22 @@ std::optional<std::uint64_t> ParsePixelCount(std::string_view text) {
     return value;
 }
 
-// The image formats remap writes, by the extension of the output name. A
-// name without an extension (/dev/stdout) is written as the first.
-struct OutputFormat {
-    std::string_view extension;  // lower case, with its dot
-    std::string_view name;
-};
-constexpr OutputFormat kOutputFormats[] = {{".png", "PNG"}};
+// The image formats remap writes, by the extension of the output name or
+// --to. A name without an extension (/dev/stdout) is written as the first.
+constexpr ImageFormat kOutputFormats[] = {ImageFormat::kPng, ImageFormat::kBmp, ImageFormat::kPcx,
+                                          ImageFormat::kTga, ImageFormat::kGif, ImageFormat::kRaw};
 
-bool WritesExtension(std::string_view extension) {
-    return extension.empty() || std::any_of(std::begin(kOutputFormats), std::end(kOutputFormats),
-                                            [&](const OutputFormat& f) { return f.extension == extension; });
+bool Writes(std::optional<ImageFormat> format) {
+    return format && std::find(std::begin(kOutputFormats), std::end(kOutputFormats), *format) != std::end(kOutputFormats);
 }
 
-std::string OutputExtensionList() {
+std::string OutputFormatList(bool extensions) {
     std::string list;
-    for (const OutputFormat& format : kOutputFormats) {
-        list += (list.empty() ? "" : ", ") + std::string(format.extension);
+    for (const ImageFormat format : kOutputFormats) {
+        list += (list.empty() ? "" : ", ") +
+                std::string(extensions ? ImageFormatExtension(format) : ImageFormatName(format));
     }
-    return list;
+    return list + (extensions ? ", .lmp" : "");
 }
 
 std::variant<RemapTarget, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
@@ -147,7 +160,7 @@ std::variant<RemapTarget, int> LoadTables(const std::string& path) {
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
-    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
+    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText, toName;
     std::optional<int> transparent;
     std::optional<std::string> spaceName;
     std::optional<int> strength;
@@ -155,6 +168,7 @@ int Run(std::span<const char* const> args) {
     bool quiet = false, serpentine = false, report = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
+    cli.add_option("--to", toName);
     cli.add_option("--palette", palettePath);
     cli.add_option("--tables", tablesPath);
     cli.add_option("--dither", ditherName);
@@ -174,11 +188,21 @@ int Run(std::span<const char* const> args) {
         return *done;
     }
     if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
-        return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
+        return UsageError("remap", "expected an IMAGE, -o OUT and either --palette P or --tables T");
     }
-    if (!WritesExtension(FileExtension(*out))) {
-        return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputExtensionList() +
-                                       " images");
+    std::optional<ImageFormat> output;
+    if (toName) {
+        output = ParseImageFormat(*toName);
+        if (!Writes(output)) {
+            return UsageError("remap", "--to '" + *toName + "' is not a format remap writes (" +
+                                           OutputFormatList(false) + ")");
+        }
+    } else {
+        output = FileExtension(*out).empty() ? std::optional(ImageFormat::kPng) : ImageFormatOfName(*out);
+        if (!Writes(output)) {
+            return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputFormatList(true) +
+                                           " images (or --to FORMAT)");
+        }
     }
     if (tablesPath && (metricName || reserve)) {
         return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
@@ -228,11 +252,11 @@ int Run(std::span<const char* const> args) {
     settings.maxPixels = maxPixels.value_or(kDefaultMaxPixels);
     settings.dither = dither;
     settings.measureQuality = report;
+    settings.output = *output;
     if (transparent) {
         settings.transparentIndex = static_cast<std::uint8_t>(*transparent);
     }
-    // Decoded as it is read: the signature and the declared size are
-    // checked first, and the file is never held whole.
+    // The format and a PNG's declared size are checked from the first bytes.
     const auto image = RemapImageFile(files[0], target, settings);
     if (!image) {
         const std::string cause = image.error().Message();
@@ -242,19 +266,30 @@ int Run(std::span<const char* const> args) {
         Warn(std::to_string(image->clearPixels) + " pixels of " + QuotedPath(files[0]) +
              " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
     }
-    if (transparent && tablesPath && !quiet && image->opaqueTransparent > 0) {
+    if (transparent && !quiet && image->opaqueTransparent > 0) {
         Warn(std::to_string(image->opaqueTransparent) + " opaque pixels get entry " + std::to_string(*transparent) +
-             " from the map of " + QuotedPath(*tablesPath) + " and show as transparent");
+             (image->keptIndices ? " as " + QuotedPath(files[0]) + " has it" : " from the map of " + QuotedPath(*tablesPath)) +
+             " and show as transparent");
     }
     std::string error;
     if (!WriteFileBytes(*out, image->file, error)) {
         return Failure(error);
     }
+    if (!quiet && image->otherPalette) {
+        Print(QuotedPath(files[0]) + " is indexed in another palette: its colours were matched to the palette's entries\n");
+    }
     if (!quiet) {
-        Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
-              " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
-              std::string(DitherMethodName(dither.method)) +
-              (target.search ? ", " + std::string(MetricName(target.search->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
+        const std::string how =
+            image->keptIndices
+                ? "its indices kept (its palette is the palette)"
+                : "dither " + std::string(DitherMethodName(dither.method)) +
+                      (target.search ? ", " + std::string(MetricName(target.search->GetMetric()))
+                                     : ", map of " + ShownPath(*tablesPath));
+        Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) + " pixels, " +
+              std::to_string(target.palette.size()) + " colours, " + how +
+              (image->offsets && *output == ImageFormat::kPng ? ", offsets " + std::to_string(image->offsets->x) + "," +
+                                                                    std::to_string(image->offsets->y)
+                                                              : "") +
               "\n");
     }
     if (const auto& quality = image->quality) {
@@ -272,8 +307,8 @@ int Run(std::span<const char* const> args) {
 }  // namespace
 
 const Command kRemapCommand{"remap",
-                            "remap IMAGE -o OUT.png (--palette P | --tables T) [--dither D] [OPTIONS]",
-                            "a PNG image to palette indices: exact nearest entries, or a table file's map", kHelp,
+                            "remap IMAGE -o OUT.ext (--palette P | --tables T) [--to FORMAT] [--dither D] [OPTIONS]",
+                            "an image to palette indices (PNG, BMP, PCX, TGA, GIF, raw): exact nearest entries, or a table file's map", kHelp,
                             Run};
 
 }  // namespace paltab::paltool
