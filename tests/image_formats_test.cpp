@@ -17,8 +17,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr ImageFormat kIndexedFormats[] = {ImageFormat::kBmp, ImageFormat::kPcx, ImageFormat::kTga,
-                                           ImageFormat::kGif};
+constexpr ImageFormat kIndexedFormats[] = {ImageFormat::kPng, ImageFormat::kBmp, ImageFormat::kPcx,
+                                           ImageFormat::kTga, ImageFormat::kGif};
+
+bool KeepsTransparency(ImageFormat format) {
+    return format == ImageFormat::kGif || format == ImageFormat::kPng;
+}
 
 // Distinct colours (red is the entry's number) and a pattern that uses
 // every entry once the image is large enough.
@@ -59,7 +63,7 @@ Bytes Write(const IndexedImage& image, ImageFormat format) {
     return bytes.value_or(Bytes{});
 }
 
-// Formats keep the transparent index where they have one (gif).
+// Formats keep the transparent index where they have one (gif, png).
 void ExpectSameImage(const IndexedImage& want, const IndexedImage& got, ImageFormat format, const char* name) {
     SCOPED_TRACE(std::string(ImageFormatName(format)) + " " + name);
     EXPECT_EQ(got.width, want.width);
@@ -67,7 +71,7 @@ void ExpectSameImage(const IndexedImage& want, const IndexedImage& got, ImageFor
     EXPECT_EQ(got.indices, want.indices);
     ASSERT_GE(got.palette.size(), want.palette.size());
     EXPECT_TRUE(std::equal(want.palette.begin(), want.palette.end(), got.palette.begin()));
-    EXPECT_EQ(got.transparentIndex, format == ImageFormat::kGif ? want.transparentIndex : std::nullopt);
+    EXPECT_EQ(got.transparentIndex, KeepsTransparency(format) ? want.transparentIndex : std::nullopt);
 }
 
 TEST(ImageFormats, EveryWriterReadBack) {
@@ -124,6 +128,35 @@ TEST(ImageFormats, WritersRefuseBadImages) {
     }
 }
 
+// A sprite's offsets go into a PNG as grAb before IDAT (big-endian, signed)
+// and come back from it through the fast path and through libpng alike; an
+// image without them gets no chunk.
+TEST(ImageFormats, PngOffsets) {
+    for (const std::optional<ImageOffsets> offsets :
+         {std::optional<ImageOffsets>{}, std::optional(ImageOffsets{-3, 70000}), std::optional(ImageOffsets{16, -2})}) {
+        IndexedImage image = MakeImage(5, 3, 4, 1);
+        image.offsets = offsets;
+        const Bytes png = Write(image, ImageFormat::kPng);
+        const std::string text(png.begin(), png.end());
+        const std::size_t grab = text.find("grAb");
+        ASSERT_EQ(grab != std::string::npos, offsets.has_value());
+        if (offsets) {
+            EXPECT_LT(grab, text.find("IDAT"));
+            EXPECT_EQ(png[grab - 1], 8);  // the chunk's length
+            EXPECT_EQ(png[grab + 4], offsets->x < 0 ? 0xFF : 0);
+        }
+        ImageError error;
+        const auto read = ReadPng(png, kDefaultMaxImagePixels, error);
+        ASSERT_TRUE(read) << error.Message();
+        EXPECT_EQ(read->offsets, offsets);
+        std::string cause;
+        const auto slow = DecodePng(png, kDefaultMaxImagePixels, cause);
+        ASSERT_TRUE(slow) << cause;
+        EXPECT_EQ(slow->offsets, offsets);
+        EXPECT_EQ(slow->indices, image.indices);
+    }
+}
+
 // The widest image each format can say is written and read; one more pixel
 // is refused.
 TEST(ImageFormats, LargestSides) {
@@ -170,7 +203,8 @@ TEST(ImageFormats, EveryTruncationFails) {
     const struct {
         ImageFormat format;
         std::size_t optionalTail;
-    } cases[] = {{ImageFormat::kBmp, 3}, {ImageFormat::kPcx, 0}, {ImageFormat::kTga, 26}, {ImageFormat::kGif, 2}};
+    } cases[] = {{ImageFormat::kBmp, 3}, {ImageFormat::kPcx, 0}, {ImageFormat::kTga, 26}, {ImageFormat::kGif, 2},
+                 {ImageFormat::kPng, 0}};
     for (const auto& c : cases) {
         const Bytes bytes = Write(image, c.format);
         for (std::size_t size = 0; size + c.optionalTail < bytes.size(); ++size) {
@@ -396,7 +430,7 @@ TEST(Pillow, ReadsEveryWriter) {
             argv.push_back(path);
             std::string upper(ImageFormatName(format));
             std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-            const bool gifTransparent = format == ImageFormat::kGif && c.image.transparentIndex;
+            const bool gifTransparent = KeepsTransparency(format) && c.image.transparentIndex;
             expected.push_back(upper + " P " + std::to_string(c.image.width) + " " + std::to_string(c.image.height) +
                                " " + (gifTransparent ? std::to_string(*c.image.transparentIndex) : "-") + " " +
                                Hex(c.image.indices) + " " + Hex(rgb));
@@ -412,7 +446,7 @@ TEST(Pillow, ReadsEveryWriter) {
     }
 }
 
-// Pillow writes a 40 x 23 image of 200 colours (interlaced GIF, RLE TGA, and
+// Pillow writes a 40 x 23 image of 200 colours (PNG, interlaced GIF, RLE TGA, and
 // a JPEG it also decodes); ours read them and must agree pixel for pixel.
 constexpr const char* kPillowWrite = R"(import sys
 from PIL import Image
@@ -420,7 +454,7 @@ w, h = 40, 23
 im = Image.new('P', (w, h))
 im.putpalette(sum(([k, (k * 7) % 256, 255 - k] for k in range(200)), []))
 im.putdata([(x * 5 + y * 3 + x * y) % 200 for y in range(h) for x in range(w)])
-im.save('p.bmp'); im.save('p.pcx'); im.save('p.tga', compression='tga_rle'); im.save('p.gif', transparency=9)
+im.save('p.png', transparency=9, optimize=True); im.save('p.bmp'); im.save('p.pcx'); im.save('p.tga', compression='tga_rle'); im.save('p.gif', transparency=9)
 photo = Image.new('RGB', (w, h))
 photo.putdata([(x * 6, y * 11, (x * y) % 256) for y in range(h) for x in range(w)])
 photo.save('p.jpg', quality=90)
@@ -451,8 +485,8 @@ TEST(Pillow, WritesWhatWeRead) {
         for (std::size_t k = 0; k < want.indices.size(); ++k) {
             ASSERT_EQ(image->palette[image->indices[k]], want.palette[want.indices[k]]) << name << " pixel " << k;
         }
-        if (format == ImageFormat::kGif) {
-            ASSERT_TRUE(image->transparentIndex);
+        if (KeepsTransparency(format)) {
+            ASSERT_TRUE(image->transparentIndex) << name;
             EXPECT_EQ(image->palette[static_cast<std::size_t>(*image->transparentIndex)], want.palette[9]);
         }
     }

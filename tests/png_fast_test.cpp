@@ -142,6 +142,20 @@ void ExpectSameAsLibpng(std::span<const std::uint8_t> bytes, std::uint64_t maxPi
     EXPECT_EQ(slow->indexed, fast->indexed) << what;
     EXPECT_EQ(slow->plte, fast->plte) << what;
     EXPECT_EQ(slow->plteAlpha, fast->plteAlpha) << what;
+    EXPECT_TRUE(slow->indices == fast->indices) << what;
+    EXPECT_EQ(slow->offsets, fast->offsets) << what;
+    if (slow->indexed) {
+        // Palette images are expanded from their indices by our code on both
+        // paths: libpng's own expansion (the simplified API) is the reference.
+        png_image reference{};
+        reference.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&reference, bytes.data(), bytes.size())) << what;
+        reference.format = PNG_FORMAT_RGBA;
+        std::vector<std::uint8_t> rgba(PNG_IMAGE_SIZE(reference));
+        ASSERT_TRUE(png_image_finish_read(&reference, nullptr, rgba.data(), 0, nullptr)) << what;
+        EXPECT_TRUE(rgba == slow->rgba) << what;
+        EXPECT_EQ(slow->indices.size(), slow->rgba.size() / 4) << what;
+    }
 }
 
 TEST(PngFastDecode, EveryLayoutDecodesAsLibpngDoes) {

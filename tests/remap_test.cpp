@@ -16,6 +16,7 @@
 #include "paltab/dither.hpp"
 #include "paltab/table_reader.hpp"
 #include "paltab/image.hpp"
+#include "paltab/image_formats.hpp"
 #include "paltab/remap_image.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
@@ -273,6 +274,137 @@ TEST(RemapImage, FailuresByKindAndTransparentCollisions) {
     EXPECT_EQ(back->plte, palette);
 }
 
+// A palette with repeated colours, as Doom's has: entries 2 and 4 repeat 0
+// and 1, so that matching by colour would turn them into 0 and 1.
+const std::vector<Rgb8> kDuplicatePalette{{0, 0, 0},   {10, 20, 30}, {0, 0, 0},    {200, 0, 0},
+                                          {10, 20, 30}, {0, 255, 0},  {90, 90, 90}, {255, 255, 255}};
+
+IndexedImage InPalette(int width, int height, const std::vector<Rgb8>& palette, std::optional<int> transparent) {
+    IndexedImage image{width, height, {}, palette, transparent, ImageOffsets{5, -7}};
+    for (int k = 0; k < width * height; ++k) {
+        image.indices.push_back(static_cast<std::uint8_t>((k * 3 + k / width) % static_cast<int>(palette.size())));
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> Written(const IndexedImage& image, ImageFormat format) {
+    ImageError error;
+    auto bytes = WriteIndexedImage(image, format, error);
+    EXPECT_TRUE(bytes) << error.Message();
+    return bytes.value_or(std::vector<std::uint8_t>{});
+}
+
+constexpr ImageFormat kIndexedInputs[] = {ImageFormat::kPng, ImageFormat::kBmp, ImageFormat::kPcx, ImageFormat::kTga,
+                                          ImageFormat::kGif};
+
+// An indexed input in the target palette keeps its indices, repeated colours
+// included, from every indexed format (a TGA named by the caller); with a
+// transparent index the clear pixels get it and opaque pixels that have it
+// (in formats without transparency) are counted; a PNG's grAb reaches a PNG
+// output. A palette of its own (the same colours in another order) is
+// matched by colour, the lowest of equal entries winning, and said so.
+TEST(RemapImage, IndexedInputsKeepTheirIndicesInTheTargetPalette) {
+    const RemapTarget target = *RemapTargetOfPalette(kDuplicatePalette, {});
+    std::vector<Rgb8> reversed(kDuplicatePalette.rbegin(), kDuplicatePalette.rend());
+    for (const ImageFormat format : kIndexedInputs) {
+        for (const auto& [width, height] : {std::pair{1, 1}, std::pair{7, 3}, std::pair{16, 5}}) {
+            for (const std::optional<int> transparent : {std::optional<int>{}, std::optional<int>{6}}) {
+                SCOPED_TRACE(std::string(ImageFormatName(format)) + " " + std::to_string(width) + "x" +
+                             std::to_string(height) + (transparent ? " transparent 6" : ""));
+                const IndexedImage image = InPalette(width, height, kDuplicatePalette, transparent);
+                ImageRemapOptions options;
+                options.input = format == ImageFormat::kTga ? std::optional(ImageFormat::kTga) : std::nullopt;
+                if (transparent) {
+                    options.transparentIndex = static_cast<std::uint8_t>(*transparent);
+                }
+                const auto kept = RemapImage(Written(image, format), target, options);
+                ASSERT_TRUE(kept) << kept.error().Message();
+                EXPECT_TRUE(kept->keptIndices);
+                EXPECT_FALSE(kept->otherPalette);
+                EXPECT_EQ(kept->indices, image.indices);
+                const bool hasTransparency = format == ImageFormat::kPng || format == ImageFormat::kGif;
+                const auto sixes = static_cast<std::size_t>(std::count(image.indices.begin(), image.indices.end(), 6));
+                EXPECT_EQ(kept->opaqueTransparent, transparent && !hasTransparency ? sixes : 0u);
+                EXPECT_EQ(kept->offsets, format == ImageFormat::kPng ? image.offsets : std::nullopt);
+                ImageError error;
+                const auto back = ReadPng(kept->file, kDefaultMaxImagePixels, error);
+                ASSERT_TRUE(back) << error.Message();
+                EXPECT_EQ(back->indices, image.indices);
+                EXPECT_EQ(back->offsets, kept->offsets);
+
+                IndexedImage other = image;
+                other.palette = reversed;
+                for (std::uint8_t& index : other.indices) {
+                    index = static_cast<std::uint8_t>(reversed.size() - 1 - index);
+                }
+                other.transparentIndex = std::nullopt;
+                const auto matched = RemapImage(Written(other, format), target, options);
+                ASSERT_TRUE(matched) << matched.error().Message();
+                EXPECT_FALSE(matched->keptIndices);
+                EXPECT_TRUE(matched->otherPalette);
+                for (std::size_t k = 0; k < image.indices.size(); ++k) {
+                    const Rgb8 colour = kDuplicatePalette[image.indices[k]];
+                    const auto first = std::find(kDuplicatePalette.begin(), kDuplicatePalette.end(), colour);
+                    ASSERT_EQ(matched->indices[k], first - kDuplicatePalette.begin()) << "pixel " << k;
+                }
+            }
+        }
+    }
+    // A trimmed PLTE (as optimisers write it) is still the target palette;
+    // an index past the entries the palettes share is not.
+    IndexedImage trimmed = InPalette(4, 2, kDuplicatePalette, std::nullopt);
+    trimmed.palette.resize(4);
+    for (std::uint8_t& index : trimmed.indices) {
+        index = index % 4;
+    }
+    EXPECT_TRUE(RemapImage(Written(trimmed, ImageFormat::kPng), target, {})->keptIndices);
+    const RemapTarget small = *RemapTargetOfPalette(std::span(kDuplicatePalette).first(3), {});
+    const auto beyond = RemapImage(Written(trimmed, ImageFormat::kPng), small, {});
+    EXPECT_FALSE(beyond->keptIndices);
+    EXPECT_TRUE(beyond->otherPalette);
+}
+
+// Every output format from one RGBA input: the indices the PNG output holds,
+// read back by our readers, with the palette and, where the format has one,
+// the transparent index; jpeg is refused as a setting.
+TEST(RemapImage, EveryOutputFormat) {
+    const TestImage image = MakeImage();
+    const std::vector<std::uint8_t> png = EncodeRgba(image);
+    const std::vector<Rgb8> palette = RandomPalette(40);
+    MatchOptions match;
+    match.reserved.set(3);
+    const RemapTarget target = *RemapTargetOfPalette(palette, match);
+    ImageRemapOptions options;
+    options.transparentIndex = 3;
+    const auto reference = RemapImage(png, target, options);
+    ASSERT_TRUE(reference) << reference.error().Message();
+    EXPECT_FALSE(reference->keptIndices || reference->otherPalette);
+    for (const ImageFormat format : kIndexedInputs) {
+        options.output = format;
+        const auto out = RemapImage(png, target, options);
+        ASSERT_TRUE(out) << out.error().Message();
+        EXPECT_EQ(out->indices, reference->indices);
+        ImageError error;
+        const auto back = ReadIndexedImage(out->file, format, kDefaultMaxImagePixels, error);
+        ASSERT_TRUE(back) << ImageFormatName(format) << ": " << error.Message();
+        EXPECT_EQ(back->indices, reference->indices) << ImageFormatName(format);
+        ASSERT_GE(back->palette.size(), palette.size());
+        EXPECT_TRUE(std::equal(palette.begin(), palette.end(), back->palette.begin())) << ImageFormatName(format);
+        const bool hasTransparency = format == ImageFormat::kPng || format == ImageFormat::kGif;
+        EXPECT_EQ(back->transparentIndex, hasTransparency ? std::optional<int>(3) : std::nullopt);
+    }
+    options.output = ImageFormat::kRaw;
+    EXPECT_EQ(RemapImage(png, target, options)->file, reference->indices);
+    options.output = ImageFormat::kJpeg;
+    EXPECT_EQ(RemapImage(png, target, options).error().kind, ErrorKind::kBadSettings);
+    // A side longer than the format says is the output's failure (a map
+    // target: an exact map of the palette would cost more than the test).
+    options.output = ImageFormat::kGif;
+    const RemapTarget map{palette, std::nullopt, std::vector<std::uint8_t>(kCellCount, 2), kCellBits};
+    const auto wide = RemapImage(Written(InPalette(70000, 1, palette, std::nullopt), ImageFormat::kPng), map, options);
+    EXPECT_EQ(wide.error().kind, ErrorKind::kOutput);
+}
+
 class RemapCommand : public testing::Test {
 protected:
     ProcessResult Paltool(std::vector<std::string> args) {
@@ -397,24 +529,46 @@ TEST_F(RemapCommand, TransparentPixelsWithoutTransparentWarn) {
     }
 }
 
-// remap writes PNG only: another extension is refused before anything is
-// read, whatever its case; a name without one is written as PNG.
-TEST_F(RemapCommand, OutputNamesItDoesNotWriteAreRefused) {
+// The output's format is its name's extension, whatever its case, or --to;
+// a name without one is PNG; other names and formats are refused before
+// anything is read.
+TEST_F(RemapCommand, OutputFormatByNameOrTo) {
     WriteBytes(scratch_ / "in.png", EncodeRgba(MakeImage()));
     WriteFile(scratch_ / "p.txt", "0 0 0\n255 255 255\n");
+    const std::string refusedName = "': remap writes .png, .bmp, .pcx, .tga, .gif, .raw, .lmp images (or --to FORMAT)";
     const struct {
         std::string out;
+        std::vector<std::string> to;
         int status;
-    } cases[] = {{"x.bmp", 2}, {"x.png.gif", 2}, {"x.PNG", 0}, {"plain", 0}, {".hidden", 0}};
+        std::string signature;  // the written file's first bytes, or the error's end
+    } cases[] = {{"x.jpg", {}, 2, refusedName},
+                 {"x.png.docx", {}, 2, refusedName},
+                 {"x.bmp", {"--to", "jpeg"}, 2, "--to 'jpeg' is not a format remap writes (png, bmp, pcx, tga, gif, raw)"},
+                 {"x.PNG", {}, 0, "\x89PNG"},
+                 {"plain", {}, 0, "\x89PNG"},
+                 {".hidden", {}, 0, "\x89PNG"},
+                 {"x.Bmp", {}, 0, "BM"},
+                 {"x.gif", {}, 0, "GIF89a"},
+                 {"x.pcx", {}, 0, "\x0A\x05"},
+                 {"x.png", {"--to", "gif"}, 0, "GIF89a"},
+                 {"FLAT.lmp", {}, 0, ""}};
     for (const auto& c : cases) {
-        const ProcessResult run = Paltool(
-            {"remap", scratch_ / "in.png", "-o", scratch_ / c.out, "--palette", scratch_ / "p.txt", "--quiet"});
+        std::vector<std::string> args{"remap", scratch_ / "in.png", "-o", scratch_ / c.out, "--palette",
+                                      scratch_ / "p.txt", "--quiet"};
+        args.insert(args.end(), c.to.begin(), c.to.end());
+        const ProcessResult run = Paltool(args);
         EXPECT_EQ(run.exitStatus, c.status) << c.out << ": " << run.err;
         EXPECT_EQ(fs::exists(scratch_ / c.out), c.status == 0) << c.out;
         if (c.status == 2) {
-            EXPECT_EQ(run.err, "paltool remap: cannot write '" + (scratch_ / c.out) +
-                                   "': remap writes .png images; see 'paltool remap --help'\n");
+            EXPECT_NE(run.err.find(c.signature + "; see 'paltool remap --help'\n"), std::string::npos) << run.err;
+        } else {
+            const std::string written = ReadFile(scratch_ / c.out);
+            EXPECT_EQ(written.substr(0, c.signature.size()), c.signature) << c.out;
+            if (c.signature.empty()) {
+                EXPECT_EQ(written.size(), 97u * 61u);  // raw: the indices alone
+            }
         }
+        fs::remove(scratch_ / c.out);
     }
 }
 
@@ -472,7 +626,7 @@ TEST_F(RemapCommand, BadInputsWriteNothing) {
         int status;
         std::string err;  // a part of the one line
     } cases[] = {
-        {{scratch_ / "text.png"}, 1, "text.png': not a PNG file"},
+        {{scratch_ / "text.png"}, 1, "text.png': not an image remap reads (no PNG, JPEG, GIF, BMP or PCX signature"},
         {{scratch_ / "short.png"}, 1, "short.png': bad PNG"},
         {{scratch_ / "corrupt.png"}, 1, "corrupt.png': bad PNG"},
         {{scratch_ / "missing.png"}, 1, "missing.png': No such file"},
@@ -552,7 +706,7 @@ TEST_F(RemapCommand, AnyInputCostsBoundedMemory) {
         {{"remap", scratch_ / "texts.png", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 0, ""},
         {{"build", scratch_ / "texts.png", out + ".tab"}, 0, ""},
         {{"remap", "/dev/zero", "-o", out + ".png", "--palette", scratch_ / "p.txt"}, 1,
-         "cannot read '/dev/zero': not a PNG file"},
+         "cannot read '/dev/zero': not an image remap reads"},
         {{"build", "/dev/zero", out + ".tab"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},
         {{"build", scratch_ / "lines.txt", out + ".tab"}, 1, "lines.txt': larger than 1 MiB, too large for a text palette"},
         {{"convert", "/dev/zero", out + ".gpl", "--from", "gpl"}, 1, "cannot read '/dev/zero': larger than 1 MiB"},

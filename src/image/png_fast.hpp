@@ -53,17 +53,17 @@ struct IndexedPngSettings {
     RowFilters filters = RowFilters::kNone;
     // Threads for the row filters; 0 means one per processor.
     unsigned threads = 0;
-    // Not a matter of compression, but the one chunk written besides the
-    // image's own: a sprite's offsets, as grAb before IDAT.
-    std::optional<ImageOffsets> offsets;
 };
 
 // EncodeIndexedPng's file format, checks and messages (8 bits per pixel,
-// PLTE in order, tRNS up to a transparent index), compressed with libdeflate.
+// PLTE in order, tRNS up to a transparent index), compressed with libdeflate;
+// `offsets`, a sprite's, are written as a grAb chunk before IDAT, as Doom's
+// tools write it.
 std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height,
                                                               std::span<const std::uint8_t> indices,
                                                               std::span<const Rgb8> palette,
                                                               std::optional<int> transparentIndex, std::string& error,
-                                                              const IndexedPngSettings& settings = {});
+                                                              const IndexedPngSettings& settings = {},
+                                                              std::optional<ImageOffsets> offsets = std::nullopt);
 
 }  // namespace paltab

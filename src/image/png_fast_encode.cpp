@@ -120,7 +120,8 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int hei
                                                               std::span<const std::uint8_t> indices,
                                                               std::span<const Rgb8> palette,
                                                               std::optional<int> transparentIndex, std::string& error,
-                                                              const IndexedPngSettings& settings) {
+                                                              const IndexedPngSettings& settings,
+                                                              std::optional<ImageOffsets> offsets) {
     if (width <= 0 || height <= 0 ||
         indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         error = "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image";
@@ -185,7 +186,7 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int hei
         trns.back() = 0;
         PutChunk(out, "tRNS", trns);
     }
-    if (const auto offsets = settings.offsets) {
+    if (offsets) {
         std::vector<std::uint8_t> grab;
         PutBe32(grab, static_cast<std::uint32_t>(offsets->x));
         PutBe32(grab, static_cast<std::uint32_t>(offsets->y));

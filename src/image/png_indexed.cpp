@@ -31,11 +31,9 @@ std::optional<std::vector<std::uint8_t>> WritePng(const IndexedImage& image, Ima
     if (!CheckIndexedImage(image, error)) {
         return std::nullopt;
     }
-    IndexedPngSettings settings;
-    settings.offsets = image.offsets;
     std::string cause;
     auto file = EncodeIndexedPngFast(image.width, image.height, image.indices, image.palette, image.transparentIndex,
-                                     cause, settings);
+                                     cause, {}, image.offsets);
     if (!file) {
         error = {"", cause};
     }

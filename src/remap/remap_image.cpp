@@ -116,9 +116,8 @@ Result<std::vector<std::uint8_t>> Encode(RemappedImage& out, const RemapTarget& 
         options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
     if (options.output == ImageFormat::kPng) {
         std::string error;
-        IndexedPngSettings settings = kRemapPngSettings;
-        settings.offsets = out.offsets;
-        auto png = EncodeIndexedPngFast(out.width, out.height, out.indices, target.palette, transparent, error, settings);
+        auto png = EncodeIndexedPngFast(out.width, out.height, out.indices, target.palette, transparent, error,
+                                        kRemapPngSettings, out.offsets);
         if (!png) {
             return Error{"", error, ErrorKind::kOutput};
         }
