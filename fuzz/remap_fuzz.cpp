@@ -1,20 +1,25 @@
-// Fuzz target: a small palette and a PNG through the library's remap call,
-// as `paltool remap` makes it (each dithering, with or without a transparent
-// index, by search or by an exact map), its output decoded again, then a
-// second pass in another dithering method with its quality figure. Byte 0
-// holds the options (bits 0-1 the dithering, 2-3 the metric, also the dither
-// space of the second pass, 4 serpentine, 5 a transparent last entry, 6 a
-// 5-bit exact map instead of the search), byte 1 the number of colours
-// (1..16, low bits) and the dithering method of the second pass (high bits),
-// then three bytes per colour, then the PNG.
+// Fuzz target: a small palette and an image file (PNG, JPEG, GIF, BMP, PCX
+// or, by the caller's word, TGA) through the library's remap call, as
+// `paltool remap` makes it (each dithering, with or without a transparent
+// index, by search or by an exact map, kept indices when the image is
+// indexed in the palette), its output in one of the formats written read
+// back, then a second pass in another dithering method with its quality
+// figure. Byte 0 holds the options (bits 0-1 the dithering, 2-3 the metric,
+// also the dither space of the second pass, 4 serpentine, 5 a transparent
+// last entry, 6 a 5-bit exact map instead of the search, 7 read a file of no
+// signature as TGA), byte 1 the number of colours (1..16, low bits) and the
+// dithering method of the second pass (high bits), which also choose the
+// output format, then three bytes per colour, then the image file.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "paltab/image.hpp"
+#include "paltab/image_formats.hpp"
 #include "paltab/remap_image.hpp"
 
 namespace {
@@ -25,6 +30,41 @@ constexpr std::uint64_t kMaxPixels = 1u << 14;
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "remap: %s\n", what);
     std::abort();
+}
+
+constexpr paltab::ImageFormat kOutputs[] = {paltab::ImageFormat::kPng, paltab::ImageFormat::kBmp,
+                                            paltab::ImageFormat::kPcx, paltab::ImageFormat::kTga,
+                                            paltab::ImageFormat::kGif, paltab::ImageFormat::kRaw};
+
+// The image as the pipeline should see it, by the reader of its format.
+std::optional<paltab::DecodedImage> Reference(std::span<const std::uint8_t> file, bool tga) {
+    using namespace paltab;
+    std::optional<ImageFormat> format = DetectImageFormat(file);
+    if (tga && (!format || *format == ImageFormat::kPcx)) {
+        format = ImageFormat::kTga;
+    }
+    if (!format) {
+        return std::nullopt;
+    }
+    if (*format == ImageFormat::kPng) {
+        std::string error;
+        return DecodePng(file, kMaxPixels, error);
+    }
+    ImageError error;
+    std::optional<RgbaImage> rgba;
+    if (*format == ImageFormat::kJpeg) {
+        rgba = ReadJpeg(file, kMaxPixels, error);
+    } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels, error)) {
+        rgba = IndexedToRgba(*indexed);
+    }
+    if (!rgba) {
+        return std::nullopt;
+    }
+    DecodedImage image;
+    image.width = rgba->width;
+    image.height = rgba->height;
+    image.rgba = std::move(rgba->rgba);
+    return image;
 }
 
 }  // namespace
@@ -68,9 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         target.mapBits = ExactColorMap::kMinBits;
         target.search.reset();
     }
+    const bool tga = (flags & 0x80) != 0;
+    if (tga) {
+        options.input = ImageFormat::kTga;
+    }
+    options.output = kOutputs[(data[1] + flags) % std::size(kOutputs)];
     const auto remapped = RemapImage({png.begin(), png.end()}, target, options);
-    std::string error;
-    const auto image = DecodePng(png, kMaxPixels, error);
+    const auto image = Reference(png, tga);
     if (!remapped) {
         const std::string message = remapped.error().Message();
         if (message.empty() || message.find('\n') != std::string::npos) {
@@ -91,15 +135,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < indices.size(); ++i) {
         const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
-        if (indices[i] >= count || transparent != (options.transparentIndex == indices[i])) {
+        if (indices[i] >= count ||
+            (transparent != (options.transparentIndex == indices[i]) && !remapped->keptIndices)) {
             Fail("an index outside the palette, or transparency wrongly given");
         }
         const Rgb8 color{image->rgba[i * 4], image->rgba[i * 4 + 1], image->rgba[i * 4 + 2]};
-        if (!transparent && options.dither.method == DitherMethod::kNone && !map && indices[i] != search.NearestEntry(color)) {
-            Fail("an undithered pixel without its nearest entry");
+        if (remapped->keptIndices ? !transparent && palette[indices[i]] != color
+                                  : !transparent && options.dither.method == DitherMethod::kNone && !map &&
+                                        indices[i] != search.NearestEntry(color)) {
+            Fail("an undithered pixel without its nearest entry, or a kept index of another colour");
         }
     }
-    if (remapped->opaqueTransparent != 0) {
+    if (remapped->opaqueTransparent != 0 && !remapped->keptIndices) {
         Fail("an opaque pixel got the reserved transparent entry");
     }
 
@@ -115,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < indices.size(); ++i) {
         const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
-        if (again->indices[i] >= count || transparent != (options.transparentIndex == again->indices[i])) {
+        if (again->indices[i] >= count ||
+            (transparent != (options.transparentIndex == again->indices[i]) && !again->keptIndices)) {
             Fail("a second pass with an index outside the palette, or transparency wrongly given");
         }
     }
@@ -124,16 +172,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail("a quality figure out of range");
     }
 
-    const auto back = DecodePng(remapped->file, kMaxPixels, error);
-    if (!back || !back->indexed || back->plte != palette) {
-        Fail("the indexed PNG does not read back with its palette");
-    }
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-        const Rgb8 c = palette[indices[i]];
-        if (back->ColorAt(static_cast<int>(i % static_cast<std::size_t>(image->width)),
-                          static_cast<int>(i / static_cast<std::size_t>(image->width))) != c) {
-            Fail("the indexed PNG reads back with other colours");
+    if (options.output == ImageFormat::kRaw) {
+        if (remapped->file != indices) {
+            Fail("a raw file other than the indices");
         }
+        return 0;
+    }
+    ImageError error;
+    const auto back = ReadIndexedImage(remapped->file, options.output, kMaxPixels, error);
+    if (!back || back->indices != indices || back->palette.size() < palette.size() ||
+        !std::equal(palette.begin(), palette.end(), back->palette.begin())) {
+        Fail("the output does not read back with its indices and palette");
     }
     return 0;
 }

@@ -8,7 +8,7 @@ Without PHOTO it makes a deterministic photograph-like image (smooth colour
 fields with grain, saved by Pillow with its defaults) of --side x --side
 pixels (4096). The palette is 256 deterministic random colours. Measured, best
 of --runs wall-clock runs each:
-  - `paltool remap --palette` (libpng in and out),
+  - `paltool remap --palette` (the fast PNG paths in and out),
   - build/bench/png_pipeline --libpng: the same stages timed one by one,
   - build/bench/png_pipeline: the same remap through the fast PNG paths,
   - Pillow: Image.open + load, quantize(palette=...) with its defaults
@@ -116,7 +116,7 @@ def main():
         out = os.path.join(work, "paltool.png")
         t, _ = best_of(args.runs, lambda: run([paltool, "remap", photo, "-o", out, "--palette", palette_path,
                                                "--quiet"]))
-        rows.append(("paltool remap (libpng)", t, os.path.getsize(out), ""))
+        rows.append(("paltool remap", t, os.path.getsize(out), ""))
         for label, extra in (("libpng stages", ["--libpng"]), ("fast PNG stages", [])):
             out = os.path.join(work, "pipeline.png")
             t, split = best_of(args.runs, lambda: run([pipeline, photo, palette_path, out] + extra))
