@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iostream>
 #include <random>
+#include <sstream>
 
 #include "paltab/color_tables.hpp"
 #include "paltab/dither.hpp"
@@ -570,6 +571,74 @@ TEST_F(RemapCommand, OutputFormatByNameOrTo) {
         }
         fs::remove(scratch_ / c.out);
     }
+}
+
+// Pillow writes a JPEG photo and a GIF in the palette; remap turns each into
+// every output format, and Pillow reads them all back: the same size and
+// indexed colours in each, the GIF's indices kept as they are.
+constexpr const char* kPillowRoundTrip = R"(import sys
+from PIL import Image
+if sys.argv[1] == 'write':
+    photo = Image.new('RGB', (37, 19))
+    photo.putdata([(x * 6, y * 13, (x * y) % 256) for y in range(19) for x in range(37)])
+    photo.save('in.jpg', quality=90)
+    art = Image.new('P', (37, 19))
+    art.putpalette([0, 0, 0, 10, 20, 30, 0, 0, 0, 200, 0, 0])
+    art.putdata([(x + 2 * y) % 4 for y in range(19) for x in range(37)])
+    art.save('in.gif')
+else:
+    for path in sys.argv[2:]:
+        im = Image.open(path)
+        print(im.mode, im.size[0], im.size[1], im.convert('RGB').tobytes().hex(),
+              im.tobytes().hex() if path.endswith('gif.png') else '')
+)";
+
+TEST_F(RemapCommand, PillowReadsEveryOutput) {
+    if (RunProgram("/usr/bin/python3", {"python3", "-c", "import PIL"}, scratch_.path()).exitStatus != 0) {
+        GTEST_SKIP() << "Pillow (python3-pil) is not installed";
+    }
+    ASSERT_EQ(RunProgram("/usr/bin/python3", {"python3", "-c", kPillowRoundTrip, "write"}, scratch_.path(),
+                         scratch_.path().string())
+                  .exitStatus,
+              0);
+    WriteFile(scratch_ / "p.txt", "0 0 0\n10 20 30\n0 0 0\n200 0 0\n");
+    std::vector<std::string> read{"python3", "-c", kPillowRoundTrip, "read"};
+    for (const std::string input : {"jpg", "gif"}) {
+        for (const std::string format : {"png", "bmp", "pcx", "tga", "gif", "raw"}) {
+            const std::string out = scratch_ / (input + "." + format);
+            const ProcessResult run =
+                Paltool({"remap", scratch_ / ("in." + input), "-o", out, "--palette", scratch_ / "p.txt"});
+            ASSERT_EQ(run.exitStatus, 0) << run.err;
+            EXPECT_NE(run.out.find(input == "gif" ? "its indices kept" : "dither none"), std::string::npos) << run.out;
+            if (format != "raw") {
+                read.push_back(out);
+            }
+        }
+    }
+    const ProcessResult back = RunProgram("/usr/bin/python3", read, scratch_.path());
+    ASSERT_EQ(back.exitStatus, 0) << back.err;
+    std::istringstream lines(back.out);
+    std::string first, line;
+    for (std::size_t k = 0; k < 10; ++k) {
+        ASSERT_TRUE(std::getline(lines, line)) << read[k + 4];
+        EXPECT_EQ(line.substr(0, 8), "P 37 19 ") << read[k + 4];
+        // Each input's outputs show the same colours as its PNG output.
+        const std::string colours = line.substr(8, line.find(' ', 8) - 8);
+        first = k % 5 == 0 ? colours : first;
+        EXPECT_EQ(colours, first) << read[k + 4];
+        if (k == 5) {  // the GIF's PNG: its indices as Pillow made them, repeated black (2) included
+            std::string indices;
+            for (int y = 0; y < 19; ++y) {
+                for (int x = 0; x < 37; ++x) {
+                    indices += {'0', static_cast<char>('0' + (x + 2 * y) % 4)};
+                }
+            }
+            EXPECT_EQ(line.substr(line.rfind(' ') + 1), indices);
+        }
+    }
+    const std::string raw = ReadFile(scratch_ / "gif.raw");
+    ASSERT_EQ(raw.size(), 37u * 19u);
+    EXPECT_EQ(raw[2], 2);
 }
 
 // The dithering options reach the library as given, and --report prints its
