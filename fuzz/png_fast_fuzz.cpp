@@ -33,7 +33,7 @@ constexpr std::uint64_t kMaxPixels = 1u << 14;
 
 bool Same(const DecodedImage& a, const DecodedImage& b) {
     return a.width == b.width && a.height == b.height && a.rgba == b.rgba && a.indexed == b.indexed &&
-           a.plte == b.plte && a.plteAlpha == b.plteAlpha;
+           a.plte == b.plte && a.plteAlpha == b.plteAlpha && a.indices == b.indices && a.offsets == b.offsets;
 }
 
 // The file with the CRC of each whole chunk after the signature recomputed.
