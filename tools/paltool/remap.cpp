@@ -10,6 +10,7 @@
 #include "io/file_io.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
+#include "remap_batch.hpp"
 #include "paltab/remap_image.hpp"
 #include "paltab/table_reader.hpp"
 
@@ -20,6 +21,8 @@ constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.png (--p
                      [--serpentine] [--strength PERCENT] [--spread N] [--dither-space S] [--report]
                      [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N] [--quiet]
                      [--format NAME] [--palette-index N]
+       paltool remap IMAGE... -d DIR (--palette P | --tables T) [-j N] [--force] [--json]
+                     [--to FORMAT] [OPTIONS]
 
 Reads the PNG IMAGE (any colour type and bit depth; 16-bit samples reduced
 to 8, no gamma applied) and writes OUT.png, an 8-bit indexed PNG whose PLTE
@@ -78,7 +81,39 @@ ends in .png (or has no extension, as /dev/stdout); other names are refused.
   --palette-index N    which palette of a PLAYPAL lump (default 0).
                          paltool remap photo.png -o out.png --palette PLAYPAL.lmp --palette-index 0
 
-Exit status: 0 written, 1 error (nothing written), 2 usage error.
+Many files at once: with -d DIR every IMAGE is written as DIR/NAME.png,
+NAME its file name without the extension; the palette or tables are read
+once. Two IMAGEs that would get the same output name, or an output that is
+one of the IMAGEs, are refused before anything is read. Each file is written
+whole or not at all; one that fails prints its line and the others go on.
+The lines of each file come together; a summary line ends the run.
+  -d DIR               the directory to write in (made if missing).
+                         paltool remap sprites/*.png -d out --palette PLAYPAL.lmp --transparent 247
+  -j N                 up to N files at a time, 1..256 (default: the number
+                       of processors); each holds one image in memory.
+                         paltool remap art/*.png -d out --palette game.gpl -j 2
+  --force              convert every file; without it an output newer than
+                       its IMAGE and than the palette or tables is skipped as
+                       up to date (other options are not compared: after
+                       changing them, --force).
+                         paltool remap art/*.png -d out --palette game.gpl --force
+  --to FORMAT          the output format and extension: png (default).
+                         paltool remap art/*.png -d out --palette game.gpl --to png
+  --json               instead of the lines on the standard output, one JSON
+                       object: "converted", "skipped", "failed" (counts),
+                       "seconds" (the whole run), "jobs", and "files", one
+                       object per IMAGE in order: "input", "output", "status"
+                       ("converted", "skipped" or "failed"), "width" and
+                       "height" (converted), "error" (failed: the message),
+                       "mean_squared_error" and "blurred_error" (--report).
+                       Names that are not UTF-8 show U+FFFD for the bytes.
+                         paltool remap art/*.png -d out --palette game.gpl --json > report.json
+  A line of progress (files done of all, time so far, an estimate of the
+  rest) is redrawn on the standard error stream when it is a terminal,
+  unless --quiet.
+
+Exit status: 0 written, 1 error (nothing written; with -d, any file failed),
+2 usage error.
 )";
 
 // A whole number 1 or more in decimal digits only: CLI11 would read "-1"
@@ -170,13 +205,18 @@ int Run(std::span<const char* const> args) {
     cli.add_flag("--quiet", quiet);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
+    BatchOptions batch;
+    AddBatchOptions(cli, batch);
     if (const auto done = ParseArguments(cli, kRemapCommand, args)) {
         return *done;
     }
-    if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
+    if (const auto status = CheckBatchArguments(batch, files, out.has_value())) {
+        return *status;
+    }
+    if ((!batch.directory && (files.size() != 1 || !out)) || palettePath.has_value() == tablesPath.has_value()) {
         return UsageError("remap", "expected an IMAGE, -o OUT.png and either --palette P or --tables T");
     }
-    if (!WritesExtension(FileExtension(*out))) {
+    if (out && !WritesExtension(FileExtension(*out))) {
         return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputExtensionList() +
                                        " images");
     }
@@ -230,6 +270,9 @@ int Run(std::span<const char* const> args) {
     settings.measureQuality = report;
     if (transparent) {
         settings.transparentIndex = static_cast<std::uint8_t>(*transparent);
+    }
+    if (batch.directory) {
+        return RunRemapBatch(files, batch, {target, settings, palettePath ? *palettePath : *tablesPath, tablesPath, quiet});
     }
     // Decoded as it is read: the signature and the declared size are
     // checked first, and the file is never held whole.
