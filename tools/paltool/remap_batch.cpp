@@ -169,6 +169,10 @@ FileRun RemapOneFile(const std::string& input, const std::string& output, const 
         // Too large for the memory left beside the other jobs: this file
         // fails, the others go on.
         fail("cannot remap " + QuotedPath(input) + ": out of memory");
+    } catch (const std::exception& e) {
+        // Anything else thrown stays this file's failure too: a worker
+        // thread must not end the process.
+        fail("cannot remap " + QuotedPath(input) + ": " + e.what());
     }
     return run;
 }
