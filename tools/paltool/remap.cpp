@@ -11,6 +11,7 @@
 #include "io/file_io.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
+#include "remap_batch.hpp"
 #include "paltab/remap_image.hpp"
 #include "paltab/table_reader.hpp"
 
@@ -21,6 +22,8 @@ constexpr std::string_view kHelp = R"(Usage: paltool remap IMAGE -o OUT.ext (--p
                      [--dither D] [--serpentine] [--strength PERCENT] [--spread N] [--dither-space S]
                      [--report] [--metric M] [--reserve LIST] [--transparent INDEX] [--max-pixels N]
                      [--quiet] [--format NAME] [--palette-index N]
+       paltool remap IMAGE... -d DIR (--palette P | --tables T) [-j N] [--force] [--json]
+                     [--to FORMAT] [OPTIONS]
 
 Reads IMAGE and writes OUT, an indexed image whose palette is the palette in
 order, so that every pixel value is a palette index.
@@ -94,7 +97,38 @@ name without one (/dev/stdout) is PNG; any other is refused.
   --palette-index N    which palette of a PLAYPAL lump (default 0).
                          paltool remap photo.png -o out.png --palette PLAYPAL.lmp --palette-index 0
 
-Exit status: 0 written, 1 error (nothing written), 2 usage error.
+Many files at once: with -d DIR every IMAGE is written as DIR/NAME.EXT,
+NAME its file name without the extension, EXT that of --to (default png);
+the palette or tables are read once. Two IMAGEs that would get the same
+output name, or an output that is one of the IMAGEs, are refused before
+anything is read. Each file is written whole or not at all; one that fails
+prints its line and the others go on. The lines of each file come together;
+a summary line ends the run.
+  -d DIR               the directory to write in (made if missing).
+                         paltool remap sprites/*.png -d out --palette PLAYPAL.lmp --transparent 247
+  -j N                 up to N files at a time, 1..256 (default: the number
+                       of processors); each holds one image in memory.
+                         paltool remap art/*.png -d out --palette game.gpl -j 2
+  --force              convert every file; without it an output newer than
+                       its IMAGE and than the palette or tables is skipped as
+                       up to date (other options are not compared: after
+                       changing them, --force).
+                         paltool remap art/*.png -d out --palette game.gpl --force
+  --json               instead of the lines on the standard output, one JSON
+                       object: "converted", "skipped", "failed" (counts),
+                       "seconds" (the whole run), "jobs", and "files", one
+                       object per IMAGE in order: "input", "output", "status"
+                       ("converted", "skipped" or "failed"), "width" and
+                       "height" (converted), "error" (failed: the message),
+                       "mean_squared_error" and "blurred_error" (--report).
+                       Names that are not UTF-8 show U+FFFD for the bytes.
+                         paltool remap art/*.png -d out --palette game.gpl --json > report.json
+  A line of progress (files done of all, time so far, an estimate of the
+  rest) is redrawn on the standard error stream when it is a terminal,
+  unless --quiet.
+
+Exit status: 0 written, 1 error (nothing written; with -d, any file failed),
+2 usage error.
 )";
 
 // A whole number 1 or more in decimal digits only: CLI11 would read "-1"
@@ -160,7 +194,7 @@ std::variant<RemapTarget, int> LoadTables(const std::string& path) {
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
-    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText, toName;
+    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
     std::optional<int> transparent;
     std::optional<std::string> spaceName;
     std::optional<int> strength;
@@ -168,7 +202,6 @@ int Run(std::span<const char* const> args) {
     bool quiet = false, serpentine = false, report = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
-    cli.add_option("--to", toName);
     cli.add_option("--palette", palettePath);
     cli.add_option("--tables", tablesPath);
     cli.add_option("--dither", ditherName);
@@ -184,14 +217,22 @@ int Run(std::span<const char* const> args) {
     cli.add_flag("--quiet", quiet);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
+    BatchOptions batch;
+    AddBatchOptions(cli, batch);
     if (const auto done = ParseArguments(cli, kRemapCommand, args)) {
         return *done;
     }
-    if (files.size() != 1 || !out || palettePath.has_value() == tablesPath.has_value()) {
+    if (const auto status = CheckBatchArguments(batch, files, out.has_value())) {
+        return *status;
+    }
+    if ((!batch.directory && (files.size() != 1 || !out)) || palettePath.has_value() == tablesPath.has_value()) {
         return UsageError("remap", "expected an IMAGE, -o OUT and either --palette P or --tables T");
     }
+    const std::optional<std::string>& toName = batch.to;
     std::optional<ImageFormat> output;
-    if (toName) {
+    if (batch.directory) {
+        output = ImageFormat::kPng;  // -d DIR: --to, checked with the batch options
+    } else if (toName) {
         output = ParseImageFormat(*toName);
         if (!Writes(output)) {
             return UsageError("remap", "--to '" + *toName + "' is not a format remap writes (" +
@@ -256,51 +297,22 @@ int Run(std::span<const char* const> args) {
     if (transparent) {
         settings.transparentIndex = static_cast<std::uint8_t>(*transparent);
     }
+    if (batch.directory) {
+        return RunRemapBatch(files, batch, {target, settings, palettePath ? *palettePath : *tablesPath, tablesPath, quiet});
+    }
     // The format and a PNG's declared size are checked from the first bytes.
     const auto image = RemapImageFile(files[0], target, settings);
     if (!image) {
         const std::string cause = image.error().Message();
         return Failure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
     }
-    if (!quiet && image->clearPixels > 0) {
-        Warn(std::to_string(image->clearPixels) + " pixels of " + QuotedPath(files[0]) +
-             " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
-    }
-    if (transparent && !quiet && image->opaqueTransparent > 0) {
-        Warn(std::to_string(image->opaqueTransparent) + " opaque pixels get entry " + std::to_string(*transparent) +
-             (image->keptIndices ? " as " + QuotedPath(files[0]) + " has it" : " from the map of " + QuotedPath(*tablesPath)) +
-             " and show as transparent");
-    }
+    const RemapMessages messages{target, settings, tablesPath, quiet};
+    std::fputs(RemapWarnings(messages, files[0], *image).c_str(), stderr);
     std::string error;
     if (!WriteFileBytes(*out, image->file, error)) {
         return Failure(error);
     }
-    if (!quiet && image->otherPalette) {
-        Print(QuotedPath(files[0]) + " is indexed in another palette: its colours were matched to the palette's entries\n");
-    }
-    if (!quiet) {
-        const std::string how =
-            image->keptIndices
-                ? "its indices kept (its palette is the palette)"
-                : "dither " + std::string(DitherMethodName(dither.method)) +
-                      (target.search ? ", " + std::string(MetricName(target.search->GetMetric()))
-                                     : ", map of " + ShownPath(*tablesPath));
-        Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) + " pixels, " +
-              std::to_string(target.palette.size()) + " colours, " + how +
-              (image->offsets && *output == ImageFormat::kPng ? ", offsets " + std::to_string(image->offsets->x) + "," +
-                                                                    std::to_string(image->offsets->y)
-                                                              : "") +
-              "\n");
-    }
-    if (const auto& quality = image->quality) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
-                      "8-bit units per component\n",
-                      quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
-                      std::sqrt(quality->blurredError));
-        Print(text);
-    }
+    Print(RemapReport(messages, files[0], *out, *image));
     return kSuccess;
 }
 

@@ -1,0 +1,490 @@
+// paltool remap -d DIR: the batch runner. The target is loaded once and shared
+// read-only; each worker takes the next input by a shared index, remaps it
+// through RemapImageFile, writes it whole with WriteFileBytes and prints its
+// lines at once under one lock, so that no two files' lines interleave.
+#include "remap_batch.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <new>
+#include <numeric>
+#include <set>
+#include <thread>
+
+#include "io/file_io.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// How often a shown progress line is redrawn while no file finishes.
+constexpr auto kProgressTick = std::chrono::milliseconds(250);
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped; bytes
+// that are not UTF-8 (a file name may hold any) become U+FFFD.
+std::string JsonString(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            if (byte == '"' || byte == '\\') {
+                out += '\\';
+                out += static_cast<char>(byte);
+            } else if (byte < 0x20 || byte == 0x7F) {
+                out += "\\u00";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 15];
+            } else {
+                out += static_cast<char>(byte);
+            }
+            ++i;
+            continue;
+        }
+        // A well-formed sequence (no overlong forms, surrogates or values
+        // past U+10FFFF) is copied as it is.
+        const std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
+                                                                   : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                                                                  : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        }
+        if (valid && length > 2) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(byte == 0xE0 && second < 0xA0) && !(byte == 0xED && second >= 0xA0) &&
+                    !(byte == 0xF0 && second < 0x90) && !(byte == 0xF4 && second >= 0x90);
+        }
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\\ufffd";
+            ++i;
+        }
+    }
+    return out + "\"";
+}
+
+std::string_view StatusName(FileStatus status) {
+    switch (status) {
+        case FileStatus::kConverted: return "converted";
+        case FileStatus::kSkipped: return "skipped";
+        case FileStatus::kFailed: break;
+    }
+    return "failed";
+}
+
+// One file's outcome and the lines it prints: `out` for the standard
+// output, `err` for the standard error stream.
+struct FileRun {
+    FileOutcome outcome;
+    std::string out;
+    std::string err;
+};
+
+}  // namespace
+
+std::string RemapWarnings(const RemapMessages& remap, const std::string& input, const RemappedImage& image) {
+    std::string lines;
+    if (remap.quiet) {
+        return lines;
+    }
+    if (image.clearPixels > 0) {
+        lines += "paltool: warning: " + std::to_string(image.clearPixels) + " pixels of " + QuotedPath(input) +
+                 " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent\n";
+    }
+    if (remap.settings.transparentIndex && image.opaqueTransparent > 0) {
+        lines += "paltool: warning: " + std::to_string(image.opaqueTransparent) + " opaque pixels get entry " +
+                 std::to_string(*remap.settings.transparentIndex) +
+                 (image.keptIndices ? " as " + QuotedPath(input) + " has it"
+                                    : " from the map of " + QuotedPath(remap.tablesPath.value_or(""))) +
+                 " and show as transparent\n";
+    }
+    return lines;
+}
+
+std::string RemapReport(const RemapMessages& remap, const std::string& input, const std::string& output,
+                        const RemappedImage& image) {
+    std::string lines;
+    if (!remap.quiet) {
+        if (image.otherPalette) {
+            lines += QuotedPath(input) + " is indexed in another palette: its colours were matched to the palette's entries\n";
+        }
+        const std::string how =
+            image.keptIndices
+                ? "its indices kept (its palette is the palette)"
+                : "dither " + std::string(DitherMethodName(remap.settings.dither.method)) +
+                      (remap.target.search ? ", " + std::string(MetricName(remap.target.search->GetMetric()))
+                                           : ", map of " + ShownPath(remap.tablesPath.value_or("")));
+        const bool offsets = image.offsets && remap.settings.output == ImageFormat::kPng;
+        lines += "wrote " + ShownPath(output) + ": " + std::to_string(image.width) + " x " +
+                 std::to_string(image.height) + " pixels, " + std::to_string(remap.target.palette.size()) +
+                 " colours, " + how +
+                 (offsets ? ", offsets " + std::to_string(image.offsets->x) + "," + std::to_string(image.offsets->y)
+                          : "") +
+                 "\n";
+    }
+    if (const auto& quality = image.quality) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
+                      "8-bit units per component\n",
+                      quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
+                      std::sqrt(quality->blurredError));
+        lines += text;
+    }
+    return lines;
+}
+
+namespace {
+
+FileRun RemapOneFile(const std::string& input, const std::string& output, const BatchRemap& remap, bool force,
+                     const std::optional<fs::file_time_type>& targetTime) {
+    FileRun run;
+    run.outcome.input = input;
+    run.outcome.output = output;
+    const auto fail = [&](std::string message) {
+        run.outcome.status = FileStatus::kFailed;
+        run.err += "paltool: " + message + "\n";
+        run.outcome.error = std::move(message);
+    };
+    try {
+        if (!force && IsUpToDate({ModificationTime(output), ModificationTime(input), targetTime})) {
+            run.outcome.status = FileStatus::kSkipped;
+            return run;
+        }
+        auto image = RemapImageFile(input, remap.target, remap.settings);
+        if (!image) {
+            const std::string cause = image.error().Message();
+            fail(image.error().kind == ErrorKind::kOutput ? CannotWrite(output, cause) : CannotRead(input, cause));
+            return run;
+        }
+        const RemapMessages messages{remap.target, remap.settings, remap.tablesPath, remap.quiet};
+        run.err += RemapWarnings(messages, input, *image);
+        std::string error;
+        if (!WriteFileBytes(output, image->file, error)) {
+            fail(error);
+            return run;
+        }
+        run.outcome.status = FileStatus::kConverted;
+        run.outcome.width = image->width;
+        run.outcome.height = image->height;
+        run.outcome.quality = image->quality;
+        run.out += RemapReport(messages, input, output, *image);
+    } catch (const std::bad_alloc&) {
+        // Too large for the memory left beside the other jobs: this file
+        // fails, the others go on.
+        fail("cannot remap " + QuotedPath(input) + ": out of memory");
+    } catch (const std::exception& e) {
+        // Anything else thrown stays this file's failure too: a worker
+        // thread must not end the process.
+        fail("cannot remap " + QuotedPath(input) + ": " + e.what());
+    }
+    return run;
+}
+
+// The progress line on the standard error stream, redrawn in place with a
+// carriage return and blanked out before other lines are printed.
+class Progress {
+public:
+    explicit Progress(bool shown) : shown_(shown) {}
+
+    void Draw(const std::string& line) {
+        if (!shown_ || line == drawn_) {
+            return;
+        }
+        std::string text = "\r" + line;
+        if (line.size() < drawn_.size()) {
+            text += std::string(drawn_.size() - line.size(), ' ') + "\r" + line;
+        }
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+        drawn_ = line;
+    }
+    void Clear() {
+        if (shown_ && !drawn_.empty()) {
+            std::fputs(("\r" + std::string(drawn_.size(), ' ') + "\r").c_str(), stderr);
+            std::fflush(stderr);
+            drawn_.clear();
+        }
+    }
+
+private:
+    bool shown_;
+    std::string drawn_;  // what the line shows now
+};
+
+}  // namespace
+
+void AddBatchOptions(CLI::App& cli, BatchOptions& options) {
+    cli.add_option("-d", options.directory);
+    cli.add_option("--to", options.to);
+    cli.add_option("-j", options.jobs);
+    cli.add_flag("--force", options.force);
+    cli.add_flag("--json", options.json);
+}
+
+std::optional<BatchFormat> BatchFormatOfName(std::string_view name) {
+    const auto format = ParseImageFormat(name);
+    if (!format || !CanWriteImageFormat(*format)) {
+        return std::nullopt;
+    }
+    return BatchFormat{std::string(ImageFormatExtension(*format)), *format};
+}
+
+std::optional<ImageRemapOptions> WithOutputFormat(ImageRemapOptions options, const BatchFormat& format) {
+    options.output = format.format;
+    return options;
+}
+
+std::string BatchOutputName(std::string_view input, std::string_view extension) {
+    const std::string_view name = input.substr(input.find_last_of('/') + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return {};
+    }
+    const std::size_t dot = name.find_last_of('.');
+    const std::string_view stem = dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+    return std::string(stem) + std::string(extension);
+}
+
+std::string BatchOutputPath(std::string_view directory, std::string_view name) {
+    std::string path(directory);
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    return path + std::string(name);
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> FindSharedOutput(std::span<const std::string> outputs) {
+    std::vector<std::size_t> order(outputs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return outputs[a] < outputs[b]; });
+    std::optional<std::pair<std::size_t, std::size_t>> first;
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (outputs[order[k - 1]] == outputs[order[k]]) {
+            const auto pair = std::minmax(order[k - 1], order[k]);
+            if (!first || pair.second < first->second || (pair.second == first->second && pair.first < first->first)) {
+                first = pair;
+            }
+        }
+    }
+    return first;
+}
+
+bool IsUpToDate(const FileTimes& times) {
+    return times.output && times.input && times.target && *times.output > *times.input &&
+           *times.output > *times.target;
+}
+
+std::optional<fs::file_time_type> ModificationTime(const std::string& path) {
+    std::error_code error;
+    const fs::file_time_type time = fs::last_write_time(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+BatchSummary Summarise(std::span<const FileOutcome> outcomes, double seconds, int jobs) {
+    BatchSummary summary;
+    for (const FileOutcome& outcome : outcomes) {
+        (outcome.status == FileStatus::kConverted ? summary.converted
+         : outcome.status == FileStatus::kSkipped ? summary.skipped
+                                                  : summary.failed)++;
+    }
+    summary.seconds = seconds;
+    summary.jobs = jobs;
+    return summary;
+}
+
+std::string SummaryLine(const BatchSummary& summary) {
+    return "remap: " + std::to_string(summary.converted) + " converted, " + std::to_string(summary.skipped) +
+           " skipped (up to date), " + std::to_string(summary.failed) + " failed in " + Fixed(summary.seconds, 2) +
+           " s\n";
+}
+
+std::string BatchJson(const BatchSummary& summary, std::span<const FileOutcome> outcomes) {
+    std::string json = "{\"converted\": " + std::to_string(summary.converted) +
+                       ", \"skipped\": " + std::to_string(summary.skipped) +
+                       ", \"failed\": " + std::to_string(summary.failed) + ", \"seconds\": " +
+                       Fixed(summary.seconds, 3) + ", \"jobs\": " + std::to_string(summary.jobs) + ", \"files\": [";
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const FileOutcome& file = outcomes[i];
+        json += i == 0 ? "\n  " : ",\n  ";
+        json += "{\"input\": " + JsonString(file.input) + ", \"output\": " + JsonString(file.output) +
+                ", \"status\": \"" + std::string(StatusName(file.status)) + "\"";
+        if (file.status == FileStatus::kConverted) {
+            json += ", \"width\": " + std::to_string(file.width) + ", \"height\": " + std::to_string(file.height);
+        }
+        if (file.status == FileStatus::kFailed) {
+            json += ", \"error\": " + JsonString(file.error);
+        }
+        if (file.quality) {
+            json += ", \"mean_squared_error\": " + Fixed(file.quality->meanSquaredError, 4) +
+                    ", \"blurred_error\": " + Fixed(file.quality->blurredError, 4);
+        }
+        json += "}";
+    }
+    return json + (outcomes.empty() ? "]}\n" : "\n]}\n");
+}
+
+std::string ProgressLine(std::size_t done, std::size_t total, double seconds) {
+    std::string line = "remap: " + std::to_string(done) + " of " + std::to_string(total) + " files, " +
+                       Fixed(seconds, 1) + " s";
+    if (done > 0 && done < total) {
+        line += ", about " + Fixed(seconds / static_cast<double>(done) * static_cast<double>(total - done), 1) +
+                " s left";
+    }
+    return line;
+}
+
+std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut) {
+    if (!options.directory) {
+        if (files.size() > 1) {
+            return UsageError("remap", "several IMAGEs need -d DIR, where each is written as DIR/NAME.EXT");
+        }
+        if (options.jobs || options.force || options.json) {
+            return UsageError("remap", "-j, --force and --json apply to -d DIR");
+        }
+        return std::nullopt;
+    }
+    if (hasOut) {
+        return UsageError("remap", "-o names one output and -d DIR a directory for many: give one of them");
+    }
+    if (files.empty()) {
+        return UsageError("remap", "expected one or more IMAGEs with -d DIR");
+    }
+    if (options.jobs && (*options.jobs < 1 || *options.jobs > kMaxJobs)) {
+        return UsageError("remap", "-j must be a number of jobs 1.." + std::to_string(kMaxJobs));
+    }
+    const auto format = BatchFormatOfName(options.to.value_or("png"));
+    if (!format) {
+        return UsageError("remap", "--to '" + *options.to + "' is not an image format remap writes");
+    }
+    std::vector<std::string> outputs;
+    for (const std::string& file : files) {
+        const std::string name = BatchOutputName(file, format->extension);
+        if (name.empty()) {
+            return UsageError("remap", QuotedPath(file) + " names no file to write in -d DIR");
+        }
+        outputs.push_back(BatchOutputPath(*options.directory, name));
+    }
+    if (const auto shared = FindSharedOutput(outputs)) {
+        return UsageError("remap", QuotedPath(files[shared->first]) + " and " + QuotedPath(files[shared->second]) +
+                                       " would both be written as " + QuotedPath(outputs[shared->first]));
+    }
+    // An output that is one of the inputs would replace the art it is made
+    // from (remap out/*.png -d out).
+    std::set<std::pair<dev_t, ino_t>> inputs;
+    for (const std::string& file : files) {
+        struct stat info {};
+        if (::stat(file.c_str(), &info) == 0) {
+            inputs.insert({info.st_dev, info.st_ino});
+        }
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        struct stat info {};
+        if (::stat(outputs[i].c_str(), &info) == 0 && inputs.count({info.st_dev, info.st_ino}) != 0) {
+            return UsageError("remap", QuotedPath(outputs[i]) + " is an input; it would be written over");
+        }
+    }
+    return std::nullopt;
+}
+
+int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& options, const BatchRemap& remap) {
+    const auto start = Clock::now();
+    const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    const std::optional<BatchFormat> format = BatchFormatOfName(options.to.value_or("png"));
+    const std::optional<ImageRemapOptions> settings = format ? WithOutputFormat(remap.settings, *format) : std::nullopt;
+    if (!settings) {
+        return UsageError("remap", "--to: not an image format remap writes");
+    }
+    const BatchRemap shared{remap.target, *settings, remap.targetPath, remap.tablesPath, remap.quiet};
+    const std::string& directory = *options.directory;
+    std::error_code error;
+    fs::create_directories(directory, error);
+    if (!fs::is_directory(directory)) {
+        return Failure(CannotWrite(directory, error ? error.message() : "not a directory"));
+    }
+
+    std::vector<FileOutcome> outcomes(inputs.size());
+    std::vector<std::string> outputs;
+    for (const std::string& input : inputs) {
+        outputs.push_back(BatchOutputPath(directory, BatchOutputName(input, format->extension)));
+    }
+    const std::optional<fs::file_time_type> targetTime = ModificationTime(remap.targetPath);
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const auto jobs = static_cast<std::size_t>(
+        std::min<std::size_t>(options.jobs ? static_cast<std::size_t>(*options.jobs) : processors, inputs.size()));
+
+    std::atomic<std::size_t> next{0};
+    std::mutex printing;  // guards the streams, `done` and `progress`
+    std::condition_variable finished;
+    std::size_t done = 0;
+    Progress progress(!remap.quiet && ::isatty(STDERR_FILENO) == 1);
+    const auto work = [&] {
+        for (std::size_t i = next++; i < inputs.size(); i = next++) {
+            FileRun run = RemapOneFile(inputs[i], outputs[i], shared, options.force, targetTime);
+            const std::lock_guard lock(printing);
+            progress.Clear();
+            if (!options.json) {
+                std::fputs(run.out.c_str(), stdout);
+                std::fflush(stdout);
+            }
+            std::fputs(run.err.c_str(), stderr);
+            outcomes[i] = std::move(run.outcome);
+            ++done;
+            progress.Draw(ProgressLine(done, inputs.size(), seconds()));
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    try {
+        while (workers.size() < jobs) {
+            workers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // No more threads to be had: those that started do the work.
+    }
+    if (workers.empty()) {
+        work();
+    }
+    {
+        std::unique_lock lock(printing);
+        while (done < inputs.size()) {
+            progress.Draw(ProgressLine(done, inputs.size(), seconds()));
+            finished.wait_for(lock, kProgressTick);
+        }
+        progress.Clear();
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+
+    const BatchSummary summary = Summarise(outcomes, seconds(), static_cast<int>(std::max<std::size_t>(workers.size(), 1)));
+    if (options.json) {
+        Print(BatchJson(summary, outcomes));
+    } else if (!remap.quiet) {
+        Print(SummaryLine(summary));
+    }
+    return summary.failed > 0 ? kFailure : kSuccess;
+}
+
+}  // namespace paltab::paltool
