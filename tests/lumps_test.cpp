@@ -140,7 +140,7 @@ TEST(Lumps, DescriptionsStateTheFacts) {
     ASSERT_TRUE(tranmap) << error;
     // A 50 % mix of a colour with itself is the colour: every diagonal cell
     // but the repeated entry's.
-    EXPECT_NE(DescribeLump(*tranmap, {LumpKind::kTranmap, 256}).find("cells (a, a) holding a: 255 of 256"),
+    EXPECT_NE(DescribeLump(*tranmap, {LumpKind::kTranmap, 256}).find("cells (c, c) holding c: 255 of 256"),
               std::string::npos);
 }
 

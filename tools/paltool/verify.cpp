@@ -1,8 +1,11 @@
-// paltool verify: a table file's structure, and its bytes against its palette.
+// paltool verify: a table file's structure and its bytes against its palette,
+// or a lump of a game against the one rebuilt from a palette.
 #include "command.hpp"
 #include "inspect/verify.hpp"
 #include "paltab/table_reader.hpp"
+#include "lump_options.hpp"
 #include "palette_options.hpp"
+#include "table_options.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -11,6 +14,7 @@ namespace {
 constexpr std::size_t kMismatchesShown = 20;
 
 constexpr std::string_view kHelp = R"(Usage: paltool verify TABLES [--palette PALETTE [-c] [--format NAME] [--palette-index N]] [--quiet]
+       paltool verify LUMP --palette PALETTE [--as KIND] [settings] [--format NAME] [--palette-index N] [--quiet]
 
 Checks the structure of TABLES: its size, the "CWEN" tag, and that every
 palette byte is 0..63 or part of an unused entry's 255 255 255.
@@ -32,8 +36,132 @@ palette byte is 0..63 or part of an unused entry's 255 255 255.
   --quiet            print nothing but errors: the exit status tells.
                        paltool verify default.tab --palette examples/default.pal.txt --quiet
 
+A lump of a game (recognised as paltool info does: a COLORMAP, TRANMAP,
+PLAYPAL, palette.dat or light table) is rebuilt from PALETTE with the
+settings given, those of paltool shade, blend and playpal, and compared cell
+by cell: how many cells differ, the rows with most, and the first cells with
+their row and column, the index or colour expected and the one found, and the
+colours of those indices in PALETTE. A PLAYPAL is rebuilt from its own
+palette 0 when --palette is not given.
+
+  --as KIND          read the file as KIND: colormap, tranmap, playpal,
+                     build-palette or light (see paltool info).
+                       paltool verify fade.lmp --as light --palette doom.gpl --fog 0,0,32
+  --fog R,G,B        COLORMAP, palette.dat, light table: the colour the rows
+                     fade to (default 0,0,0).
+                       paltool verify fog.lmp --palette pal.gpl --fog 96,104,120
+  --fullbright LIST  COLORMAP, palette.dat, light table: entries that keep
+                     their own index in every row, as 0,240-255.
+                       paltool verify COLORMAP.lmp --palette PLAYPAL.lmp --fullbright 176-191
+  --alpha PERCENT    TRANMAP: the front colour's weight, as paltool blend.
+                       paltool verify TRANMAP.lmp --palette PLAYPAL.lmp --alpha 66
+  --mode MODE        TRANMAP: a blend mode of paltool blend instead.
+                       paltool verify add.lmp --as tranmap --palette pal.gpl --mode add
+  --tint K:R,G,B:F   PLAYPAL: palette K's tint, as paltool playpal.
+                       paltool verify PLAYPAL.lmp --tint 13:0,128,255:1/4
+  --metric M         all but a PLAYPAL: rgb (default; linear with --linear),
+                     linear or oklab.
+                       paltool verify COLORMAP.lmp --palette pal.gpl --metric oklab
+  --reserve LIST     all but a PLAYPAL: entries never chosen, as 0,240-255.
+                       paltool verify COLORMAP.lmp --palette pal.gpl --reserve 0
+  --linear           all but a PLAYPAL: mix in linear light.
+                       paltool verify TRANMAP.lmp --palette pal.gpl --alpha 50 --linear
+
 Exit status: 0 when the file is sound and matches, 1 when it does not.
 )";
+
+// The settings a lump is rebuilt with, as given.
+struct LumpOptions {
+    std::optional<std::string> fog, fullbright, alpha, mode;
+    std::vector<std::string> tints;
+    SearchOptions search;
+
+    // The first option given, for "applies to lumps" messages; empty when none.
+    std::string_view First() const {
+        return fog ? "--fog" : fullbright ? "--fullbright" : alpha ? "--alpha" : mode ? "--mode"
+             : !tints.empty() ? "--tint" : search.metric ? "--metric" : search.reserve ? "--reserve"
+             : search.linear ? "--linear" : "";
+    }
+};
+
+// The option of `options` that a lump of `kind` is not rebuilt with; empty
+// when every one applies.
+std::string_view Inapplicable(const LumpOptions& options, LumpKind kind) {
+    const bool light = kind == LumpKind::kColormap || kind == LumpKind::kBuildPalette || kind == LumpKind::kLightTable;
+    const bool playpal = kind == LumpKind::kPlaypal;
+    return options.fog && !light                                            ? "--fog"
+           : options.fullbright && !light                                  ? "--fullbright"
+           : options.alpha && kind != LumpKind::kTranmap                    ? "--alpha"
+           : options.mode && kind != LumpKind::kTranmap                     ? "--mode"
+           : !options.tints.empty() && !playpal                             ? "--tint"
+           : playpal && (options.search.metric || options.search.reserve)   ? (options.search.metric ? "--metric"
+                                                                                                     : "--reserve")
+           : playpal && options.search.linear                               ? "--linear"
+                                                                            : "";
+}
+
+int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
+               const LumpOptions& options, std::optional<PaletteFormat> forced, std::optional<int> paletteIndex,
+               bool quiet) {
+    const LumpKind kind = lump.info.kind;
+    const std::string title(LumpTitle(kind));
+    if (const std::string_view option = Inapplicable(options, kind); !option.empty()) {
+        return UsageError("verify", std::string(option) + " does not apply to a " + title);
+    }
+    LumpSettings settings;
+    const auto search = ToSearchSettings("verify", options.search);
+    if (const int* status = std::get_if<int>(&search)) {
+        return *status;
+    }
+    settings.light.search = std::get<SearchSettings>(search);
+    if (const auto status = ApplyLightOptions("verify", options.fog, options.fullbright, settings.light)) {
+        return *status;
+    }
+    if (kind == LumpKind::kTranmap) {
+        const auto blend = BlendSettingsOf("verify", options.alpha, options.mode);
+        if (const int* status = std::get_if<int>(&blend)) {
+            return *status;
+        }
+        settings.blend = std::get<BlendSettings>(blend);
+        settings.blend.search = settings.light.search;
+    }
+    std::string error;
+    for (const std::string& text : options.tints) {
+        const auto tint = ParseTintOption(text, error);
+        if (!tint) {
+            return UsageError("verify", "--tint: " + error);
+        }
+        settings.tints[static_cast<std::size_t>(tint->palette)] = tint->tint;
+    }
+    std::vector<Rgb8> colors;
+    std::string source;
+    if (palette) {
+        const auto read = ReadPaletteArgument("verify", *palette, forced, paletteIndex, quiet);
+        if (const int* status = std::get_if<int>(&read)) {
+            return *status;
+        }
+        colors = std::get<PaletteFile>(read).palette.colors;
+        source = QuotedPath(*palette);
+    } else if (kind == LumpKind::kPlaypal) {
+        colors = LumpColors(lump.bytes, lump.info);
+        source = "its palette 0";
+    } else {
+        return UsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
+    }
+    const auto rebuilt = RebuildLump(lump.info, colors, settings, error);
+    if (!rebuilt) {
+        return Failure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
+    }
+    const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, kMismatchesShown);
+    if (!quiet) {
+        const std::string against = "the " + title + " rebuilt from " + source;
+        Print(comparison.differing == 0
+                  ? ShownPath(path) + ": matches " + against + " (" + std::to_string(comparison.cells) + " cells)\n"
+                  : ShownPath(path) + ": against " + against + ": " +
+                        FormatLumpComparison(comparison, lump.info, colors));
+    }
+    return comparison.differing == 0 ? kSuccess : kFailure;
+}
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
@@ -41,8 +169,17 @@ int Run(std::span<const char* const> args) {
     std::optional<std::string> palette;
     std::optional<std::string> formatName;
     std::optional<int> paletteIndex;
+    std::optional<std::string> asName;
+    LumpOptions lumpOptions;
     bool weighted = false, quiet = false;
     cli.add_option("TABLES", files);
+    cli.add_option("--as", asName);
+    cli.add_option("--fog", lumpOptions.fog);
+    cli.add_option("--fullbright", lumpOptions.fullbright);
+    cli.add_option("--alpha", lumpOptions.alpha);
+    cli.add_option("--mode", lumpOptions.mode);
+    cli.add_option("--tint", lumpOptions.tints);
+    AddSearchOptions(cli, lumpOptions.search);
     cli.add_flag("--quiet", quiet);
     cli.add_option("--palette", palette);
     cli.add_flag("-c", weighted);
@@ -53,6 +190,18 @@ int Run(std::span<const char* const> args) {
     }
     if (files.size() != 1) {
         return UsageError("verify", "expected one TABLES file");
+    }
+    const auto lump = ReadLumpArgument("verify", files[0], asName);
+    if (const int* status = std::get_if<int>(&lump)) {
+        return *status;
+    }
+    const std::optional<LumpFile>& lumpFile = std::get<std::optional<LumpFile>>(lump);
+    if (lumpFile && weighted) {
+        return UsageError("verify", "-c applies to table files, not to a " +
+                                        std::string(LumpTitle(lumpFile->info.kind)));
+    }
+    if (!lumpFile && !lumpOptions.First().empty()) {
+        return UsageError("verify", std::string(lumpOptions.First()) + " applies to lumps, not to a table file");
     }
     if (!palette && (weighted || formatName || paletteIndex)) {
         return UsageError("verify", std::string(weighted ? "-c" : formatName ? "--format" : "--palette-index") +
@@ -65,6 +214,9 @@ int Run(std::span<const char* const> args) {
     const std::optional<PaletteFormat> forced = std::get<std::optional<PaletteFormat>>(format);
     if (paletteIndex && (*paletteIndex < 0 || (forced && *forced != PaletteFormat::kPlaypal))) {
         return UsageError("verify", "--palette-index takes a number 0 or more and applies to playpal palettes only");
+    }
+    if (lumpFile) {
+        return VerifyLump(files[0], *lumpFile, palette, lumpOptions, forced, paletteIndex, quiet);
     }
     const std::string& tablesPath = files[0];
     std::string error;
@@ -98,7 +250,7 @@ int Run(std::span<const char* const> args) {
 
 }  // namespace
 
-const Command kVerifyCommand{"verify", "verify TABLES [--palette P [-c] [--format NAME] [--palette-index N]]",
-                             "checks the file; with a palette, every byte against its tables", kHelp, Run};
+const Command kVerifyCommand{"verify", "verify TABLES|LUMP [--palette P [-c] [--format NAME] [--palette-index N]]",
+                             "checks a table file, or a lump against one rebuilt from a palette", kHelp, Run};
 
 }  // namespace paltab::paltool
