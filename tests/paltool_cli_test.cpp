@@ -212,6 +212,8 @@ TEST_F(PaltoolCli, QuietSilencesEveryCommandThatPrints) {
         {{"convert", pal, Path("q.gpl")}, 0},
         {{"shade", pal, "-o", Path("q.lmp"), "--levels", "4"}, 0},
         {{"blend", pal, "-o", Path("q.lmp"), "--alpha", "50"}, 0},
+        {{"verify", Path("q.lmp"), "--palette", pal, "--alpha", "50"}, 0},
+        {{"render", Path("q.lmp"), "-o", Path("q-lump"), "--palette", pal}, 0},
         {{"map", pal, "-o", Path("q.map"), "--bits", "5"}, 0},
         {{"remap", PALTAB_EXAMPLES_DIR "/../docs/remap-source.png", "-o", Path("q.png"), "--palette", pal}, 0},
         {{"render", tab, "-o", Path("q")}, 0},

@@ -1,5 +1,7 @@
 // paltool verify: a table file's structure and its bytes against its palette,
 // or a lump of a game against the one rebuilt from a palette.
+#include <array>
+
 #include "command.hpp"
 #include "inspect/verify.hpp"
 #include "paltab/table_reader.hpp"
@@ -75,29 +77,27 @@ struct LumpOptions {
     std::optional<std::string> fog, fullbright, alpha, mode;
     std::vector<std::string> tints;
     SearchOptions search;
-
-    // The first option given, for "applies to lumps" messages; empty when none.
-    std::string_view First() const {
-        return fog ? "--fog" : fullbright ? "--fullbright" : alpha ? "--alpha" : mode ? "--mode"
-             : !tints.empty() ? "--tint" : search.metric ? "--metric" : search.reserve ? "--reserve"
-             : search.linear ? "--linear" : "";
-    }
 };
 
-// The option of `options` that a lump of `kind` is not rebuilt with; empty
-// when every one applies.
-std::string_view Inapplicable(const LumpOptions& options, LumpKind kind) {
+struct LumpOption {
+    std::string_view name;
+    bool given;
+    bool applies;  // to the lump's kind
+};
+
+// Every option of `options` in the order of the help text, and whether a
+// lump of `kind` is rebuilt with it.
+std::array<LumpOption, 8> OptionsFor(const LumpOptions& options, LumpKind kind) {
     const bool light = kind == LumpKind::kColormap || kind == LumpKind::kBuildPalette || kind == LumpKind::kLightTable;
-    const bool playpal = kind == LumpKind::kPlaypal;
-    return options.fog && !light                                            ? "--fog"
-           : options.fullbright && !light                                  ? "--fullbright"
-           : options.alpha && kind != LumpKind::kTranmap                    ? "--alpha"
-           : options.mode && kind != LumpKind::kTranmap                     ? "--mode"
-           : !options.tints.empty() && !playpal                             ? "--tint"
-           : playpal && (options.search.metric || options.search.reserve)   ? (options.search.metric ? "--metric"
-                                                                                                     : "--reserve")
-           : playpal && options.search.linear                               ? "--linear"
-                                                                            : "";
+    const bool tranmap = kind == LumpKind::kTranmap, playpal = kind == LumpKind::kPlaypal;
+    return {{{"--fog", options.fog.has_value(), light},
+             {"--fullbright", options.fullbright.has_value(), light},
+             {"--alpha", options.alpha.has_value(), tranmap},
+             {"--mode", options.mode.has_value(), tranmap},
+             {"--tint", !options.tints.empty(), playpal},
+             {"--metric", options.search.metric.has_value(), !playpal},
+             {"--reserve", options.search.reserve.has_value(), !playpal},
+             {"--linear", options.search.linear, !playpal}}};
 }
 
 int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
@@ -105,8 +105,10 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
                bool quiet) {
     const LumpKind kind = lump.info.kind;
     const std::string title(LumpTitle(kind));
-    if (const std::string_view option = Inapplicable(options, kind); !option.empty()) {
-        return UsageError("verify", std::string(option) + " does not apply to a " + title);
+    for (const LumpOption& option : OptionsFor(options, kind)) {
+        if (option.given && !option.applies) {
+            return UsageError("verify", std::string(option.name) + " does not apply to a " + title);
+        }
     }
     LumpSettings settings;
     const auto search = ToSearchSettings("verify", options.search);
@@ -200,8 +202,10 @@ int Run(std::span<const char* const> args) {
         return UsageError("verify", "-c applies to table files, not to a " +
                                         std::string(LumpTitle(lumpFile->info.kind)));
     }
-    if (!lumpFile && !lumpOptions.First().empty()) {
-        return UsageError("verify", std::string(lumpOptions.First()) + " applies to lumps, not to a table file");
+    for (const LumpOption& option : OptionsFor(lumpOptions, LumpKind::kColormap)) {
+        if (!lumpFile && option.given) {
+            return UsageError("verify", std::string(option.name) + " applies to lumps, not to a table file");
+        }
     }
     if (!palette && (weighted || formatName || paletteIndex)) {
         return UsageError("verify", std::string(weighted ? "-c" : formatName ? "--format" : "--palette-index") +
