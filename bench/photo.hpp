@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 namespace paltab::bench {
 

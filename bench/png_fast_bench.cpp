@@ -7,7 +7,7 @@
 #include "image/png_fast.hpp"
 #include "paltab/remap.hpp"
 #include "photo.hpp"
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 
 namespace {
 

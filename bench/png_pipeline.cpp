@@ -12,8 +12,7 @@
 #include "io/file_io.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/remap.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 
 namespace {
 

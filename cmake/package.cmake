@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # The library targets the package is made of: the one place that names them.
-set(PALTAB_LIBRARY_PARTS paltab_tables paltab_core paltab_tools)
+set(PALTAB_LIBRARY_PARTS paltab_tables paltab_core paltab_lib)
 
 add_library(paltab_capi OBJECT src/c_api/paltab_c.cpp)
 target_include_directories(paltab_capi PRIVATE ${PROJECT_SOURCE_DIR}/include)

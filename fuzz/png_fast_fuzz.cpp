@@ -17,7 +17,7 @@
 #include <zlib.h>
 
 #include "image/png_fast.hpp"
-#include "png/decode.hpp"
+#include "paltab/image.hpp"
 
 namespace {
 

@@ -1,11 +1,12 @@
-// Fuzz target: a small palette and a PNG through the remap path, as `paltool
-// remap` takes them: decode, remap (each dithering, with or without a
-// transparent index, by search or by an exact map), encode the indexed PNG
-// and decode it again. Byte 0 holds the options (bits 0-1 the dithering,
-// 2-3 the metric, also the dither space of the second pass, 4 serpentine, 5 a
-// transparent last entry, 6 a 5-bit exact map instead of the search), byte 1
-// the number of colours (1..16, low bits) and the dithering method of a
-// second pass (high bits), then three bytes per colour, then the PNG.
+// Fuzz target: a small palette and a PNG through the library's remap call,
+// as `paltool remap` makes it (each dithering, with or without a transparent
+// index, by search or by an exact map), its output decoded again, then a
+// second pass in another dithering method with its quality figure. Byte 0
+// holds the options (bits 0-1 the dithering, 2-3 the metric, also the dither
+// space of the second pass, 4 serpentine, 5 a transparent last entry, 6 a
+// 5-bit exact map instead of the search), byte 1 the number of colours
+// (1..16, low bits) and the dithering method of the second pass (high bits),
+// then three bytes per colour, then the PNG.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,10 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "paltab/dither.hpp"
-#include "paltab/remap.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
+#include "paltab/remap_image.hpp"
 
 namespace {
 
@@ -46,39 +45,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::span<const std::uint8_t> png(data + 2 + 3 * count, size - 2 - 3 * count);
 
-    std::string error;
-    const auto image = DecodePng(png, kMaxPixels, error);
-    if (!image) {
-        if (error.empty() || error.find('\n') != std::string::npos) {
-            Fail("an error without a one-line cause");
-        }
-        return 0;
-    }
-    if (image->width <= 0 || image->height <= 0 ||
-        image->rgba.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4) {
-        Fail("decoded pixels do not fill the image");
-    }
-
-    RemapOptions options;
-    options.dither = static_cast<Dither>((flags & 0x3) % 3);
+    ImageRemapOptions options;
+    options.maxPixels = kMaxPixels;
+    // none, ordered, floyd-steinberg
+    options.dither.method = static_cast<DitherMethod>((flags & 0x3) % 3);
     const auto metric = static_cast<Metric>((flags >> 2 & 0x3) % 3);
     MatchOptions match{metric, {}};
     if ((flags & 0x20) != 0 && count > 1) {
         options.transparentIndex = static_cast<std::uint8_t>(count - 1);
         match.reserved.set(count - 1);
     }
-    const auto search = MatchPalette::Create(palette, match, error);
-    if (!search) {
+    auto made = RemapTargetOfPalette(palette, match);
+    if (!made) {
         Fail("a palette with entries left to choose was refused");
     }
-    std::optional<ExactColorMap> map;
-    EntryFinder find = EntryFinder::FromSearch(*search);
-    if ((flags & 0x40) != 0) {
-        map = ExactColorMap::Build(*search, ExactColorMap::kMinBits);
-        find = EntryFinder::FromMap(map->Cells(), map->Bits());
+    RemapTarget& target = *made;
+    const MatchPalette search = *target.search;
+    const bool map = (flags & 0x40) != 0;
+    if (map) {
+        const ExactColorMap cells = ExactColorMap::Build(search, ExactColorMap::kMinBits);
+        target.map.assign(cells.Cells().begin(), cells.Cells().end());
+        target.mapBits = ExactColorMap::kMinBits;
+        target.search.reset();
     }
-    const std::vector<std::uint8_t> indices =
-        RemapPixels(image->width, image->height, image->rgba, palette, find, options);
+    const auto remapped = RemapImage({png.begin(), png.end()}, target, options);
+    std::string error;
+    const auto image = DecodePng(png, kMaxPixels, error);
+    if (!remapped) {
+        const std::string message = remapped.error().Message();
+        if (message.empty() || message.find('\n') != std::string::npos) {
+            Fail("an error without a one-line cause");
+        }
+        if (remapped.error().kind == ErrorKind::kOutput || image) {
+            Fail("a decodable image was not remapped");
+        }
+        return 0;
+    }
+    if (!image || image->width != remapped->width || image->height != remapped->height ||
+        image->rgba.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4) {
+        Fail("decoded pixels do not fill the image");
+    }
+    const std::vector<std::uint8_t>& indices = remapped->indices;
     if (indices.size() != image->rgba.size() / 4) {
         Fail("not one index per pixel");
     }
@@ -88,42 +95,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Fail("an index outside the palette, or transparency wrongly given");
         }
         const Rgb8 color{image->rgba[i * 4], image->rgba[i * 4 + 1], image->rgba[i * 4 + 2]};
-        if (!transparent && options.dither == Dither::kNone && !map && indices[i] != search->NearestEntry(color)) {
+        if (!transparent && options.dither.method == DitherMethod::kNone && !map && indices[i] != search.NearestEntry(color)) {
             Fail("an undithered pixel without its nearest entry");
         }
     }
+    if (remapped->opaqueTransparent != 0) {
+        Fail("an opaque pixel got the reserved transparent entry");
+    }
 
     // A second pass in another method, and its quality figure.
-    DitherOptions dither;
-    dither.method = static_cast<DitherMethod>(1 + (data[1] >> 4) % (kDitherMethodCount - 1));
-    dither.space = static_cast<DitherSpace>(static_cast<int>(metric));
-    dither.serpentine = (flags & 0x10) != 0;
-    const std::vector<std::uint8_t> second =
-        DitherPixels(image->width, image->height, image->rgba, palette, {find, metric == Metric::kRgb},
-                     options.transparentIndex, dither);
-    if (second.size() != indices.size()) {
+    ImageRemapOptions second = options;
+    second.dither.method = static_cast<DitherMethod>(1 + (data[1] >> 4) % (kDitherMethodCount - 1));
+    second.dither.space = static_cast<DitherSpace>(static_cast<int>(metric));
+    second.dither.serpentine = (flags & 0x10) != 0;
+    second.measureQuality = true;
+    const auto again = RemapDecodedImage(*image, target, second);
+    if (!again || again->indices.size() != indices.size()) {
         Fail("a second pass without one index per pixel");
     }
-    for (std::size_t i = 0; i < second.size(); ++i) {
+    for (std::size_t i = 0; i < indices.size(); ++i) {
         const bool transparent = options.transparentIndex && image->rgba[i * 4 + 3] < kOpaqueAlpha;
-        if (second[i] >= count || transparent != (options.transparentIndex == second[i])) {
+        if (again->indices[i] >= count || transparent != (options.transparentIndex == again->indices[i])) {
             Fail("a second pass with an index outside the palette, or transparency wrongly given");
         }
     }
-    const auto quality =
-        MeasureDitherQuality(image->width, image->height, image->rgba, palette, second, options.transparentIndex);
     const auto inRange = [](double v) { return v >= 0 && v <= 255.0 * 255.0; };
-    if (!quality || !inRange(quality->meanSquaredError) || !inRange(quality->blurredError)) {
+    if (!again->quality || !inRange(again->quality->meanSquaredError) || !inRange(again->quality->blurredError)) {
         Fail("a quality figure out of range");
     }
 
-    const std::optional<int> transparentIndex =
-        options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
-    const auto encoded = EncodeIndexedPng(image->width, image->height, indices, palette, transparentIndex, error);
-    if (!encoded) {
-        Fail("the indexed PNG could not be written");
-    }
-    const auto back = DecodePng(*encoded, kMaxPixels, error);
+    const auto back = DecodePng(remapped->file, kMaxPixels, error);
     if (!back || !back->indexed || back->plte != palette) {
         Fail("the indexed PNG does not read back with its palette");
     }

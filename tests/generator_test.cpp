@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.hpp"
+#include "run.hpp"
 #include "paltab/color_tables.hpp"
 #include "paltab/palette_text.hpp"
 #include "test_process.hpp"

@@ -10,7 +10,7 @@
 #include <numeric>
 #include <random>
 
-#include "lighting/layouts.hpp"
+#include "export/layouts.hpp"
 
 namespace paltab {
 namespace {

@@ -10,7 +10,7 @@
 #include <functional>
 #include <random>
 
-#include "lumps/pictures.hpp"
+#include "render/lump_pictures.hpp"
 #include "paltab/palette_formats.hpp"
 #include "test_process.hpp"
 

@@ -12,8 +12,7 @@
 #include <random>
 
 #include "paltab/palette_text.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 #include "test_process.hpp"
 
 namespace paltab {

@@ -14,8 +14,8 @@
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
-#include "png/decode.hpp"
-#include "png/render.hpp"
+#include "paltab/image.hpp"
+#include "render/render.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <random>
 
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 
 namespace paltab {
 namespace {

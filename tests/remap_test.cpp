@@ -15,7 +15,8 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/dither.hpp"
 #include "paltab/table_reader.hpp"
-#include "png/decode.hpp"
+#include "paltab/image.hpp"
+#include "paltab/remap_image.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
 
@@ -219,6 +220,57 @@ void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     const std::string text = ReadFile(path);
     return {text.begin(), text.end()};
+}
+
+// The library's remap call: each failure with its kind and a one-line cause,
+// and a map that gives opaque pixels the transparent entry counted.
+TEST(RemapImage, FailuresByKindAndTransparentCollisions) {
+    const std::vector<Rgb8> palette{{0, 0, 0}, {255, 255, 255}, {255, 0, 0}};
+    TestImage image{2, 1, {250, 5, 5, 255, 0, 0, 0, 0}};
+    const std::vector<std::uint8_t> png = EncodeRgba(image);
+    const RemapTarget search = *RemapTargetOfPalette(palette, {});
+    struct Case {
+        std::vector<std::uint8_t> file;
+        std::uint64_t maxPixels;
+        ErrorKind kind;
+        std::string_view cause;
+    };
+    const Case cases[] = {
+        {{'n', 'o', 't'}, 16, ErrorKind::kBadInput, "PNG"},
+        {png, 1, ErrorKind::kBadInput, "pixels"},
+        {std::vector<std::uint8_t>(ImageFileLimit(1) + 1), 1, ErrorKind::kTooLarge, "the file is larger than"},
+    };
+    for (const Case& c : cases) {
+        ImageRemapOptions options;
+        options.maxPixels = c.maxPixels;
+        const auto result = RemapImage(c.file, search, options);
+        ASSERT_FALSE(result) << c.cause;
+        EXPECT_EQ(result.error().kind, c.kind) << result.error().Message();
+        EXPECT_NE(result.error().Message().find(c.cause), std::string::npos) << result.error().Message();
+        EXPECT_EQ(result.error().Message().find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(RemapTargetOfPalette(palette, {Metric::kRgb, ReservedEntries{}.set()}).error().kind,
+              ErrorKind::kBadSettings);
+
+    // A map whose every cell is entry 2, given as transparent: the opaque
+    // pixel is counted, the transparent one is not.
+    RemapTarget map{palette, std::nullopt, std::vector<std::uint8_t>(kCellCount, 2), kCellBits};
+    ImageRemapOptions options;
+    options.transparentIndex = 2;
+    const auto result = RemapImage(png, map, options);
+    ASSERT_TRUE(result) << result.error().Message();
+    EXPECT_EQ(result->indices, (std::vector<std::uint8_t>{2, 2}));
+    EXPECT_EQ(result->opaqueTransparent, 1u);
+    EXPECT_EQ(result->clearPixels, 0u);
+    // Without a transparent index the clear pixel is counted instead.
+    const auto opaque = RemapImage(png, map, {});
+    ASSERT_TRUE(opaque);
+    EXPECT_EQ(opaque->opaqueTransparent, 0u);
+    EXPECT_EQ(opaque->clearPixels, 1u);
+    std::string error;
+    const auto back = DecodePng(result->file, kDefaultMaxPixels, error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->plte, palette);
 }
 
 class RemapCommand : public testing::Test {

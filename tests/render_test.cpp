@@ -1,6 +1,6 @@
 // Table pictures: the PNG files, decoded with libpng, hold exactly the
 // colours of the table entries at sampled cells, in the documented geometry.
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 #include <gtest/gtest.h>
 #include <png.h>

@@ -35,24 +35,24 @@
 #include <vector>
 
 #include "paltab/color_metric.hpp"
+#include "paltab/nearest.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
 
-// How the cells of every table choose their entries.
+// How the cells of every table choose their entries: the one search's
+// options (metric, reserved entries) and where colours are mixed.
 struct SearchSettings {
     Metric metric = Metric::kRgb;
     // Mix in linear light: the target is the mix of the linear components,
     // compared by `metric` (rgb compares it converted back to 8-bit sRGB).
     bool linearMix = false;
     ReservedEntries reserved;
+
+    MatchOptions Match() const { return {metric, reserved}; }
 };
 
-struct TableStats {
-    std::size_t cells = 0;  // cells searched
-    double meanDistance = 0.0;
-    double maxDistance = 0.0;
-};
+using TableStats = FitStats;
 
 // --- Light tables ---------------------------------------------------------
 

@@ -40,6 +40,8 @@
 #include <string_view>
 #include <vector>
 
+#include "paltab/image.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -54,15 +56,8 @@ struct PaletteData {
     std::optional<int> transparentIndex;  // act 772 form, png tRNS; < colors.size()
 };
 
-// One reading or writing failure. `where` is "line 7", "offset 12" or empty.
-struct PaletteError {
-    std::string where;
-    std::string cause;
-
-    // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
-    // cause alone when `where` is empty.
-    std::string Message() const;
-};
+// One reading or writing failure: the library's one error type.
+using PaletteError = Error;
 
 struct FormatInfo {
     PaletteFormat format;
@@ -79,13 +74,8 @@ const FormatInfo& InfoOf(PaletteFormat format);
 // The format called `name` ("gpl", "paintnet"...), ignoring case.
 std::optional<PaletteFormat> FindFormat(std::string_view name);
 
-// The largest PNG (width x height) decoded unless a caller allows more:
-// 32 Mi pixels is 8192 x 4096, more than any palette swatch or 256-colour
-// picture needs, and bounds the decoded image to 128 MiB of RGBA. A PNG
-// declares its size before any image data, so a larger one is refused
-// unread, however small the file (a few hundred bytes can declare
-// 65535 x 65535).
-inline constexpr std::uint64_t kDefaultMaxPngPixels = std::uint64_t{1} << 25;
+// A PNG palette is decoded with the image codec's pixel limit.
+inline constexpr std::uint64_t kDefaultMaxPngPixels = kDefaultMaxPixels;
 
 struct PaletteReadOptions {
     int paletteIndex = 0;  // playpal: which of its palettes

@@ -71,7 +71,7 @@ constexpr int Low8(std::int16_t component) {
 
 // 8-bit value to its cell position 0..31 (truncating, no rounding).
 constexpr int FiveBit(std::int16_t component) {
-    return Low8(component) >> (8 - kCellBits);
+    return Low8(component) >> (8 - kCellBits);  // CellGeometry::Position at 5 bits
 }
 
 // 8-bit value to the 0..63 stored in the table file's palette section.
@@ -79,10 +79,59 @@ constexpr std::uint8_t SixBit(std::int16_t component) {
     return static_cast<std::uint8_t>(Low8(component) >> 2);
 }
 
+// A colour, one byte per component.
+struct Rgb8 {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+
+    friend constexpr bool operator==(const Rgb8&, const Rgb8&) = default;
+};
+
+// A cube of `bits` (1..8) bits per component over the 8-bit colours: the
+// one statement of where a colour falls and what colour a cell stands for,
+// shared by the generator's map (5 bits) and the exact maps (5 to 8 bits).
+// Cell number: r << 2n | g << n | b, red highest. An 8-bit value v lies in
+// cell position v >> (8 - n) (truncating); a cell's colour is its centre,
+// k * w + w / 2 with w = 2^(8 - n), so at 8 bits it is the colour itself.
+struct CellGeometry {
+    int bits = kCellBits;
+
+    constexpr int Shift() const { return 8 - bits; }
+    constexpr int Width() const { return 1 << Shift(); }
+    constexpr int CellsPerAxis() const { return 1 << bits; }
+    constexpr std::size_t CellCount() const { return std::size_t{1} << (3 * bits); }
+
+    // Cell position 0..2^n - 1 of an 8-bit component.
+    constexpr int Position(int value8) const { return value8 >> Shift(); }
+    // The 8-bit centre of cell position k.
+    constexpr std::uint8_t Centre(int k) const { return static_cast<std::uint8_t>(k * Width() + Width() / 2); }
+
+    constexpr std::size_t Number(int r, int g, int b) const {
+        return (static_cast<std::size_t>(r) << (2 * bits)) | (static_cast<std::size_t>(g) << bits) |
+               static_cast<std::size_t>(b);
+    }
+    constexpr std::size_t CellOf(Rgb8 color) const {
+        return Number(Position(color.r), Position(color.g), Position(color.b));
+    }
+    // The positions of a cell number: the inverse of Number.
+    constexpr std::array<int, 3> Positions(std::size_t cell) const {
+        const std::size_t mask = (std::size_t{1} << bits) - 1;
+        return {static_cast<int>((cell >> (2 * bits)) & mask), static_cast<int>((cell >> bits) & mask),
+                static_cast<int>(cell & mask)};
+    }
+    constexpr Rgb8 CentreColor(std::size_t cell) const {
+        const auto [r, g, b] = Positions(cell);
+        return {Centre(r), Centre(g), Centre(b)};
+    }
+};
+
+// The generator's map.
+inline constexpr CellGeometry kMapGeometry{kCellBits};
+
 // Cell number of 5-bit components: red highest, blue lowest.
 constexpr std::size_t CellIndex(int r5, int g5, int b5) {
-    return (static_cast<std::size_t>(r5) << (2 * kCellBits)) |
-           (static_cast<std::size_t>(g5) << kCellBits) | static_cast<std::size_t>(b5);
+    return kMapGeometry.Number(r5, g5, b5);
 }
 
 // The 5-bit components of a cell number: the inverse of CellIndex.
@@ -90,15 +139,13 @@ struct CellPosition {
     int r5, g5, b5;
 };
 constexpr CellPosition CellComponents(std::size_t cell) {
-    constexpr std::size_t mask = kCellsPerAxis - 1;
-    return {static_cast<int>((cell >> (2 * kCellBits)) & mask), static_cast<int>((cell >> kCellBits) & mask),
-            static_cast<int>(cell & mask)};
+    const auto [r, g, b] = kMapGeometry.Positions(cell);
+    return {r, g, b};
 }
 
 // The cell that holds an 8-bit colour.
 constexpr std::size_t CellOfColor(int r8, int g8, int b8) {
-    constexpr int shift = 8 - kCellBits;
-    return CellIndex(r8 >> shift, g8 >> shift, b8 >> shift);
+    return CellIndex(kMapGeometry.Position(r8), kMapGeometry.Position(g8), kMapGeometry.Position(b8));
 }
 
 // Index of (row, column) in a 256 x 256 table: shade(colour, level),
@@ -112,15 +159,6 @@ constexpr std::size_t PairIndex(int row, int column) {
 constexpr int ScaleBy128ths(int value, int n) {
     return (value * (n * 512)) >> 16;
 }
-
-// A colour, one byte per component.
-struct Rgb8 {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-
-    friend constexpr bool operator==(const Rgb8&, const Rgb8&) = default;
-};
 
 // A 6-bit component to 8 bits by bit replication: 0 stays 0, 63 becomes 255,
 // and the top six bits are the 6-bit value. The low bits lost when the file

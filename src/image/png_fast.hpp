@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "paltab/types.hpp"
-#include "png/decode.hpp"
+#include "paltab/image.hpp"
 
 namespace paltab {
 

@@ -177,10 +177,6 @@ PaletteFormat TextFormatByName(Bytes bytes, std::string_view extension) {
 
 }  // namespace
 
-std::string PaletteError::Message() const {
-    return where.empty() ? cause : where + ": " + cause;
-}
-
 namespace palette_io {
 
 std::string LineWhere(int number) {

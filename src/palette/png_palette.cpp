@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "palette/readers.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 
 namespace paltab::palette_io {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <span>
 
-#include "driver/run.hpp"
+#include "run.hpp"
 
 int main(int argc, char** argv) {
     const std::span<const char* const> args(argv, static_cast<std::size_t>(argc));

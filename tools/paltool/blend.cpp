@@ -1,6 +1,6 @@
 // paltool blend: translucency and blend-mode tables of palette indices.
 #include "io/file_io.hpp"
-#include "lighting/layouts.hpp"
+#include "export/layouts.hpp"
 #include "palette_options.hpp"
 #include "table_options.hpp"
 

@@ -10,11 +10,8 @@
 #include "io/file_io.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
-#include "paltab/dither.hpp"
-#include "paltab/remap.hpp"
+#include "paltab/remap_image.hpp"
 #include "paltab/table_reader.hpp"
-#include "png/decode.hpp"
-#include "png/indexed8.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -117,50 +114,34 @@ std::string OutputExtensionList() {
     return list;
 }
 
-struct Target {
-    std::vector<Rgb8> palette;  // the PLTE
-    std::optional<MatchPalette> match;
-    std::vector<std::uint8_t> tableMap;  // --tables: the 5-bit map
-};
-
-std::variant<Target, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
-                                      MatchOptions options, std::optional<int> transparent, bool quiet) {
+std::variant<RemapTarget, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
+                                           MatchOptions options, std::optional<int> transparent, bool quiet) {
     const auto read = ReadPaletteWithOptions("remap", path, paletteOptions, quiet);
     if (const int* status = std::get_if<int>(&read)) {
         return *status;
     }
-    Target target;
-    target.palette = std::get<PaletteFile>(read).palette.colors;
+    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
     if (transparent) {
-        if (static_cast<std::size_t>(*transparent) >= target.palette.size()) {
+        if (static_cast<std::size_t>(*transparent) >= colors.size()) {
             return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of " +
-                                           QuotedPath(path) + " (" + std::to_string(target.palette.size()) + " colours)");
+                                           QuotedPath(path) + " (" + std::to_string(colors.size()) + " colours)");
         }
         options.reserved.set(static_cast<std::size_t>(*transparent));
     }
-    std::string error;
-    target.match = MatchPaletteOf(path, target.palette, options, error);
-    if (!target.match) {
-        return Failure(error);
+    auto target = RemapTargetOfPalette(colors, options);
+    if (!target) {
+        return Failure("cannot use " + QuotedPath(path) + ": " + target.error().Message());
     }
-    return target;
+    return std::move(*target);
 }
 
-std::variant<Target, int> LoadTables(const std::string& path) {
+std::variant<RemapTarget, int> LoadTables(const std::string& path) {
     std::string error;
     const auto file = ColorTableFile::Load(path, error);
     if (!file) {
         return Failure(error);
     }
-    const ColorTableView view = file->View();
-    Target target;
-    for (std::size_t i = 0; i < kPaletteSize; ++i) {
-        target.palette.push_back(view.Color(static_cast<std::uint8_t>(i)).value_or(Rgb8{}));
-    }
-    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
-        target.tableMap.push_back(view.MapCell(cell));
-    }
-    return target;
+    return RemapTargetOfTables(file->View());
 }
 
 int Run(std::span<const char* const> args) {
@@ -241,80 +222,49 @@ int Run(std::span<const char* const> args) {
     if (const int* status = std::get_if<int>(&loaded)) {
         return *status;
     }
-    const Target& target = std::get<Target>(loaded);
+    const RemapTarget& target = std::get<RemapTarget>(loaded);
 
-    const std::uint64_t limit = maxPixels.value_or(kDefaultMaxPixels);
-    std::string error;
+    ImageRemapOptions settings;
+    settings.maxPixels = maxPixels.value_or(kDefaultMaxPixels);
+    settings.dither = dither;
+    settings.measureQuality = report;
+    if (transparent) {
+        settings.transparentIndex = static_cast<std::uint8_t>(*transparent);
+    }
     // Decoded as it is read: the signature and the declared size are
     // checked first, and the file is never held whole.
-    const std::optional<DecodedImage> image = DecodePngFile(files[0], limit, error);
+    const auto image = RemapImageFile(files[0], target, settings);
     if (!image) {
-        return Failure(CannotRead(files[0], error));
+        const std::string cause = image.error().Message();
+        return Failure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
     }
-
-    const std::size_t pixels = image->rgba.size() / 4;
-    if (!transparent && !quiet) {
-        std::size_t clear = 0;
-        for (std::size_t i = 0; i < pixels; ++i) {
-            clear += image->rgba[i * 4 + 3] < kOpaqueAlpha ? 1 : 0;
-        }
-        if (clear > 0) {
-            Warn(std::to_string(clear) + " pixels of " + QuotedPath(files[0]) +
-                 " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
-        }
+    if (!quiet && image->clearPixels > 0) {
+        Warn(std::to_string(image->clearPixels) + " pixels of " + QuotedPath(files[0]) +
+             " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent");
     }
-    std::optional<ExactColorMap> exact;
-    EntryFinder find = EntryFinder::FromMap(target.tableMap, kCellBits);
-    if (target.match) {
-        if (ExactMapPays(pixels, *target.match)) {
-            exact = ExactColorMap::Build(*target.match, ExactColorMap::kMaxBits);
-            find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
-        } else {
-            find = EntryFinder::FromSearch(*target.match);
-        }
+    if (transparent && tablesPath && !quiet && image->opaqueTransparent > 0) {
+        Warn(std::to_string(image->opaqueTransparent) + " opaque pixels get entry " + std::to_string(*transparent) +
+             " from the map of " + QuotedPath(*tablesPath) + " and show as transparent");
     }
-    std::optional<std::uint8_t> transparentIndex;
-    if (transparent) {
-        transparentIndex = static_cast<std::uint8_t>(*transparent);
-    }
-    const std::vector<std::uint8_t> indices =
-        DitherPixels(image->width, image->height, image->rgba, target.palette,
-                     {find, target.match && target.match->GetMetric() == Metric::kRgb}, transparentIndex, dither);
-    if (transparent && tablesPath && !quiet) {
-        std::size_t opaque = 0;
-        for (std::size_t i = 0; i < pixels; ++i) {
-            opaque += indices[i] == *transparent && image->rgba[i * 4 + 3] >= kOpaqueAlpha ? 1 : 0;
-        }
-        if (opaque > 0) {
-            Warn(std::to_string(opaque) + " opaque pixels get entry " + std::to_string(*transparent) +
-                 " from the map of " + QuotedPath(*tablesPath) + " and show as transparent");
-        }
-    }
-    const auto png = EncodeIndexedPng(image->width, image->height, indices, target.palette, transparent, error);
-    if (!png) {
-        return Failure(CannotWrite(*out, error));
-    }
-    if (!WriteFileBytes(*out, *png, error)) {
+    std::string error;
+    if (!WriteFileBytes(*out, image->file, error)) {
         return Failure(error);
     }
     if (!quiet) {
         Print("wrote " + ShownPath(*out) + ": " + std::to_string(image->width) + " x " + std::to_string(image->height) +
               " pixels, " + std::to_string(target.palette.size()) + " colours, dither " +
               std::string(DitherMethodName(dither.method)) +
-              (target.match ? ", " + std::string(MetricName(target.match->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
+              (target.search ? ", " + std::string(MetricName(target.search->GetMetric())) : ", map of " + ShownPath(*tablesPath)) +
               "\n");
     }
-    if (report) {
-        if (const auto quality = MeasureDitherQuality(image->width, image->height, image->rgba, target.palette,
-                                                      indices, transparentIndex)) {
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
-                          "8-bit units per component\n",
-                          quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
-                          std::sqrt(quality->blurredError));
-            Print(text);
-        }
+    if (const auto& quality = image->quality) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
+                      "8-bit units per component\n",
+                      quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
+                      std::sqrt(quality->blurredError));
+        Print(text);
     }
     return kSuccess;
 }

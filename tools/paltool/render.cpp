@@ -1,10 +1,10 @@
 // paltool render: PNG pictures of every table of a file, or of a lump.
 #include "command.hpp"
 #include "lump_options.hpp"
-#include "lumps/pictures.hpp"
 #include "paltab/table_reader.hpp"
 #include "palette_options.hpp"
-#include "png/render.hpp"
+#include "render/lump_pictures.hpp"
+#include "render/render.hpp"
 
 namespace paltab::paltool {
 namespace {

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "io/file_io.hpp"
-#include "lighting/layouts.hpp"
+#include "export/layouts.hpp"
 #include "palette_options.hpp"
 #include "table_options.hpp"
 

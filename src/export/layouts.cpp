@@ -1,5 +1,5 @@
 // Pictures and C headers of the light and blend tables.
-#include "lighting/layouts.hpp"
+#include "export/layouts.hpp"
 
 #include <array>
 

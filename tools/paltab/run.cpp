@@ -1,6 +1,6 @@
 // The generator's run sequence: scan the options, read the palette, build the
 // map, then write the table file (with the extension tables when asked).
-#include "driver/run.hpp"
+#include "run.hpp"
 
 #include <unistd.h>
 

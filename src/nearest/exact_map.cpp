@@ -125,15 +125,9 @@ public:
     }
 
 private:
-    std::uint8_t CellComponent(int k) const {
-        const int width = 1 << (8 - bits_);
-        return static_cast<std::uint8_t>(k * width + width / 2);
-    }
+    std::uint8_t CellComponent(int k) const { return CellGeometry{bits_}.Centre(k); }
 
-    std::size_t CellNumber(int r, int g, int b) const {
-        return (static_cast<std::size_t>(r) << (2 * bits_)) | (static_cast<std::size_t>(g) << bits_) |
-               static_cast<std::size_t>(b);
-    }
+    std::size_t CellNumber(int r, int g, int b) const { return CellGeometry{bits_}.Number(r, g, b); }
 
     // The block's candidates are levels_[depth].
     void Visit(const Corner& k0, int side, std::size_t depth) {
@@ -335,62 +329,6 @@ void BuildCells(const Space& space, const MatchPalette& palette, int bits, std::
 
 }  // namespace
 
-std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options,
-                                                 std::string& error) {
-    if (palette.empty()) {
-        error = "the palette has no colours";
-        return std::nullopt;
-    }
-    if (palette.size() > kPaletteSize) {
-        error = "the palette has " + std::to_string(palette.size()) + " colours, more than 256";
-        return std::nullopt;
-    }
-    MatchPalette match;
-    match.metric_ = options.metric;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        if (options.reserved.test(i) ||
-            std::find(match.colors_.begin(), match.colors_.end(), palette[i]) != match.colors_.end()) {
-            continue;
-        }
-        match.entries_.push_back(static_cast<std::uint8_t>(i));
-        match.colors_.push_back(palette[i]);
-        match.points_.push_back(ToMetricPoint(options.metric, palette[i]));
-    }
-    if (match.entries_.empty()) {
-        error = "every one of the palette's " + std::to_string(palette.size()) + " colours is reserved";
-        return std::nullopt;
-    }
-    return match;
-}
-
-std::uint8_t MatchPalette::NearestEntry(Rgb8 color) const {
-    std::size_t best = 0;
-    if (metric_ == Metric::kRgb) {
-        int bestDistance = std::numeric_limits<int>::max();
-        for (std::size_t i = 0; i < colors_.size(); ++i) {
-            const int dr = color.r - colors_[i].r;
-            const int dg = color.g - colors_[i].g;
-            const int db = color.b - colors_[i].b;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
-    } else {
-        const MetricPoint point = ToMetricPoint(metric_, color);
-        double bestDistance = std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < points_.size(); ++i) {
-            const double d = SquaredDistance(point, points_[i]);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
-    }
-    return entries_[best];
-}
-
 std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
                                                   std::string& error) {
     if (bits < kMinBits || bits > kMaxBits) {
@@ -421,17 +359,5 @@ ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {
     return ExactColorMap(bits, std::move(cells));
 }
 
-Rgb8 ExactColorMap::CellColor(int bits, std::size_t cell) {
-    const std::size_t mask = (std::size_t{1} << bits) - 1;
-    const int width = 1 << (8 - bits);
-    const auto component = [&](std::size_t k) { return static_cast<std::uint8_t>(static_cast<int>(k) * width + width / 2); };
-    return {component(cell >> (2 * bits) & mask), component(cell >> bits & mask), component(cell & mask)};
-}
-
-std::size_t ExactColorMap::CellOf(int bits, Rgb8 color) {
-    const int shift = 8 - bits;
-    return (static_cast<std::size_t>(color.r >> shift) << (2 * bits)) |
-           (static_cast<std::size_t>(color.g >> shift) << bits) | static_cast<std::size_t>(color.b >> shift);
-}
 
 }  // namespace paltab

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "paltab/light_tables.hpp"
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 namespace paltab {
 

@@ -1,5 +1,5 @@
-// PNG images in memory: decoding any PNG to RGBA (encoding an indexed one is
-// in png/indexed8.hpp).
+// Images in memory and the PNG codec: any PNG decoded to RGBA (with its
+// palette), indexed PNGs encoded for speed.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "paltab/palette_formats.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
 
-// The pixel limit DecodePng applies unless a caller asks for another (see
-// kDefaultMaxPngPixels for the reason of its value).
-inline constexpr std::uint64_t kDefaultMaxPixels = kDefaultMaxPngPixels;
+// The largest image (width x height) decoded unless a caller allows more:
+// 32 Mi pixels is 8192 x 4096, more than any palette swatch or 256-colour
+// picture needs, and bounds the decoded image to 128 MiB of RGBA. A PNG
+// declares its size before any image data, so a larger one is refused
+// unread, however small the file (a few hundred bytes can declare
+// 65535 x 65535).
+inline constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 25;
 
 struct DecodedImage {
     int width = 0;
@@ -49,5 +52,19 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
 // first 24 bytes. `error` is the cause alone ("No such file or directory",
 // "bad PNG: ..."), for the caller to name the file.
 std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error);
+
+// The 8-bit indexed PNG file of an image of `width` x `height` palette
+// indices (rows top to bottom), always 8 bits per pixel so that every byte of
+// the image data is the index itself, whatever the palette's size. `palette`
+// (1..256 colours) is the PLTE in order; `transparentIndex`, when given, is
+// the one fully transparent entry (tRNS).
+// Rows are stored unfiltered and compressed at zlib's fastest level: indexed
+// rows gain little from filters, and a 4096 x 4096 image is written in a
+// small part of a second. Fails (nothing, `error` set) on sizes that do not
+// agree, an index outside the palette, a libpng error or too little memory.
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
+                                                          std::span<const std::uint8_t> indices,
+                                                          std::span<const Rgb8> palette,
+                                                          std::optional<int> transparentIndex, std::string& error);
 
 }  // namespace paltab

@@ -4,7 +4,7 @@
 // libpng reports errors by longjmp: the one call that may fail runs in a
 // small function that holds only plain data, so the jump never skips a
 // destructor.
-#include "png/indexed8.hpp"
+#include "paltab/image.hpp"
 
 #include <png.h>
 #include <zlib.h>

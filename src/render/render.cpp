@@ -1,6 +1,6 @@
 // Table pictures: cell geometry, PNG encoding through libpng's simplified
 // API (no setjmp in our code), and the index page.
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 #include <fcntl.h>
 #include <png.h>

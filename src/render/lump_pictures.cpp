@@ -1,11 +1,10 @@
 // Pictures of the lumps: light rows, translucency tables and palettes drawn
 // cell by cell in the colours of the entries they hold.
-#include "lumps/pictures.hpp"
+#include "render/lump_pictures.hpp"
 
 #include <algorithm>
 #include <string>
 
-#include "lumps/sections.hpp"
 
 namespace paltab {
 namespace {

@@ -5,7 +5,7 @@
 // libpng reports errors by longjmp. Each call that may fail runs in a small
 // function of its own that holds only plain data, so the jump never skips a
 // destructor; buffers are owned by the caller, outside the jump.
-#include "png/decode.hpp"
+#include "paltab/image.hpp"
 
 #include <png.h>
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "paltab/lumps.hpp"
-#include "png/render.hpp"
+#include "render/render.hpp"
 
 namespace paltab {
 

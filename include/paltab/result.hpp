@@ -1,0 +1,69 @@
+// The one way a fallible function of the library reports: a value, or an
+// Error that says what kind of failure it is, where in the input, and why.
+#pragma once
+
+#include <cassert>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace paltab {
+
+enum class ErrorKind {
+    kBadInput,     // the bytes are not what they should be
+    kTooLarge,     // the input exceeds a limit (pixels, file size)
+    kBadSettings,  // the caller's settings cannot be met
+    kOutput,       // the output could not be produced (an encoder failed)
+    kIo,           // a file could not be read or written
+};
+
+// One failure. `where` is "line 7", "offset 12" or empty; `cause` is one line
+// without the file's name, which only the file wrappers add.
+struct Error {
+    std::string where;
+    std::string cause;
+    ErrorKind kind = ErrorKind::kBadInput;
+
+    // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
+    // cause alone when `where` is empty.
+    std::string Message() const { return where.empty() ? cause : where + ": " + cause; }
+};
+
+// A T or an Error. C++20 has no std::expected; this is the part of it the
+// library uses.
+template <class T>
+class Result {
+public:
+    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return state_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    T& value() & {
+        assert(ok());
+        return std::get<0>(state_);
+    }
+    const T& value() const& {
+        assert(ok());
+        return std::get<0>(state_);
+    }
+    T&& value() && {
+        assert(ok());
+        return std::get<0>(std::move(state_));
+    }
+    T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
+
+    const Error& error() const {
+        assert(!ok());
+        return std::get<1>(state_);
+    }
+
+private:
+    std::variant<T, Error> state_;
+};
+
+}  // namespace paltab

@@ -1,0 +1,87 @@
+// Light and fog tables: each entry's colour moved towards the fog colour
+// level by level, every cell the exact nearest entry to its target.
+#include "light/light_rows.hpp"
+#include "light/table_targets.hpp"
+
+namespace paltab {
+
+namespace light_rows {
+
+using namespace table_targets;
+
+void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const TableSearch& search,
+                   std::span<std::uint8_t> bytes, FitAccumulator& stats) {
+    const std::int64_t levels = settings.levels;
+    const Numerators fog = Components(settings.fog);
+    const MetricPoint fogLinear = LinearOf(settings.fog);
+    for (std::size_t c = 0; c < kPaletteSize; ++c) {
+        const bool keep = c >= colors.size() || settings.fullbright.test(c);
+        const Numerators color = keep ? Numerators{} : Components(colors[c]);
+        const MetricPoint linear = keep ? MetricPoint{} : LinearOf(colors[c]);
+        for (std::int64_t i = 0; i < levels; ++i) {
+            std::uint8_t& cell = bytes[static_cast<std::size_t>(i) * kPaletteSize + c];
+            if (keep) {
+                cell = static_cast<std::uint8_t>(c);
+                continue;
+            }
+            MatchPalette::Found found;
+            if (settings.search.linearMix) {
+                const double t = static_cast<double>(i) / static_cast<double>(levels);
+                MetricPoint mixed;
+                for (std::size_t k = 0; k < 3; ++k) {
+                    mixed[k] = linear[k] + (fogLinear[k] - linear[k]) * t;
+                }
+                found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
+            } else {
+                Numerators n;
+                for (std::size_t k = 0; k < 3; ++k) {
+                    n[k] = color[k] * levels + (fog[k] - color[k]) * i;
+                }
+                found = search.NearestToFraction(n, levels);
+            }
+            cell = found.index;
+            stats.Add(found.distance);
+        }
+    }
+}
+
+bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std::string& error) {
+    if (!CheckColors(colors, error)) {
+        return false;
+    }
+    if (settings.levels < 1 || settings.levels > kMaxLightLevels) {
+        error = "the level count must be 1 to " + std::to_string(kMaxLightLevels) + ", not " +
+                std::to_string(settings.levels);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace light_rows
+
+using light_rows::CheckLight;
+using light_rows::FillLightRows;
+using table_targets::SearchOf;
+using table_targets::TableSearch;
+
+std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
+                                          std::string& error) {
+    if (!CheckLight(colors, settings, error)) {
+        return std::nullopt;
+    }
+    const std::optional<TableSearch> made = SearchOf(colors, settings.search, settings.fullbright,
+                                                      static_cast<std::size_t>(settings.levels) * kPaletteSize, error);
+    if (!made) {
+        return std::nullopt;
+    }
+    const TableSearch& search = *made;
+    LightTable table;
+    table.levels = settings.levels;
+    table.bytes.resize(static_cast<std::size_t>(settings.levels) * kPaletteSize);
+    FitAccumulator stats;
+    FillLightRows(colors, settings, search, table.bytes, stats);
+    table.stats = stats.Stats();
+    return table;
+}
+
+}  // namespace paltab

@@ -1,0 +1,159 @@
+// Translucency tables: for every pair of entries the exact nearest entry to
+// their blend, by mode, exact in integers for the rgb metric.
+#include "light/table_targets.hpp"
+#include "paltab/light_tables.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace paltab {
+namespace {
+
+using namespace table_targets;
+
+// One component of a blend of `a` (front) over `b` (behind) with exact sRGB
+// targets: the numerator over `denominator` (BlendDenominator).
+std::int64_t BlendNumerator(BlendMode mode, int percent, std::int64_t a, std::int64_t b) {
+    switch (mode) {
+        case BlendMode::kAlpha:
+        case BlendMode::kAverage:
+            return a * percent + b * (kPercent - percent);
+        case BlendMode::kAdd:
+            return std::min(a + b, kFull);
+        case BlendMode::kSubtract:
+            return std::max(b - a, std::int64_t{0});
+        case BlendMode::kMultiply:
+            return a * b;
+        case BlendMode::kScreen:
+            return kFull * kFull - (kFull - a) * (kFull - b);
+        case BlendMode::kMin:
+            return std::min(a, b);
+        case BlendMode::kMax:
+            return std::max(a, b);
+    }
+    return 0;
+}
+
+std::int64_t BlendDenominator(BlendMode mode) {
+    switch (mode) {
+        case BlendMode::kAlpha:
+        case BlendMode::kAverage:
+            return kPercent;
+        case BlendMode::kMultiply:
+        case BlendMode::kScreen:
+            return kFull;
+        default:
+            return 1;
+    }
+}
+
+// The same on linear light 0..1.
+double BlendLinear(BlendMode mode, int percent, double a, double b) {
+    switch (mode) {
+        case BlendMode::kAlpha:
+        case BlendMode::kAverage: {
+            const double alpha = static_cast<double>(percent) / kPercent;
+            return a * alpha + b * (1.0 - alpha);
+        }
+        case BlendMode::kAdd:
+            return std::min(a + b, 1.0);
+        case BlendMode::kSubtract:
+            return std::max(b - a, 0.0);
+        case BlendMode::kMultiply:
+            return a * b;
+        case BlendMode::kScreen:
+            return 1.0 - (1.0 - a) * (1.0 - b);
+        case BlendMode::kMin:
+            return std::min(a, b);
+        case BlendMode::kMax:
+            return std::max(a, b);
+    }
+    return 0.0;
+}
+
+constexpr std::array<std::string_view, 8> kBlendModeNames{"alpha", "add",    "subtract", "multiply",
+                                                          "screen", "min", "max",      "average"};
+
+}  // namespace
+
+std::string_view BlendModeName(BlendMode mode) {
+    return kBlendModeNames[static_cast<std::size_t>(mode)];
+}
+
+std::optional<BlendMode> ParseBlendMode(std::string_view name) {
+    for (std::size_t i = 0; i < kBlendModeNames.size(); ++i) {
+        if (name == kBlendModeNames[i]) {
+            return static_cast<BlendMode>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string BlendModeList() {
+    std::string list;
+    for (const std::string_view name : kBlendModeNames) {
+        list += list.empty() ? "" : ", ";
+        list += name;
+    }
+    return list;
+}
+
+std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const BlendSettings& settings,
+                                          std::string& error) {
+    if (!CheckColors(colors, error)) {
+        return std::nullopt;
+    }
+    if (settings.alphaPercent < 0 || settings.alphaPercent > kPercent) {
+        error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
+        return std::nullopt;
+    }
+    const std::optional<TableSearch> made = SearchOf(colors, settings.search, {}, kPairTableSize, error);
+    if (!made) {
+        return std::nullopt;
+    }
+    const TableSearch& search = *made;
+    const BlendMode mode = settings.mode;
+    const int percent = mode == BlendMode::kAverage ? kPercent / 2 : settings.alphaPercent;
+    const std::int64_t q = BlendDenominator(mode);
+
+    std::vector<MetricPoint> linear;
+    for (const Rgb8 c : colors) {
+        linear.push_back(LinearOf(c));
+    }
+    auto table = std::make_optional<BlendTable>();
+    FitAccumulator stats;
+    const std::size_t count = colors.size();
+    for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {
+        for (std::size_t front = 0; front < kPaletteSize; ++front) {
+            std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(behind), static_cast<int>(front))];
+            if (behind >= count || front >= count) {
+                // An unused operand is ignored.
+                cell = static_cast<std::uint8_t>(behind >= count && front < count ? front : behind);
+                continue;
+            }
+            MatchPalette::Found found;
+            if (settings.search.linearMix) {
+                MetricPoint mixed;
+                for (std::size_t k = 0; k < 3; ++k) {
+                    mixed[k] = BlendLinear(mode, percent, linear[front][k], linear[behind][k]);
+                }
+                found = search.NearestTo(MetricFromLinear(search.GetMetric(), mixed));
+            } else {
+                const Numerators cf = Components(colors[front]);
+                const Numerators cb = Components(colors[behind]);
+                Numerators n;
+                for (std::size_t k = 0; k < 3; ++k) {
+                    n[k] = BlendNumerator(mode, percent, cf[k], cb[k]);
+                }
+                found = search.NearestToFraction(n, q);
+            }
+            cell = found.index;
+            stats.Add(found.distance);
+        }
+    }
+    table->stats = stats.Stats();
+    return table;
+}
+
+}  // namespace paltab
