@@ -1,5 +1,6 @@
-// What info, render and verify share for the lumps of games: --as KIND, and
-// telling a lump from the generator's table file.
+// What info, render and verify share for the lumps of games: --as KIND,
+// telling a lump from the generator's table file, and verifying a lump
+// against the one rebuilt with the settings of shade, blend and playpal.
 #pragma once
 
 #include <optional>
@@ -10,6 +11,8 @@
 
 #include "command.hpp"
 #include "paltab/lumps.hpp"
+#include "paltab/palette_formats.hpp"
+#include "table_options.hpp"
 
 namespace paltab::paltool {
 
@@ -28,6 +31,29 @@ struct LumpFile {
 // then the exit status.
 std::variant<std::optional<LumpFile>, int> ReadLumpArgument(std::string_view command, const std::string& path,
                                                             const std::optional<std::string>& asName);
+
+// The settings a lump is rebuilt with, as given: --fog, --fullbright,
+// --alpha, --mode, --tint and the search options.
+struct LumpOptions {
+    std::optional<std::string> fog, fullbright, alpha, mode;
+    std::vector<std::string> tints;
+    SearchOptions search;
+
+    // The first option given, in the order of the help text; empty for none.
+    std::string_view FirstGiven() const;
+};
+void AddLumpOptions(CLI::App& cli, LumpOptions& options);
+
+// Rebuilds `lump` (read from `path`) from the palette file `palette` (read
+// as `forced` and `paletteIndex` say; a PLAYPAL without one from its own
+// palette 0) with `options`, and prints how it compares (nothing when
+// `quiet`), the first `shown` differing cells listed. An option the lump's
+// kind is not built with, a missing --palette, --alpha or --mode, is a usage
+// error. Returns the exit status: 0 when every cell matches, 1 when not or
+// on a failure, 2 on a usage error.
+int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
+               const LumpOptions& options, std::optional<PaletteFormat> forced, std::optional<int> paletteIndex,
+               std::size_t shown, bool quiet);
 
 // "COLORMAP", "TRANMAP", "PLAYPAL", "palette.dat", "light table": what
 // messages call a lump of `kind`.

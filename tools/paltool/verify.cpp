@@ -1,13 +1,10 @@
 // paltool verify: a table file's structure and its bytes against its palette,
 // or a lump of a game against the one rebuilt from a palette.
-#include <array>
-
 #include "command.hpp"
 #include "inspect/verify.hpp"
 #include "paltab/table_reader.hpp"
 #include "lump_options.hpp"
 #include "palette_options.hpp"
-#include "table_options.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -72,99 +69,6 @@ palette 0 when --palette is not given.
 Exit status: 0 when the file is sound and matches, 1 when it does not.
 )";
 
-// The settings a lump is rebuilt with, as given.
-struct LumpOptions {
-    std::optional<std::string> fog, fullbright, alpha, mode;
-    std::vector<std::string> tints;
-    SearchOptions search;
-};
-
-struct LumpOption {
-    std::string_view name;
-    bool given;
-    bool applies;  // to the lump's kind
-};
-
-// Every option of `options` in the order of the help text, and whether a
-// lump of `kind` is rebuilt with it.
-std::array<LumpOption, 8> OptionsFor(const LumpOptions& options, LumpKind kind) {
-    const bool light = kind == LumpKind::kColormap || kind == LumpKind::kBuildPalette || kind == LumpKind::kLightTable;
-    const bool tranmap = kind == LumpKind::kTranmap, playpal = kind == LumpKind::kPlaypal;
-    return {{{"--fog", options.fog.has_value(), light},
-             {"--fullbright", options.fullbright.has_value(), light},
-             {"--alpha", options.alpha.has_value(), tranmap},
-             {"--mode", options.mode.has_value(), tranmap},
-             {"--tint", !options.tints.empty(), playpal},
-             {"--metric", options.search.metric.has_value(), !playpal},
-             {"--reserve", options.search.reserve.has_value(), !playpal},
-             {"--linear", options.search.linear, !playpal}}};
-}
-
-int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
-               const LumpOptions& options, std::optional<PaletteFormat> forced, std::optional<int> paletteIndex,
-               bool quiet) {
-    const LumpKind kind = lump.info.kind;
-    const std::string title(LumpTitle(kind));
-    for (const LumpOption& option : OptionsFor(options, kind)) {
-        if (option.given && !option.applies) {
-            return UsageError("verify", std::string(option.name) + " does not apply to a " + title);
-        }
-    }
-    LumpSettings settings;
-    const auto search = ToSearchSettings("verify", options.search);
-    if (const int* status = std::get_if<int>(&search)) {
-        return *status;
-    }
-    settings.light.search = std::get<SearchSettings>(search);
-    if (const auto status = ApplyLightOptions("verify", options.fog, options.fullbright, settings.light)) {
-        return *status;
-    }
-    if (kind == LumpKind::kTranmap) {
-        const auto blend = BlendSettingsOf("verify", options.alpha, options.mode);
-        if (const int* status = std::get_if<int>(&blend)) {
-            return *status;
-        }
-        settings.blend = std::get<BlendSettings>(blend);
-        settings.blend.search = settings.light.search;
-    }
-    std::string error;
-    for (const std::string& text : options.tints) {
-        const auto tint = ParseTintOption(text, error);
-        if (!tint) {
-            return UsageError("verify", "--tint: " + error);
-        }
-        settings.tints[static_cast<std::size_t>(tint->palette)] = tint->tint;
-    }
-    std::vector<Rgb8> colors;
-    std::string source;
-    if (palette) {
-        const auto read = ReadPaletteArgument("verify", *palette, forced, paletteIndex, quiet);
-        if (const int* status = std::get_if<int>(&read)) {
-            return *status;
-        }
-        colors = std::get<PaletteFile>(read).palette.colors;
-        source = QuotedPath(*palette);
-    } else if (kind == LumpKind::kPlaypal) {
-        colors = LumpColors(lump.bytes, lump.info);
-        source = "its palette 0";
-    } else {
-        return UsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
-    }
-    const auto rebuilt = RebuildLump(lump.info, colors, settings, error);
-    if (!rebuilt) {
-        return Failure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
-    }
-    const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, kMismatchesShown);
-    if (!quiet) {
-        const std::string against = "the " + title + " rebuilt from " + source;
-        Print(comparison.differing == 0
-                  ? ShownPath(path) + ": matches " + against + " (" + std::to_string(comparison.cells) + " cells)\n"
-                  : ShownPath(path) + ": against " + against + ": " +
-                        FormatLumpComparison(comparison, lump.info, colors));
-    }
-    return comparison.differing == 0 ? kSuccess : kFailure;
-}
-
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
@@ -176,12 +80,7 @@ int Run(std::span<const char* const> args) {
     bool weighted = false, quiet = false;
     cli.add_option("TABLES", files);
     cli.add_option("--as", asName);
-    cli.add_option("--fog", lumpOptions.fog);
-    cli.add_option("--fullbright", lumpOptions.fullbright);
-    cli.add_option("--alpha", lumpOptions.alpha);
-    cli.add_option("--mode", lumpOptions.mode);
-    cli.add_option("--tint", lumpOptions.tints);
-    AddSearchOptions(cli, lumpOptions.search);
+    AddLumpOptions(cli, lumpOptions);
     cli.add_flag("--quiet", quiet);
     cli.add_option("--palette", palette);
     cli.add_flag("-c", weighted);
@@ -202,10 +101,8 @@ int Run(std::span<const char* const> args) {
         return UsageError("verify", "-c applies to table files, not to a " +
                                         std::string(LumpTitle(lumpFile->info.kind)));
     }
-    for (const LumpOption& option : OptionsFor(lumpOptions, LumpKind::kColormap)) {
-        if (!lumpFile && option.given) {
-            return UsageError("verify", std::string(option.name) + " applies to lumps, not to a table file");
-        }
+    if (const std::string_view given = lumpOptions.FirstGiven(); !lumpFile && !given.empty()) {
+        return UsageError("verify", std::string(given) + " applies to lumps, not to a table file");
     }
     if (!palette && (weighted || formatName || paletteIndex)) {
         return UsageError("verify", std::string(weighted ? "-c" : formatName ? "--format" : "--palette-index") +
@@ -220,7 +117,7 @@ int Run(std::span<const char* const> args) {
         return UsageError("verify", "--palette-index takes a number 0 or more and applies to playpal palettes only");
     }
     if (lumpFile) {
-        return VerifyLump(files[0], *lumpFile, palette, lumpOptions, forced, paletteIndex, quiet);
+        return VerifyLump(files[0], *lumpFile, palette, lumpOptions, forced, paletteIndex, kMismatchesShown, quiet);
     }
     const std::string& tablesPath = files[0];
     std::string error;
