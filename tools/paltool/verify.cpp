@@ -2,8 +2,8 @@
 // or a lump of a game against the one rebuilt from a palette.
 #include "command.hpp"
 #include "inspect/verify.hpp"
-#include "paltab/table_reader.hpp"
 #include "lump_options.hpp"
+#include "paltab/table_reader.hpp"
 #include "palette_options.hpp"
 
 namespace paltab::paltool {
