@@ -1,13 +1,16 @@
 // Lumps: recognition by size and by kind, descriptions of lumps the library
-// builds, cell-by-cell comparison, the PLAYPAL defaults against a plain
-// floating-point computation, tint parsing, and `paltool playpal`.
+// builds, cell-by-cell comparison, pictures of every cell, the PLAYPAL
+// defaults against a plain floating-point computation, tint parsing, and
+// `paltool playpal`.
 #include "paltab/lumps.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 
+#include "render/lump_pictures.hpp"
 #include "paltab/palette_formats.hpp"
 #include "test_process.hpp"
 
@@ -140,7 +143,7 @@ TEST(Lumps, DescriptionsStateTheFacts) {
     ASSERT_TRUE(tranmap) << error;
     // A 50 % mix of a colour with itself is the colour: every diagonal cell
     // but the repeated entry's.
-    EXPECT_NE(DescribeLump(*tranmap, {LumpKind::kTranmap, 256}).find("cells (a, a) holding a: 255 of 256"),
+    EXPECT_NE(DescribeLump(*tranmap, {LumpKind::kTranmap, 256}).find("cells (c, c) holding c: 255 of 256"),
               std::string::npos);
 }
 
@@ -165,6 +168,15 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
                                  cell7))
         << text;
     EXPECT_TRUE(text.ends_with("  ... and 3 more\n")) << text;
+    // With a palette, each index and its colour; "unused" past its colours.
+    const std::vector<Rgb8> two{{1, 2, 3}, {255, 128, 0}};
+    LumpComparison few = comparison;
+    few.first = {{"light", 5, 9, {1}, {0}}, {"grey", 32, 4, {1}, {2}}};
+    const std::string coloured = FormatLumpComparison(few, colormapInfo, two);
+    EXPECT_NE(coloured.find("\n  light row 5, entry 9: expected 1 #ff8000, found 0 #010203\n"
+                            "  grey row 32, entry 4: expected 1 #ff8000, found 2 unused\n"),
+              std::string::npos)
+        << coloured;
     EXPECT_EQ(FormatLumpComparison(CompareLump(*expected, *expected, colormapInfo), colormapInfo),
               "all 8704 cells match\n");
 
@@ -182,6 +194,99 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
               std::string::npos)
         << datText;
     EXPECT_NE(datText.find("  level count: expected 4, found 5\n"), std::string::npos) << datText;
+}
+
+// Every cell of every picture, at its top left pixel, against the colour
+// the lump's bytes give it: the palette's colour of the index it holds
+// (checked grey past the palette's 200 colours), a PLAYPAL's own colours, a
+// palette.dat's own 6-bit ones expanded.
+TEST(Lumps, PicturesShowEveryCellInItsColour) {
+    const std::vector<Rgb8> colours = RandomColours(200, 13);
+    std::mt19937 rng(17);
+    const auto randomBytes = [&](std::size_t size) {
+        Bytes bytes(size);
+        for (std::uint8_t& b : bytes) {
+            b = static_cast<std::uint8_t>(rng());
+        }
+        return bytes;
+    };
+    Bytes dat = randomBytes(BuildEnginePaletteSize(3));
+    dat[768] = 3, dat[769] = 0;
+    const auto checker = [](int x, int y, int check) {
+        return (x / check + y / check) % 2 == 0 ? kCheckerLight : kCheckerDark;
+    };
+    const auto indexColour = [&](std::uint8_t index, int x, int y) {
+        return index < colours.size() ? colours[index] : checker(x, y, 1);
+    };
+    // A picture's cells: `count` of them from `offset`, cell k at `at(k)`.
+    struct Cells {
+        std::size_t picture;
+        std::size_t offset, count;
+        std::function<std::pair<int, int>(int)> at;
+        bool indices = true;  // else r g b triples, 6-bit when `sixBit`
+        bool sixBit = false;
+    };
+    const auto rows = [](int k) { return std::pair{k % 256 * kLumpRowCell, k / 256 * kLumpRowCell}; };
+    const auto pairs = [](int k) { return std::pair{k % 256 * kPairCellSize, k / 256 * kPairCellSize}; };
+    const auto palettes = [](int k) {
+        const int p = k / 256, e = k % 256, side = 16 * kPlaypalSwatch + kPlaneGap;
+        return std::pair{p % kPlaypalsAcross * side + e % 16 * kPlaypalSwatch,
+                         p / kPlaypalsAcross * side + e / 16 * kPlaypalSwatch};
+    };
+    const auto swatches = [](int k) { return std::pair{k % 16 * kSwatchSize, k / 16 * kSwatchSize}; };
+    const struct {
+        LumpInfo info;
+        Bytes bytes;
+        std::vector<std::string> files;
+        std::vector<std::pair<int, int>> sizes;
+        std::vector<Cells> cells;
+    } cases[] = {
+        {{LumpKind::kColormap, 34}, randomBytes(8704), {"colormap.png"}, {{1024, 136}}, {{0, 0, 8704, rows}}},
+        {{LumpKind::kLightTable, 3}, randomBytes(768), {"light.png"}, {{1024, 12}}, {{0, 0, 768, rows}}},
+        {{LumpKind::kTranmap, 256}, randomBytes(65536), {"tranmap.png"}, {{512, 512}}, {{0, 0, 65536, pairs}}},
+        {{LumpKind::kPlaypal, 14}, randomBytes(10752), {"playpal.png"}, {{7 * 128 + 6 * 4, 2 * 128 + 4}},
+         {{0, 0, 14 * 256, palettes, false}}},
+        {{LumpKind::kPlaypal, 3}, randomBytes(3 * 768), {"playpal.png"}, {{3 * 128 + 2 * 4, 128}},
+         {{0, 0, 3 * 256, palettes, false}}},
+        {{LumpKind::kBuildPalette, 3}, dat, {"palette.png", "light.png", "translucency.png"},
+         {{256, 256}, {1024, 12}, {512, 512}},
+         {{0, 0, 256, swatches, false, true}, {1, 770, 768, rows}, {2, 770 + 768, 65536, pairs}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(LumpKindName(c.info.kind)) + " of " + std::to_string(c.info.rows));
+        const std::vector<NamedPicture> pictures = RenderLump(c.bytes, c.info, colours);
+        ASSERT_EQ(pictures.size(), c.files.size());
+        for (std::size_t k = 0; k < pictures.size(); ++k) {
+            EXPECT_EQ(pictures[k].file, c.files[k]);
+            EXPECT_EQ(std::pair(pictures[k].image.width, pictures[k].image.height), c.sizes[k]) << c.files[k];
+            EXPECT_FALSE(pictures[k].caption.empty());
+        }
+        for (const Cells& cells : c.cells) {
+            const RgbImage& image = pictures[cells.picture].image;
+            std::size_t wrong = 0;
+            for (std::size_t k = 0; k < cells.count; ++k) {
+                const auto [x, y] = cells.at(static_cast<int>(k));
+                Rgb8 expected;
+                if (cells.indices) {
+                    expected = indexColour(c.bytes[cells.offset + k], x, y);
+                } else {
+                    const auto component = [&](std::size_t i) {
+                        const std::uint8_t v = c.bytes[cells.offset + 3 * k + i];
+                        return cells.sixBit ? ExpandSixBit(static_cast<std::uint8_t>(v & 63)) : v;
+                    };
+                    expected = {component(0), component(1), component(2)};
+                }
+                if (image.At(x, y) != expected && wrong++ < 3) {
+                    ADD_FAILURE() << pictures[cells.picture].file << " cell " << k << " at " << x << "," << y;
+                }
+            }
+            EXPECT_EQ(wrong, 0u) << pictures[cells.picture].file;
+        }
+    }
+    // A palette.dat without a palette given is drawn in its own colours.
+    const std::vector<NamedPicture> own = RenderLump(dat, {LumpKind::kBuildPalette, 3}, {});
+    const std::vector<Rgb8> datColours = LumpColors(dat, {LumpKind::kBuildPalette, 3});
+    EXPECT_EQ(own[1].image.At(0, 0), datColours[dat[770]]);
 }
 
 // Each component c + floor((t - c) * f), with f's numerator multiplied in

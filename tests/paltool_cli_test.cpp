@@ -14,6 +14,7 @@
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
+#include "paltab/image.hpp"
 #include "render/render.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
@@ -211,6 +212,8 @@ TEST_F(PaltoolCli, QuietSilencesEveryCommandThatPrints) {
         {{"convert", pal, Path("q.gpl")}, 0},
         {{"shade", pal, "-o", Path("q.lmp"), "--levels", "4"}, 0},
         {{"blend", pal, "-o", Path("q.lmp"), "--alpha", "50"}, 0},
+        {{"verify", Path("q.lmp"), "--palette", pal, "--alpha", "50"}, 0},
+        {{"render", Path("q.lmp"), "-o", Path("q-lump"), "--palette", pal}, 0},
         {{"map", pal, "-o", Path("q.map"), "--bits", "5"}, 0},
         {{"remap", PALTAB_EXAMPLES_DIR "/../docs/remap-source.png", "-o", Path("q.png"), "--palette", pal}, 0},
         {{"render", tab, "-o", Path("q")}, 0},
@@ -412,6 +415,138 @@ TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
     }
 }
 
+// The lumps of games in info, render and verify: recognised by size or by
+// --as; a lump made by shade, blend or playpal verifies against the same
+// settings, and a copy with three cells changed shows exactly those;
+// render's pictures decode.
+TEST_F(PaltoolCli, LumpsInInfoRenderAndVerify) {
+    const std::string palette = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
+    const std::string colormap = Path("COLORMAP.lmp"), tranmap = Path("TRANMAP.lmp"), playpal = Path("PLAYPAL.lmp"),
+                      dat = Path("palette.dat"), light = Path("fog.lmp"), altered = Path("altered.lmp");
+    for (const std::vector<std::string>& made : std::vector<std::vector<std::string>>{
+             {"shade", palette, "-o", colormap, "--layout", "doom-colormap", "--fullbright", "15"},
+             {"blend", palette, "-o", tranmap, "--alpha", "66"},
+             {"playpal", palette, "-o", playpal, "--tint", "13:0,128,255:1/4"},
+             {"shade", palette, "-o", dat, "--levels", "8", "--layout", "build-palette"},
+             {"shade", palette, "-o", light, "--levels", "4", "--fog", "20,40,60"}}) {
+        std::vector<std::string> args = made;
+        args.push_back("--quiet");
+        ASSERT_EQ(RunPaltool(args).exitStatus, 0) << made[0] << " " << made[3];
+    }
+    std::vector<std::uint8_t> bytes = FileBytes(colormap);
+    const std::size_t changed[] = {2 * 256 + 7, 31 * 256 + 3, 32 * 256 + 12};
+    for (const std::size_t at : changed) {
+        bytes[at] = static_cast<std::uint8_t>((bytes[at] + 1) % 16);
+    }
+    WriteBytes(altered, bytes);
+    WriteBytes(Path("odd.lmp"), std::vector<std::uint8_t>(1000));
+    const std::vector<Rgb8> colors = ExampleColors(palette);
+    const auto cell = [&](std::size_t at) {
+        const std::uint8_t expected = FileBytes(colormap)[at], found = bytes[at];
+        char text[64];
+        std::snprintf(text, sizeof text, ": expected %d #%02x%02x%02x, found %d #%02x%02x%02x\n", expected,
+                      colors[expected].r, colors[expected].g, colors[expected].b, found, colors[found].r,
+                      colors[found].g, colors[found].b);
+        return std::string(text);
+    };
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // a part of the standard output
+        std::string err;  // the whole standard error
+    } cases[] = {
+        {{"info", colormap}, 0, colormap + ": Doom COLORMAP, 8704 bytes", ""},
+        {{"info", colormap}, 0, "(fullbright-looking): 0, 15, 16, 17,", ""},
+        {{"info", colormap, "--as", "light"}, 0, "light table, 8704 bytes: 34 levels", ""},
+        {{"info", tranmap}, 0, "TRANMAP, 65536 bytes", ""},
+        {{"info", tranmap, "--as", "light"}, 0, "light table, 65536 bytes: 256 levels", ""},
+        {{"info", playpal}, 0, "palette 13: 256 of 256 entries differ from palette 0 towards 0 255 0 by 1/5", ""},
+        {{"info", playpal, "--as", "light"}, 0, "42 levels", ""},
+        {{"info", dat}, 0, "Build palette.dat, 68354 bytes: the palette at 6 bits, 8 light levels", ""},
+        {{"info", light}, 0, "light table, 1024 bytes: 4 levels", ""},
+        {{"info", light, "--as", "colormap"}, 1, "",
+         "paltool: cannot read '" + light + "': 1024 bytes, not the 8704 of a COLORMAP (--as colormap)\n"},
+        {{"info", light, "--as", "flat"}, 2, "",
+         "paltool info: --as 'flat' is not one of colormap, tranmap, playpal, build-palette, light; see 'paltool "
+         "info --help'\n"},
+        {{"info", Path("odd.lmp")}, 1, "",
+         "paltool: cannot read '" + Path("odd.lmp") +
+             "': offset 1000: file ends early; a table file is 33536 or 230148 bytes\n"},
+        {{"verify", colormap, "--palette", palette, "--fullbright", "15"}, 0,
+         colormap + ": matches the COLORMAP rebuilt from '" + palette + "' (8704 cells)\n", ""},
+        {{"verify", colormap, "--palette", palette}, 1, "cells differ", ""},
+        {{"verify", altered, "--palette", palette, "--fullbright", "15"}, 1,
+         "3 of 8704 cells differ; worst rows: light row 2 (1), light row 31 (1), grey row 32 (1)\n"
+         "  light row 2, entry 7" + cell(changed[0]) + "  light row 31, entry 3" + cell(changed[1]) +
+             "  grey row 32, entry 12" + cell(changed[2]),
+         ""},
+        {{"verify", tranmap, "--palette", palette, "--alpha", "66"}, 0, "matches the TRANMAP", ""},
+        {{"verify", tranmap, "--palette", palette, "--mode", "add"}, 1, "cells differ", ""},
+        {{"verify", playpal, "--tint", "13:0,128,255:1/4"}, 0, "matches the PLAYPAL rebuilt from its palette 0", ""},
+        {{"verify", playpal}, 1, "256 of 3584 cells differ; worst rows: playpal palette 13 (256)", ""},
+        {{"verify", dat, "--palette", palette}, 0, "matches the palette.dat", ""},
+        {{"verify", light, "--palette", palette, "--fog", "20,40,60"}, 0, "matches the light table", ""},
+        {{"verify", light, "--palette", palette, "--fog", "20,40,60", "--metric", "oklab"}, 1, "cells differ", ""},
+        {{"verify", tranmap, "--palette", palette}, 2, "",
+         "paltool verify: expected --alpha PERCENT or --mode MODE; see 'paltool verify --help'\n"},
+        {{"verify", colormap, "--palette", palette, "--alpha", "50"}, 2, "",
+         "paltool verify: --alpha does not apply to a COLORMAP; see 'paltool verify --help'\n"},
+        {{"verify", colormap}, 2, "",
+         "paltool verify: a COLORMAP is rebuilt from a palette: give --palette PALETTE; see 'paltool verify "
+         "--help'\n"},
+        {{"verify", colormap, "--palette", palette, "-c"}, 2, "",
+         "paltool verify: -c applies to table files, not to a COLORMAP; see 'paltool verify --help'\n"},
+        {{"verify", Path("sixteen.tab"), "--fog", "1,2,3"}, 2, "",
+         "paltool verify: --fog applies to lumps, not to a table file; see 'paltool verify --help'\n"},
+        {{"render", colormap, "-o", Path("lumps")}, 2, "",
+         "paltool render: a COLORMAP holds indices only: give --palette P to colour them; see 'paltool render "
+         "--help'\n"},
+        {{"render", playpal, "-o", Path("lumps"), "--palette", palette}, 2, "",
+         "paltool render: a PLAYPAL is drawn in its own colours, without --palette; see 'paltool render --help'\n"},
+        {{"render", colormap, "-o", Path("lumps/colormap"), "--palette", palette}, 1, "",
+         "paltool: cannot write '" + Path("lumps/colormap") + "': No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        std::string line = "paltool";
+        for (const std::string& arg : c.args) {
+            line += " " + arg;
+        }
+        const ProcessResult result = RunPaltool(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << line << "\n" << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << line << "\n" << result.out;
+        EXPECT_EQ(result.err, c.err) << line;
+    }
+    EXPECT_FALSE(fs::exists(Path("lumps")));
+
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::pair<std::string, int>> pictures;  // name and width
+    } renders[] = {
+        {{colormap, "--palette", palette}, {{"colormap.png", 1024}}},
+        {{tranmap, "--palette", palette}, {{"tranmap.png", 512}}},
+        {{playpal}, {{"playpal.png", 920}}},
+        {{dat}, {{"palette.png", 256}, {"light.png", 1024}, {"translucency.png", 512}}},
+        {{light, "--as", "light", "--palette", playpal, "--palette-index", "13"}, {{"light.png", 1024}}},
+    };
+    for (const auto& r : renders) {
+        const std::string dir = Path("render-" + fs::path(r.args[0]).filename().string());
+        std::vector<std::string> args{"render", r.args[0], "-o", dir};
+        args.insert(args.end(), r.args.begin() + 1, r.args.end());
+        const ProcessResult result = RunPaltool(args);
+        ASSERT_EQ(result.exitStatus, 0) << dir << ": " << result.err;
+        EXPECT_TRUE(result.out.ends_with("wrote " + dir + "/index.html\n")) << result.out;
+        for (const auto& [name, width] : r.pictures) {
+            std::string error;
+            const auto image = DecodePngFile(dir + "/" + name, kDefaultMaxPixels, error);
+            ASSERT_TRUE(image) << dir << "/" << name << ": " << error;
+            EXPECT_EQ(image->width, width) << dir << "/" << name;
+            EXPECT_NE(ReadFile(dir + "/index.html").find(name), std::string::npos) << dir;
+        }
+        fs::remove_all(dir);
+    }
+}
+
 // The C headers of shade and blend name their array after the output file;
 // whatever that name, the header compiles as C and as C++, and a program can
 // use the array by the name the header gives it.
@@ -499,10 +634,12 @@ TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {
         {"build", {"-c", "-n", "--format", "--palette-index", "--quiet"}, " PALETTE TABLES"},
         {"convert", {"--from", "--to", "--palette-index", "--quiet"}, " IN OUT"},
         {"formats", {}, "  "},
-        {"info", {}},
-        {"verify", {"--palette", "-c", "--format", "--palette-index", "--quiet"}},
+        {"info", {"--as"}},
+        {"verify",
+         {"--palette", "-c", "--format", "--palette-index", "--quiet", "--as", "--fog", "--fullbright", "--alpha",
+          "--mode", "--tint", "--metric", "--reserve", "--linear"}},
         {"lookup", {"--shade", "--add", "--mul"}},
-        {"render", {"-o", "--quiet"}},
+        {"render", {"-o", "--quiet", "--as", "--palette", "--format", "--palette-index"}},
         {"export", {"--c-header", "--name", "--quiet"}},
         {"shade", {"-o", "--levels", "--fog", "--fullbright", "--metric", "--reserve", "--linear", "--layout",
           "--format", "--palette-index", "--quiet"},

@@ -5,7 +5,8 @@
 //   kind           size                           cells
 //   colormap       8704 (34 x 256)                rows 0..31 light levels, 32 the
 //                                                 inverted grey row, 33 zeros
-//   tranmap        65536                          row a (translucent), column b
+//   tranmap        65536                          row behind (on screen), column
+//                                                 front (translucent)
 //   playpal        10752 (14 x 768)               palette, entry: r g b
 //   build-palette  768 + 2 + levels x 256         the palette at 6 bits, the level
 //                  + 65536                        count (u16), the light table, the
@@ -62,6 +63,11 @@ std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::
 // relates to the default tints). Lines end in '\n'. Expects `info` from
 // RecogniseLump for these bytes.
 std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& info);
+
+// The colours a lump carries: a playpal's palette `palette` (0..rows-1), a
+// palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); nothing
+// for the other kinds, or a palette past the playpal's rows.
+std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
 
 // --- PLAYPAL ----------------------------------------------------------------
 
@@ -157,7 +163,10 @@ LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<con
 
 // "12 of 8704 cells differ; worst rows: light row 31 (5 cells), ..." and a
 // line per listed cell ("light row 31, entry 17: expected 5, found 6"), or
-// "all 8704 cells match". Lines end in '\n'.
-std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInfo& info);
+// "all 8704 cells match". With `colors`, each palette index is followed by
+// its colour ("expected 5 #1c2a30, found 6 #202020"; "unused" for an index
+// past them). Lines end in '\n'.
+std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInfo& info,
+                                 std::span<const Rgb8> colors = {});
 
 }  // namespace paltab

@@ -1,6 +1,7 @@
 // Rebuilding a lump from a palette with the library's builders, and
 // comparing two lumps of one kind cell by cell.
 #include <algorithm>
+#include <cstdio>
 
 #include "lumps/sections.hpp"
 
@@ -9,9 +10,18 @@ namespace {
 
 constexpr std::size_t kMostWorstRows = 5;
 
-std::string CellText(const std::vector<std::uint8_t>& cell) {
+std::string CellText(const std::vector<std::uint8_t>& cell, std::span<const Rgb8> colors) {
     if (cell.size() == 2) {
         return std::to_string(cell[0] | cell[1] << 8);
+    }
+    if (cell.size() == 1 && !colors.empty()) {
+        if (cell[0] >= colors.size()) {
+            return std::to_string(cell[0]) + " unused";
+        }
+        const Rgb8 c = colors[cell[0]];
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "#%02x%02x%02x", c.r, c.g, c.b);
+        return std::to_string(cell[0]) + " " + hex;
     }
     std::string text;
     for (const std::uint8_t b : cell) {
@@ -56,6 +66,23 @@ std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::
         }
     }
     return std::nullopt;
+}
+
+std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {
+    const bool playpal = info.kind == LumpKind::kPlaypal && palette >= 0 && palette < info.rows;
+    if ((!playpal && info.kind != LumpKind::kBuildPalette) || bytes.size() < lumps::LumpSize(info)) {
+        return {};
+    }
+    const std::size_t at = playpal ? static_cast<std::size_t>(palette) * kPlaypalPaletteSize : 0;
+    const auto component = [&](std::size_t k) {
+        // The low six bits, as the VGA colour registers take a value.
+        return playpal ? bytes[at + k] : ExpandSixBit(static_cast<std::uint8_t>(bytes[k] & 63));
+    };
+    std::vector<Rgb8> colors(kPaletteSize);
+    for (std::size_t e = 0; e < kPaletteSize; ++e) {
+        colors[e] = {component(3 * e), component(3 * e + 1), component(3 * e + 2)};
+    }
+    return colors;
 }
 
 LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
@@ -103,7 +130,8 @@ LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<con
     return comparison;
 }
 
-std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInfo& info) {
+std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInfo& info,
+                                 std::span<const Rgb8> colors) {
     if (comparison.differing == 0) {
         return "all " + std::to_string(comparison.cells) + " cells match\n";
     }
@@ -126,7 +154,7 @@ std::string FormatLumpComparison(const LumpComparison& comparison, const LumpInf
     for (const CellDifference& cell : comparison.first) {
         const lumps::Section& section = sectionOf(cell.section);
         text += "  " + lumps::CellName(section, cell.row - section.firstRow, cell.column) + ": expected " +
-                CellText(cell.expected) + ", found " + CellText(cell.found) + "\n";
+                CellText(cell.expected, colors) + ", found " + CellText(cell.found, colors) + "\n";
     }
     if (comparison.first.size() < comparison.differing) {
         text += "  ... and " + std::to_string(comparison.differing - comparison.first.size()) + " more\n";

@@ -73,14 +73,14 @@ std::string LightFacts(Bytes table, int rows) {
 std::string TranslucencyFacts(Bytes table) {
     std::size_t diagonal = 0;
     std::size_t symmetric = 0;
-    for (std::size_t a = 0; a < kRow; ++a) {
-        diagonal += table[a * kRow + a] == a;
-        for (std::size_t b = a + 1; b < kRow; ++b) {
-            symmetric += table[a * kRow + b] == table[b * kRow + a];
+    for (std::size_t c = 0; c < kRow; ++c) {
+        diagonal += table[c * kRow + c] == c;
+        for (std::size_t d = c + 1; d < kRow; ++d) {
+            symmetric += table[c * kRow + d] == table[d * kRow + c];
         }
     }
-    return "  cells (a, a) holding a: " + std::to_string(diagonal) + " of 256\n" +
-           "  pairs (a, b) and (b, a) holding the same entry: " + std::to_string(symmetric) + " of 32640\n" +
+    return "  cells (c, c) holding c: " + std::to_string(diagonal) + " of 256\n" +
+           "  pairs (c, d) and (d, c) holding the same entry: " + std::to_string(symmetric) + " of 32640\n" +
            "  distinct entries used: " + std::to_string(DistinctEntries(table)) + "\n";
 }
 
@@ -138,7 +138,7 @@ std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& in
                    "\n";
         }
         case LumpKind::kTranmap:
-            return "TRANMAP, " + size + ": row a (the translucent colour), column b (the colour behind)\n" +
+            return "TRANMAP, " + size + ": row behind (the colour on screen), column front (the translucent colour)\n" +
                    TranslucencyFacts(bytes);
         case LumpKind::kPlaypal:
             return "PLAYPAL, " + size + ": " + rows + " palettes of 256 colours\n" + PlaypalFacts(bytes, info.rows);

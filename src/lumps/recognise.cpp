@@ -137,15 +137,15 @@ std::vector<Section> SectionsOf(const LumpInfo& info) {
             return {{"light", 0, kDoomLightLevels, columns, 1, 0, "row", "entry"},
                     {"grey", kDoomLightLevels * kRow, 1, columns, 1, kDoomLightLevels, "row", "entry"},
                     {"zero", (kDoomLightLevels + 1) * kRow, 1, columns, 1, kDoomLightLevels + 1, "row", "entry"}};
-        case LumpKind::kTranmap: return {{"translucency", 0, columns, columns, 1, 0, "a", "b"}};
+        case LumpKind::kTranmap: return {{"translucency", 0, columns, columns, 1, 0, "behind", "front"}};
         case LumpKind::kPlaypal: return {{"playpal", 0, info.rows, columns, 3, 0, "palette", "entry"}};
         case LumpKind::kBuildPalette: {
             const std::size_t light = kBuildEnginePaletteHeaderSize;
             return {{"palette", 0, 1, columns, 3, 0, "", "entry"},
                     {"level count", 3 * kRow, 1, 1, 2, 0, "", ""},
                     {"light", light, info.rows, columns, 1, 0, "row", "entry"},
-                    {"translucency", light + static_cast<std::size_t>(info.rows) * kRow, columns, columns, 1, 0, "a",
-                     "b"}};
+                    {"translucency", light + static_cast<std::size_t>(info.rows) * kRow, columns, columns, 1, 0,
+                     "behind", "front"}};
         }
         case LumpKind::kLightTable: return {{"light", 0, info.rows, columns, 1, 0, "row", "entry"}};
     }

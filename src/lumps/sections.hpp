@@ -20,14 +20,14 @@ struct Section {
     int columns = 0;
     int cellBytes = 1;
     int firstRow = 0;
-    std::string_view rowLabel;     // "row", "a", "palette"; empty for one row
-    std::string_view columnLabel;  // "entry", "b"
+    std::string_view rowLabel;     // "row", "behind", "palette"; empty for one row
+    std::string_view columnLabel;  // "entry", "front"
 };
 
 std::vector<Section> SectionsOf(const LumpInfo& info);
 std::size_t LumpSize(const LumpInfo& info);
 
-// "light row 31, entry 17", "palette, entry 3", "translucency a 4, b 9".
+// "light row 31, entry 17", "palette, entry 3", "translucency behind 4, front 9".
 std::string CellName(const Section& section, int row, int column);
 
 }  // namespace paltab::lumps

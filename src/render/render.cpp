@@ -37,12 +37,6 @@ void FillCell(RgbImage& image, const ColorTableView& view, std::uint8_t index, i
     }
 }
 
-struct Picture {
-    const char* file;
-    const char* caption;
-    std::optional<RgbImage> image;
-};
-
 std::string HtmlEscaped(std::string_view text) {
     std::string escaped;
     for (const char c : text) {
@@ -57,8 +51,8 @@ std::string HtmlEscaped(std::string_view text) {
     return escaped;
 }
 
-std::string IndexPage(std::string_view tablesName, const std::vector<Picture>& pictures) {
-    const std::string title = "Tables of " + HtmlEscaped(tablesName);
+std::string IndexPage(std::string_view heading, const std::vector<NamedPicture>& pictures) {
+    const std::string title = HtmlEscaped(heading);
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
         "</title>\n<style>\nbody { font-family: sans-serif; margin: 1em; }\n"
@@ -66,9 +60,9 @@ std::string IndexPage(std::string_view tablesName, const std::vector<Picture>& p
         "img { image-rendering: pixelated; border: 1px solid #888; }\n"
         "figcaption { max-width: 32em; margin-top: 0.5em; }\n</style>\n</head>\n<body>\n<h1>" +
         title + "</h1>\n";
-    for (const Picture& picture : pictures) {
-        page += "<figure>\n<img src=\"" + std::string(picture.file) + "\" width=\"" +
-                std::to_string(picture.image->width) + "\" height=\"" + std::to_string(picture.image->height) +
+    for (const NamedPicture& picture : pictures) {
+        page += "<figure>\n<img src=\"" + picture.file + "\" width=\"" + std::to_string(picture.image.width) +
+                "\" height=\"" + std::to_string(picture.image.height) +
                 "\" alt=\"" + picture.file + "\">\n<figcaption><b>" + picture.file + "</b>: " + picture.caption +
                 "</figcaption>\n</figure>\n";
     }
@@ -234,11 +228,7 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::s
 
 bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
                    std::vector<std::string>& written, std::string& error) {
-    bool made = false;
-    if (!MakeDirectory(directory, made, error)) {
-        return false;
-    }
-    std::vector<Picture> pictures;
+    std::vector<NamedPicture> pictures;
     pictures.push_back({"palette.png",
                         "the 256 palette entries, index 0 at the top left, 16 to a row; unused entries are "
                         "checked grey.",
@@ -251,24 +241,33 @@ bool WritePreviews(const ColorTableView& view, std::string_view tablesName, cons
         pictures.push_back({"shade.png",
                             "the shade table: one row per colour, one column per level (0 black at the left, "
                             "128 the colour, 255 nearly white at the right).",
-                            RenderPairTable(view, TableSection::kShade)});
+                            *RenderPairTable(view, TableSection::kShade)});
         pictures.push_back({"add.png", "the additive blend table: row a, column b, the entry for a + b.",
-                            RenderPairTable(view, TableSection::kAdditive)});
+                            *RenderPairTable(view, TableSection::kAdditive)});
         pictures.push_back({"mul.png", "the multiplicative blend table: row a, column b, the entry for a × b.",
-                            RenderPairTable(view, TableSection::kMultiplicative)});
+                            *RenderPairTable(view, TableSection::kMultiplicative)});
     }
+    return WritePictures(pictures, "Tables of " + std::string(tablesName), directory, written, error);
+}
+
+bool WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
+                   std::vector<std::string>& written, std::string& error) {
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
-    for (const Picture& picture : pictures) {
+    for (const NamedPicture& picture : pictures) {
         std::string cause;
-        auto png = EncodePng(*picture.image, cause);
+        auto png = EncodePng(picture.image, cause);
         if (!png) {
             error = CannotWrite(directory + "/" + picture.file, cause);
             return false;
         }
         files.emplace_back(picture.file, std::move(*png));
     }
-    const std::string page = IndexPage(tablesName, pictures);
+    const std::string page = IndexPage(heading, pictures);
     files.emplace_back("index.html", std::vector<std::uint8_t>(page.begin(), page.end()));
+    bool made = false;
+    if (!MakeDirectory(directory, made, error)) {
+        return false;
+    }
     if (!WriteFileGroup(directory, files, error)) {
         if (made) {
             ::rmdir(directory.c_str());

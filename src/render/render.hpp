@@ -59,12 +59,24 @@ std::optional<RgbImage> RenderPairTable(const ColorTableView& view, TableSection
 // libpng's reason.
 std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::string& error);
 
+// A picture to write: its file name and what the index page says of it.
+struct NamedPicture {
+    std::string file;
+    std::string caption;
+    RgbImage image;
+};
+
+// Writes `pictures` as PNG files and an index.html that shows them with
+// their captions under `heading` into `directory`, creating it when it does
+// not exist (its parent must). All or none: a failure leaves the directory as
+// it was (and removes it when it was made here). On failure returns false
+// and sets `error` to one line naming the file.
+bool WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
+                   std::vector<std::string>& written, std::string& error);
+
 // Writes every image and an index.html that shows them with captions into
 // `directory`, creating it when it does not exist (its parent must).
-// `tablesName` is shown in the page. The files are written all or none: a
-// failure leaves the directory as it was (and removes it when it was made
-// here). On failure returns false and sets `error` to one line naming the
-// file.
+// `tablesName` is shown in the page. As WritePictures.
 bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
                    std::vector<std::string>& written, std::string& error);
 

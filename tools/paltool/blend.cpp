@@ -1,6 +1,4 @@
 // paltool blend: translucency and blend-mode tables of palette indices.
-#include <charconv>
-
 #include "io/file_io.hpp"
 #include "export/layouts.hpp"
 #include "palette_options.hpp"
@@ -62,19 +60,6 @@ distance from a cell's target colour to the colour it got.
 Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 )";
 
-// "66" or "66%".
-std::optional<int> ParsePercent(std::string_view text) {
-    if (!text.empty() && text.back() == '%') {
-        text.remove_suffix(1);
-    }
-    int value = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > 100) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
@@ -96,26 +81,11 @@ int Run(std::span<const char* const> args) {
     if (files.size() != 1 || !output) {
         return UsageError("blend", "expected one PALETTE file and -o OUT");
     }
-    BlendSettings settings;
-    if (modeName) {
-        const auto mode = ParseBlendMode(*modeName);
-        if (!mode) {
-            return UsageError("blend", "--mode '" + *modeName + "' is not one of " + BlendModeList());
-        }
-        settings.mode = *mode;
+    const auto blendSettings = BlendSettingsOf("blend", alpha, modeName);
+    if (const int* status = std::get_if<int>(&blendSettings)) {
+        return *status;
     }
-    if (alpha) {
-        const auto percent = ParsePercent(*alpha);
-        if (!percent) {
-            return UsageError("blend", "--alpha '" + *alpha + "' is not a whole percent 0..100");
-        }
-        if (settings.mode != BlendMode::kAlpha) {
-            return UsageError("blend", "--alpha goes with --mode alpha, not " + *modeName);
-        }
-        settings.alphaPercent = *percent;
-    } else if (!modeName || settings.mode == BlendMode::kAlpha) {
-        return UsageError("blend", "expected --alpha PERCENT or --mode MODE");
-    }
+    BlendSettings settings = std::get<BlendSettings>(blendSettings);
     const auto layout = ParseBlendLayout(layoutName.value_or("raw"));
     if (!layout) {
         return UsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");

@@ -48,8 +48,9 @@ Commands:
     }
     help += R"(
 TABLES is a file written by paltab or paltool build: 33536 bytes, or 230148
-with the extension (-n). PALETTE, IN and OUT are palettes in any format that
-'paltool formats' lists.
+with the extension (-n). LUMP is a game's COLORMAP, TRANMAP, PLAYPAL, Build
+palette.dat or light table (paltool info --help). PALETTE, IN and OUT are
+palettes in any format that 'paltool formats' lists.
 Exit status: 0 success, 1 failure or mismatch, 2 usage error.
 
 Example:

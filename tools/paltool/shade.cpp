@@ -63,26 +63,6 @@ distance from a cell's target colour to the colour it got.
 Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 )";
 
-std::optional<Rgb8> ParseFog(std::string_view text) {
-    Rgb8 color;
-    std::uint8_t* components[] = {&color.r, &color.g, &color.b};
-    for (std::size_t k = 0; k < 3; ++k) {
-        const std::size_t comma = k < 2 ? text.find(',') : text.size();
-        if (comma == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const std::string_view item = text.substr(0, comma);
-        int value = -1;
-        const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (item.empty() || ec != std::errc{} || end != item.data() + item.size() || value < 0 || value > 255) {
-            return std::nullopt;
-        }
-        *components[k] = static_cast<std::uint8_t>(value);
-        text = k < 2 ? text.substr(comma + 1) : std::string_view{};
-    }
-    return color;
-}
-
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
@@ -137,19 +117,8 @@ int Run(std::span<const char* const> args) {
         return *status;
     }
     settings.search = std::get<SearchSettings>(searchSettings);
-    if (fog) {
-        const auto color = ParseFog(*fog);
-        if (!color) {
-            return UsageError("shade", "--fog '" + *fog + "' is not three numbers 0..255 as R,G,B");
-        }
-        settings.fog = *color;
-    }
-    if (fullbright) {
-        const auto entries = ParseReservedList(*fullbright, error);
-        if (!entries) {
-            return UsageError("shade", "--fullbright: " + error);
-        }
-        settings.fullbright = *entries;
+    if (const auto status = ApplyLightOptions("shade", fog, fullbright, settings)) {
+        return *status;
     }
 
     const auto read = ReadPaletteWithOptions("shade", files[0], paletteOptions, quiet);

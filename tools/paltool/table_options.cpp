@@ -1,11 +1,48 @@
 // The options and reporting shared by the light and blend table commands.
 #include "table_options.hpp"
 
+#include <charconv>
 #include <cstdio>
 
 #include "match_options.hpp"
 
 namespace paltab::paltool {
+namespace {
+
+std::optional<Rgb8> ParseRgb(std::string_view text) {
+    Rgb8 color;
+    std::uint8_t* components[] = {&color.r, &color.g, &color.b};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t comma = k < 2 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view item = text.substr(0, comma);
+        int value = -1;
+        const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (item.empty() || ec != std::errc{} || end != item.data() + item.size() || value < 0 || value > 255) {
+            return std::nullopt;
+        }
+        *components[k] = static_cast<std::uint8_t>(value);
+        text = k < 2 ? text.substr(comma + 1) : std::string_view{};
+    }
+    return color;
+}
+
+// "66" or "66%".
+std::optional<int> ParsePercent(std::string_view text) {
+    if (!text.empty() && text.back() == '%') {
+        text.remove_suffix(1);
+    }
+    int value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > 100) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
 
 void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
     cli.add_option("--metric", options.metric);
@@ -23,6 +60,51 @@ std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, con
     settings.metric = options.metric ? std::get<MatchOptions>(match).metric
                                      : (options.linear ? Metric::kLinear : Metric::kRgb);
     settings.reserved = std::get<MatchOptions>(match).reserved;
+    return settings;
+}
+
+std::optional<int> ApplyLightOptions(std::string_view command, const std::optional<std::string>& fog,
+                                     const std::optional<std::string>& fullbright, LightSettings& settings) {
+    if (fog) {
+        const auto color = ParseRgb(*fog);
+        if (!color) {
+            return UsageError(command, "--fog '" + *fog + "' is not three numbers 0..255 as R,G,B");
+        }
+        settings.fog = *color;
+    }
+    if (fullbright) {
+        std::string error;
+        const auto entries = ParseReservedList(*fullbright, error);
+        if (!entries) {
+            return UsageError(command, "--fullbright: " + error);
+        }
+        settings.fullbright = *entries;
+    }
+    return std::nullopt;
+}
+
+std::variant<BlendSettings, int> BlendSettingsOf(std::string_view command, const std::optional<std::string>& alpha,
+                                                 const std::optional<std::string>& mode) {
+    BlendSettings settings;
+    if (mode) {
+        const auto parsed = ParseBlendMode(*mode);
+        if (!parsed) {
+            return UsageError(command, "--mode '" + *mode + "' is not one of " + BlendModeList());
+        }
+        settings.mode = *parsed;
+    }
+    if (alpha) {
+        const auto percent = ParsePercent(*alpha);
+        if (!percent) {
+            return UsageError(command, "--alpha '" + *alpha + "' is not a whole percent 0..100");
+        }
+        if (settings.mode != BlendMode::kAlpha) {
+            return UsageError(command, "--alpha goes with --mode alpha, not " + *mode);
+        }
+        settings.alphaPercent = *percent;
+    } else if (!mode || settings.mode == BlendMode::kAlpha) {
+        return UsageError(command, "expected --alpha PERCENT or --mode MODE");
+    }
     return settings;
 }
 

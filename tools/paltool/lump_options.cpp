@@ -1,0 +1,166 @@
+// Reading a file named on the command line as a lump or as a table file, and
+// verifying a lump.
+#include "lump_options.hpp"
+
+#include <array>
+
+#include "io/file_io.hpp"
+#include "palette_options.hpp"
+#include "paltab/table_file.hpp"
+
+namespace paltab::paltool {
+namespace {
+
+struct LumpOption {
+    std::string_view name;
+    bool given;
+    bool applies;  // to the lump's kind
+};
+
+// Every option of `options` in the order of the help text, and whether a
+// lump of `kind` is rebuilt with it.
+std::array<LumpOption, 8> OptionsFor(const LumpOptions& options, LumpKind kind) {
+    const bool light = kind == LumpKind::kColormap || kind == LumpKind::kBuildPalette || kind == LumpKind::kLightTable;
+    const bool tranmap = kind == LumpKind::kTranmap, playpal = kind == LumpKind::kPlaypal;
+    return {{{"--fog", options.fog.has_value(), light},
+             {"--fullbright", options.fullbright.has_value(), light},
+             {"--alpha", options.alpha.has_value(), tranmap},
+             {"--mode", options.mode.has_value(), tranmap},
+             {"--tint", !options.tints.empty(), playpal},
+             {"--metric", options.search.metric.has_value(), !playpal},
+             {"--reserve", options.search.reserve.has_value(), !playpal},
+             {"--linear", options.search.linear, !playpal}}};
+}
+
+}  // namespace
+
+std::variant<std::optional<LumpFile>, int> ReadLumpArgument(std::string_view command, const std::string& path,
+                                                            const std::optional<std::string>& asName) {
+    std::optional<LumpKind> as;
+    if (asName) {
+        as = ParseLumpKind(*asName);
+        if (!as) {
+            return UsageError(command, "--as '" + *asName + "' is not one of " + LumpKindList());
+        }
+    }
+    // One byte more than a table file, the largest file read here, tells a
+    // file too large for any.
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!ReadFileBytes(path, kExtendedFileSize + 1, bytes, error)) {
+        return Failure(error);
+    }
+    // A damaged table file whose size happens to be a light table's stays a
+    // table file by its name.
+    if (!as && (bytes.size() == kPlainFileSize || bytes.size() == kExtendedFileSize || FileExtension(path) == ".tab")) {
+        return std::optional<LumpFile>();
+    }
+    if (as && bytes.size() > kExtendedFileSize) {
+        return Failure(CannotRead(path, "more than " + std::to_string(kExtendedFileSize) +
+                                            " bytes, larger than any lump (--as " + *asName + ")"));
+    }
+    const auto info = RecogniseLump(bytes, as, error);
+    if (!info) {
+        if (!as) {
+            return std::optional<LumpFile>();
+        }
+        return Failure(CannotRead(path, error + " (--as " + *asName + ")"));
+    }
+    return std::optional<LumpFile>(LumpFile{std::move(bytes), *info});
+}
+
+std::string_view LumpOptions::FirstGiven() const {
+    for (const LumpOption& option : OptionsFor(*this, LumpKind::kColormap)) {
+        if (option.given) {
+            return option.name;
+        }
+    }
+    return {};
+}
+
+void AddLumpOptions(CLI::App& cli, LumpOptions& options) {
+    cli.add_option("--fog", options.fog);
+    cli.add_option("--fullbright", options.fullbright);
+    cli.add_option("--alpha", options.alpha);
+    cli.add_option("--mode", options.mode);
+    cli.add_option("--tint", options.tints);
+    AddSearchOptions(cli, options.search);
+}
+
+int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
+               const LumpOptions& options, std::optional<PaletteFormat> forced, std::optional<int> paletteIndex,
+               std::size_t shown, bool quiet) {
+    const LumpKind kind = lump.info.kind;
+    const std::string title(LumpTitle(kind));
+    for (const LumpOption& option : OptionsFor(options, kind)) {
+        if (option.given && !option.applies) {
+            return UsageError("verify", std::string(option.name) + " does not apply to a " + title);
+        }
+    }
+    LumpSettings settings;
+    const auto search = ToSearchSettings("verify", options.search);
+    if (const int* status = std::get_if<int>(&search)) {
+        return *status;
+    }
+    settings.light.search = std::get<SearchSettings>(search);
+    if (const auto status = ApplyLightOptions("verify", options.fog, options.fullbright, settings.light)) {
+        return *status;
+    }
+    if (kind == LumpKind::kTranmap) {
+        const auto blend = BlendSettingsOf("verify", options.alpha, options.mode);
+        if (const int* status = std::get_if<int>(&blend)) {
+            return *status;
+        }
+        settings.blend = std::get<BlendSettings>(blend);
+        settings.blend.search = settings.light.search;
+    }
+    std::string error;
+    for (const std::string& text : options.tints) {
+        const auto tint = ParseTintOption(text, error);
+        if (!tint) {
+            return UsageError("verify", "--tint: " + error);
+        }
+        settings.tints[static_cast<std::size_t>(tint->palette)] = tint->tint;
+    }
+    std::vector<Rgb8> colors;
+    std::string source;
+    if (palette) {
+        const auto read = ReadPaletteArgument("verify", *palette, forced, paletteIndex, quiet);
+        if (const int* status = std::get_if<int>(&read)) {
+            return *status;
+        }
+        colors = std::get<PaletteFile>(read).palette.colors;
+        source = QuotedPath(*palette);
+    } else if (kind == LumpKind::kPlaypal) {
+        colors = LumpColors(lump.bytes, lump.info);
+        source = "its palette 0";
+    } else {
+        return UsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
+    }
+    const auto rebuilt = RebuildLump(lump.info, colors, settings, error);
+    if (!rebuilt) {
+        return Failure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
+    }
+    const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, shown);
+    if (!quiet) {
+        const std::string against = "the " + title + " rebuilt from " + source;
+        Print(comparison.differing == 0
+                  ? ShownPath(path) + ": matches " + against + " (" + std::to_string(comparison.cells) + " cells)\n"
+                  : ShownPath(path) + ": against " + against + ": " +
+                        FormatLumpComparison(comparison, lump.info, colors));
+    }
+    return comparison.differing == 0 ? kSuccess : kFailure;
+}
+
+std::string_view LumpTitle(LumpKind kind) {
+    switch (kind) {
+        case LumpKind::kColormap: return "COLORMAP";
+        case LumpKind::kTranmap: return "TRANMAP";
+        case LumpKind::kPlaypal: return "PLAYPAL";
+        case LumpKind::kBuildPalette: return "palette.dat";
+        case LumpKind::kLightTable: return "light table";
+    }
+    return "lump";
+}
+
+}  // namespace paltab::paltool
