@@ -2,8 +2,6 @@
 // with Floyd-Steinberg error diffusion: the dithering units do the work.
 #include "paltab/remap.hpp"
 
-#include <cmath>
-
 #include "paltab/dither.hpp"
 
 namespace paltab {
@@ -27,24 +25,6 @@ std::optional<Dither> ParseDither(std::string_view name) {
         }
     }
     return std::nullopt;
-}
-
-EntryFinder EntryFinder::FromMap(std::span<const std::uint8_t> cells, int bits) {
-    EntryFinder finder;
-    finder.cells_ = cells;
-    finder.bits_ = bits;
-    return finder;
-}
-
-EntryFinder EntryFinder::FromSearch(const MatchPalette& palette) {
-    EntryFinder finder;
-    finder.search_ = &palette;
-    return finder;
-}
-
-bool ExactMapPays(std::size_t pixels, const MatchPalette& palette) {
-    const int costBits = palette.GetMetric() == Metric::kRgb ? 25 : palette.GetMetric() == Metric::kLinear ? 26 : 28;
-    return static_cast<double>(pixels) * static_cast<double>(palette.Entries().size()) >= std::ldexp(1.0, costBits);
 }
 
 std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
