@@ -31,7 +31,7 @@ std::vector<Rgb8> RandomColours(std::size_t count, unsigned seed) {
 }
 
 Bytes BuildPaletteDat(int levels, int countField) {
-    Bytes bytes(kBuildEnginePaletteHeaderSize + static_cast<std::size_t>(levels) * 256 + kPairTableSize, 7);
+    Bytes bytes(kPaletteDatHeaderSize + static_cast<std::size_t>(levels) * 256 + kPairTableSize, 7);
     bytes[768] = static_cast<std::uint8_t>(countField);
     bytes[769] = static_cast<std::uint8_t>(countField >> 8);
     return bytes;

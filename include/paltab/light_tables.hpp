@@ -77,7 +77,7 @@ struct LightTable {
 // itself unless an equal colour sits at a lower index or it is reserved).
 // `colors` holds 1..256 colours. On bad settings (no colours, levels out of
 // range, every entry reserved) returns nothing and sets `error`.
-std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<LightTable> MakeLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
                                           std::string& error);
 
 // A Doom COLORMAP lump (34 rows, 8704 bytes): rows 0..31 the light table of
@@ -88,7 +88,7 @@ std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const Li
 inline constexpr int kDoomLightLevels = 32;
 inline constexpr int kDoomColormapRows = 34;
 inline constexpr std::size_t kDoomColormapSize = kDoomColormapRows * kPaletteSize;  // 8704
-std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<LightTable> MakeDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
                                             std::string& error);
 
 // --- Blend tables ---------------------------------------------------------
@@ -110,7 +110,7 @@ std::optional<BlendMode> ParseBlendMode(std::string_view name);
 // "alpha, add, subtract, ...": every mode, for help texts and errors.
 std::string BlendModeList();
 
-struct BlendSettings {
+struct TranslucencySettings {
     BlendMode mode = BlendMode::kAlpha;
     int alphaPercent = 50;  // 0..100, kAlpha only
     SearchSettings search;
@@ -119,14 +119,14 @@ struct BlendSettings {
 // The byte at behind * 256 + front: a row per colour already drawn, a
 // column per colour drawn over it, as Boom's TRANMAP and Build's translucency
 // table are indexed (tranmap[behind * 256 + front]).
-struct BlendTable {
+struct TranslucencyTable {
     std::array<std::uint8_t, kPairTableSize> bytes{};
     TableStats stats;
 };
 
 // On bad settings (no colours, alpha out of range, every entry reserved)
 // returns nothing and sets `error`.
-std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const BlendSettings& settings,
+std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors, const TranslucencySettings& settings,
                                           std::string& error);
 
 // --- Build engine palette.dat --------------------------------------------
@@ -137,13 +137,13 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
 //   768               2             the level count, little-endian
 //   770               levels * 256  the light table, row by row
 //   770 + levels*256  65536         the 50 % alpha blend table, as
-//                                   BlendTable: behind * 256 + front
-inline constexpr std::size_t kBuildEnginePaletteHeaderSize = 3 * kPaletteSize + 2;
-constexpr std::size_t BuildEnginePaletteSize(int levels) {
-    return kBuildEnginePaletteHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
+//                                   TranslucencyTable: behind * 256 + front
+inline constexpr std::size_t kPaletteDatHeaderSize = 3 * kPaletteSize + 2;
+constexpr std::size_t PaletteDatSize(int levels) {
+    return kPaletteDatHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
 }
 
-struct BuildEnginePalette {
+struct PaletteDat {
     std::vector<std::uint8_t> bytes;
     TableStats stats;  // over the light and the blend table's searched cells
 };
@@ -151,9 +151,9 @@ struct BuildEnginePalette {
 // The blend table uses the same search settings, with the fullbright entries
 // reserved as well: they are never chosen anywhere in the file. Build's
 // renderer draws a translucent pixel as transluc[(behind << 8) + front] (the
-// transpose with its reversing flag, cstat bit 512), which is BlendTable's
+// transpose with its reversing flag, cstat bit 512), which is TranslucencyTable's
 // layout; at 50 % both operands weigh the same, so both ways draw alike.
-std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings,
                                               std::string& error);
 
 }  // namespace paltab

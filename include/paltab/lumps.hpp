@@ -117,7 +117,7 @@ std::optional<TintOption> ParseTintOption(std::string_view text, std::string& er
 // `tints` for a playpal.
 struct LumpSettings {
     LightSettings light;
-    BlendSettings blend;
+    TranslucencySettings blend;
     PlaypalTints tints = DefaultPlaypalTints();
 };
 

@@ -64,7 +64,7 @@ using light_rows::FillLightRows;
 using table_targets::SearchOf;
 using table_targets::TableSearch;
 
-std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<LightTable> MakeLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
                                           std::string& error) {
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;

@@ -23,10 +23,10 @@ constexpr std::array kKinds = {KindName{LumpKind::kColormap, "colormap"}, KindNa
 
 // A palette.dat's level count, when the size and the count field agree.
 std::optional<int> BuildPaletteLevels(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kBuildEnginePaletteHeaderSize + kPairTableSize + kRow) {
+    if (bytes.size() < kPaletteDatHeaderSize + kPairTableSize + kRow) {
         return std::nullopt;
     }
-    const std::size_t table = bytes.size() - kBuildEnginePaletteHeaderSize - kPairTableSize;
+    const std::size_t table = bytes.size() - kPaletteDatHeaderSize - kPairTableSize;
     const int levels = bytes[768] | bytes[769] << 8;
     if (table % kRow != 0 || table / kRow != static_cast<std::size_t>(levels) || levels > kMaxLevels) {
         return std::nullopt;
@@ -140,7 +140,7 @@ std::vector<Section> SectionsOf(const LumpInfo& info) {
         case LumpKind::kTranmap: return {{"translucency", 0, columns, columns, 1, 0, "a", "b"}};
         case LumpKind::kPlaypal: return {{"playpal", 0, info.rows, columns, 3, 0, "palette", "entry"}};
         case LumpKind::kBuildPalette: {
-            const std::size_t light = kBuildEnginePaletteHeaderSize;
+            const std::size_t light = kPaletteDatHeaderSize;
             return {{"palette", 0, 1, columns, 3, 0, "", "entry"},
                     {"level count", 3 * kRow, 1, 1, 2, 0, "", ""},
                     {"light", light, info.rows, columns, 1, 0, "row", "entry"},

@@ -99,7 +99,7 @@ std::string BlendModeList() {
     return list;
 }
 
-std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const BlendSettings& settings,
+std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors, const TranslucencySettings& settings,
                                           std::string& error) {
     if (!CheckColors(colors, error)) {
         return std::nullopt;
@@ -121,7 +121,7 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
     for (const Rgb8 c : colors) {
         linear.push_back(LinearOf(c));
     }
-    auto table = std::make_optional<BlendTable>();
+    auto table = std::make_optional<TranslucencyTable>();
     FitAccumulator stats;
     const std::size_t count = colors.size();
     for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {

@@ -96,7 +96,7 @@ int Run(std::span<const char* const> args) {
     if (files.size() != 1 || !output) {
         return UsageError("blend", "expected one PALETTE file and -o OUT");
     }
-    BlendSettings settings;
+    TranslucencySettings settings;
     if (modeName) {
         const auto mode = ParseBlendMode(*modeName);
         if (!mode) {
@@ -132,7 +132,7 @@ int Run(std::span<const char* const> args) {
         return *status;
     }
     const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
-    const auto table = BuildBlendTable(colors, settings, error);
+    const auto table = MakeTranslucencyTable(colors, settings, error);
     if (!table) {
         return Failure(QuotedPath(files[0]) + ": " + error);
     }
@@ -146,13 +146,13 @@ int Run(std::span<const char* const> args) {
     bool written = false;
     std::size_t size = 0;
     if (*layout == BlendLayout::kCHeader) {
-        const std::string text = BlendTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
+        const std::string text = TranslucencyTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
         written = WriteFileText(*output, text, error);
         size = text.size();
     } else {
         std::vector<std::uint8_t> bytes(table->bytes.begin(), table->bytes.end());
         if (*layout == BlendLayout::kPng) {
-            auto png = EncodePng(RenderBlendTable(colors, *table), error);
+            auto png = EncodePng(RenderTranslucencyTable(colors, *table), error);
             if (!png) {
                 return Failure(CannotWrite(*output, error));
             }

@@ -164,13 +164,13 @@ int Run(std::span<const char* const> args) {
     if (*layout == LightLayout::kDoomColormap || *layout == LightLayout::kBuildPalette) {
         const bool doom = *layout == LightLayout::kDoomColormap;
         if (doom) {
-            const auto colormap = BuildDoomColormap(colors, settings, error);
+            const auto colormap = MakeDoomColormap(colors, settings, error);
             if (colormap) {
                 bytes = colormap->bytes;
                 stats = colormap->stats;
             }
         } else {
-            const auto file = MakeBuildEnginePalette(colors, settings, error);
+            const auto file = MakePaletteDat(colors, settings, error);
             if (file) {
                 bytes = file->bytes;
                 stats = file->stats;
@@ -181,7 +181,7 @@ int Run(std::span<const char* const> args) {
         }
         what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
     } else {
-        const auto table = BuildLightTable(colors, settings, error);
+        const auto table = MakeLightTable(colors, settings, error);
         if (!table) {
             return Failure(QuotedPath(files[0]) + ": " + error);
         }
