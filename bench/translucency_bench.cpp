@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 
 namespace {
 

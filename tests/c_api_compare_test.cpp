@@ -10,6 +10,7 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/paltab.h"
 #include "paltab/palette_formats.hpp"
 #include "paltab/remap.hpp"

@@ -2,6 +2,8 @@
 // target written from its definition in exact fractions; the Doom and Build
 // layouts; the pictures decoded with libpng.
 #include "paltab/light_tables.hpp"
+#include "paltab/lumps.hpp"
+#include "paltab/translucency_tables.hpp"
 
 #include <gtest/gtest.h>
 #include <png.h>

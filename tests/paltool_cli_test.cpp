@@ -11,6 +11,8 @@
 
 #include "paltab/color_tables.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/lumps.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"

@@ -16,6 +16,7 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/remap.hpp"
 #include "paltab/table_file.hpp"

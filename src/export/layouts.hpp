@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "render/render.hpp"
 
 namespace paltab {

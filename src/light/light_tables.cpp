@@ -1,5 +1,7 @@
 // Light and fog tables: each entry's colour moved towards the fog colour
 // level by level, every cell the exact nearest entry to its target.
+#include "paltab/light_tables.hpp"
+
 #include "light/light_rows.hpp"
 #include "light/table_targets.hpp"
 

@@ -1,5 +1,7 @@
 // The engine lumps: a Doom COLORMAP and a Build engine palette.dat, built
 // from the light and translucency tables.
+#include "paltab/lumps.hpp"
+
 #include <cstdint>
 
 #include "light/light_rows.hpp"

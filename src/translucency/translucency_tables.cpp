@@ -1,11 +1,12 @@
 // Translucency tables: for every pair of entries the exact nearest entry to
 // their blend, by mode, exact in integers for the rgb metric.
-#include "light/table_targets.hpp"
-#include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "light/table_targets.hpp"
 
 namespace paltab {
 namespace {
@@ -99,8 +100,8 @@ std::string BlendModeList() {
     return list;
 }
 
-std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors, const TranslucencySettings& settings,
-                                          std::string& error) {
+std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors,
+                                                       const TranslucencySettings& settings, std::string& error) {
     if (!CheckColors(colors, error)) {
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "io/file_io.hpp"
 #include "export/layouts.hpp"
 #include "palette_options.hpp"
+#include "paltab/lumps.hpp"
 #include "table_options.hpp"
 
 namespace paltab::paltool {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "command.hpp"
-#include "paltab/light_tables.hpp"
 #include "paltab/palette_formats.hpp"
+#include "paltab/table_search.hpp"
 
 namespace paltab::paltool {
 
