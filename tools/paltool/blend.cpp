@@ -90,51 +90,44 @@ int Run(std::span<const char* const> args) {
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kBlendCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kBlendCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !output) {
-        return UsageError("blend", "expected one PALETTE file and -o OUT");
+        ThrowUsageError("blend", "expected one PALETTE file and -o OUT");
     }
     TranslucencySettings settings;
     if (modeName) {
         const auto mode = ParseBlendMode(*modeName);
         if (!mode) {
-            return UsageError("blend", "--mode '" + *modeName + "' is not one of " + BlendModeList());
+            ThrowUsageError("blend", "--mode '" + *modeName + "' is not one of " + BlendModeList());
         }
         settings.mode = *mode;
     }
     if (alpha) {
         const auto percent = ParsePercent(*alpha);
         if (!percent) {
-            return UsageError("blend", "--alpha '" + *alpha + "' is not a whole percent 0..100");
+            ThrowUsageError("blend", "--alpha '" + *alpha + "' is not a whole percent 0..100");
         }
         if (settings.mode != BlendMode::kAlpha) {
-            return UsageError("blend", "--alpha goes with --mode alpha, not " + *modeName);
+            ThrowUsageError("blend", "--alpha goes with --mode alpha, not " + *modeName);
         }
         settings.alphaPercent = *percent;
     } else if (!modeName || settings.mode == BlendMode::kAlpha) {
-        return UsageError("blend", "expected --alpha PERCENT or --mode MODE");
+        ThrowUsageError("blend", "expected --alpha PERCENT or --mode MODE");
     }
     const auto layout = ParseBlendLayout(layoutName.value_or("raw"));
     if (!layout) {
-        return UsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
+        ThrowUsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
     }
     std::string error;
-    const auto searchSettings = ToSearchSettings("blend", search);
-    if (const int* status = std::get_if<int>(&searchSettings)) {
-        return *status;
-    }
-    settings.search = std::get<SearchSettings>(searchSettings);
+    settings.search = RequireSearchSettings("blend", search);
 
-    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
+    const PaletteFile read = RequirePalette("blend", files[0], paletteOptions, quiet);
+    const std::span<const Rgb8> colors(read.palette.colors);
     const auto table = MakeTranslucencyTable(colors, settings, error);
     if (!table) {
-        return Failure(QuotedPath(files[0]) + ": " + error);
+        ThrowFailure(QuotedPath(files[0]) + ": " + error);
     }
     std::string what(BlendModeName(settings.mode));
     if (settings.mode == BlendMode::kAlpha) {
@@ -154,7 +147,7 @@ int Run(std::span<const char* const> args) {
         if (*layout == BlendLayout::kPng) {
             auto png = EncodePng(RenderTranslucencyTable(colors, *table), error);
             if (!png) {
-                return Failure(CannotWrite(*output, error));
+                ThrowFailure(CannotWrite(*output, error));
             }
             bytes = std::move(*png);
         }
@@ -162,7 +155,7 @@ int Run(std::span<const char* const> args) {
         size = bytes.size();
     }
     if (!written) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     if (!quiet) {
         Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +

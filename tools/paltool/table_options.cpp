@@ -13,16 +13,12 @@ void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
     cli.add_flag("--linear", options.linear);
 }
 
-std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options) {
-    const auto match = MatchOptionsOf(command, options.metric, options.reserve);
-    if (const int* status = std::get_if<int>(&match)) {
-        return *status;
-    }
+SearchSettings RequireSearchSettings(std::string_view command, const SearchOptions& options) {
+    const MatchOptions match = RequireMatchOptions(command, options.metric, options.reserve);
     SearchSettings settings;
     settings.linearMix = options.linear;
-    settings.metric = options.metric ? std::get<MatchOptions>(match).metric
-                                     : (options.linear ? Metric::kLinear : Metric::kRgb);
-    settings.reserved = std::get<MatchOptions>(match).reserved;
+    settings.metric = options.metric ? match.metric : (options.linear ? Metric::kLinear : Metric::kRgb);
+    settings.reserved = match.reserved;
     return settings;
 }
 

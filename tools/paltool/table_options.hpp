@@ -25,9 +25,8 @@ struct SearchOptions {
 void AddSearchOptions(CLI::App& cli, SearchOptions& options);
 
 // The settings the options ask for: the metric is `linear` with --linear
-// unless --metric says otherwise. A bad value is a usage error, reported
-// here: the result is then its exit status.
-std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options);
+// unless --metric says otherwise. A bad value is a usage error, thrown.
+SearchSettings RequireSearchSettings(std::string_view command, const SearchOptions& options);
 
 // "paltool NAME ARGS...", for the comment of a C header.
 std::string CommandLine(std::string_view name, std::span<const char* const> args);
