@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/name_table.hpp"
 #include "lumps/sections.hpp"
 
 namespace paltab {
@@ -12,14 +13,11 @@ constexpr std::size_t kRow = kPaletteSize;
 constexpr int kColormapRows = kDoomColormapRows;  // 34
 constexpr int kMaxLevels = kMaxLightLevels;       // 256
 
-struct KindName {
-    LumpKind kind;
-    std::string_view name;
-};
-constexpr std::array kKinds = {KindName{LumpKind::kColormap, "colormap"}, KindName{LumpKind::kTranmap, "tranmap"},
-                               KindName{LumpKind::kPlaypal, "playpal"},
-                               KindName{LumpKind::kBuildPalette, "build-palette"},
-                               KindName{LumpKind::kLightTable, "light"}};
+constexpr std::array kKinds{NamedValue<LumpKind>{LumpKind::kColormap, "colormap"},
+                            NamedValue<LumpKind>{LumpKind::kTranmap, "tranmap"},
+                            NamedValue<LumpKind>{LumpKind::kPlaypal, "playpal"},
+                            NamedValue<LumpKind>{LumpKind::kBuildPalette, "build-palette"},
+                            NamedValue<LumpKind>{LumpKind::kLightTable, "light"}};
 
 // A palette.dat's level count, when the size and the count field agree.
 std::optional<int> BuildPaletteLevels(std::span<const std::uint8_t> bytes) {
@@ -51,30 +49,15 @@ std::string SizeError(std::size_t size, LumpKind kind) {
 }  // namespace
 
 std::string_view LumpKindName(LumpKind kind) {
-    for (const KindName& k : kKinds) {
-        if (k.kind == kind) {
-            return k.name;
-        }
-    }
-    return "?";
+    return NameIn(kKinds, kind, "?");
 }
 
 std::optional<LumpKind> ParseLumpKind(std::string_view name) {
-    for (const KindName& k : kKinds) {
-        if (k.name == name) {
-            return k.kind;
-        }
-    }
-    return std::nullopt;
+    return ValueIn(kKinds, name);
 }
 
 std::string LumpKindList() {
-    std::string list;
-    for (const KindName& k : kKinds) {
-        list += list.empty() ? "" : ", ";
-        list += k.name;
-    }
-    return list;
+    return NameList(kKinds);
 }
 
 std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as,

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "common/name_table.hpp"
 #include "light/table_targets.hpp"
 
 namespace paltab {
@@ -73,31 +74,24 @@ double BlendLinear(BlendMode mode, int percent, double a, double b) {
     return 0.0;
 }
 
-constexpr std::array<std::string_view, 8> kBlendModeNames{"alpha", "add",    "subtract", "multiply",
-                                                          "screen", "min", "max",      "average"};
+constexpr std::array kBlendModeNames{
+    NamedValue<BlendMode>{BlendMode::kAlpha, "alpha"},       NamedValue<BlendMode>{BlendMode::kAdd, "add"},
+    NamedValue<BlendMode>{BlendMode::kSubtract, "subtract"}, NamedValue<BlendMode>{BlendMode::kMultiply, "multiply"},
+    NamedValue<BlendMode>{BlendMode::kScreen, "screen"},     NamedValue<BlendMode>{BlendMode::kMin, "min"},
+    NamedValue<BlendMode>{BlendMode::kMax, "max"},           NamedValue<BlendMode>{BlendMode::kAverage, "average"}};
 
 }  // namespace
 
 std::string_view BlendModeName(BlendMode mode) {
-    return kBlendModeNames[static_cast<std::size_t>(mode)];
+    return NameIn(kBlendModeNames, mode, "?");
 }
 
 std::optional<BlendMode> ParseBlendMode(std::string_view name) {
-    for (std::size_t i = 0; i < kBlendModeNames.size(); ++i) {
-        if (name == kBlendModeNames[i]) {
-            return static_cast<BlendMode>(i);
-        }
-    }
-    return std::nullopt;
+    return ValueIn(kBlendModeNames, name);
 }
 
 std::string BlendModeList() {
-    std::string list;
-    for (const std::string_view name : kBlendModeNames) {
-        list += list.empty() ? "" : ", ";
-        list += name;
-    }
-    return list;
+    return NameList(kBlendModeNames);
 }
 
 std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors,
