@@ -17,6 +17,8 @@
 #include <cstring>
 #include <new>
 
+#include "image/libpng_errors.hpp"
+
 namespace paltab {
 namespace {
 
@@ -48,21 +50,12 @@ static_assert(sizeof kSkippedChunks % kChunkNameSize == 0);
 // Where libpng's bytes come from: memory, or a file read as libpng asks, so
 // that the file itself is never held. Plain data only, as everything the
 // callbacks touch.
-struct Session {
+struct Session : LibpngMessage {
     const std::uint8_t* data;  // the bytes in memory, or what was read ahead of libpng
     std::size_t size;
     std::size_t position;
     std::FILE* file;  // what follows `data`, or nullptr
-    char message[200];
 };
-
-void OnError(png_structp png, png_const_charp message) {
-    auto* session = static_cast<Session*>(png_get_error_ptr(png));
-    std::snprintf(session->message, sizeof session->message, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
 
 void OnRead(png_structp png, png_bytep out, png_size_t length) {
     auto* session = static_cast<Session*>(png_get_io_ptr(png));
@@ -188,7 +181,8 @@ bool ReadRows(png_structp png, png_bytepp rows) {
 class ReadStructs {
 public:
     ReadStructs(Session* session, std::uint64_t maxPixels)
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, session, OnError, OnWarning)) {
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<LibpngMessage*>(session),
+                                      OnLibpngError, OnLibpngWarning)) {
         if (png_ == nullptr) {
             return;
         }
@@ -297,7 +291,7 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
     if (!CheckHeader(bytes.first(std::min(bytes.size(), kHeaderPrefixSize)), maxPixels, error)) {
         return std::nullopt;
     }
-    Session session{bytes.data(), bytes.size(), 0, nullptr, {}};
+    Session session{{}, bytes.data(), bytes.size(), 0, nullptr};
     return Decode(session, maxPixels, error);
 }
 
@@ -313,7 +307,7 @@ std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t
     if (std::ferror(file) != 0) {
         error = std::strerror(errno);
     } else if (CheckHeader(std::span(prefix).first(got), maxPixels, error)) {
-        Session session{prefix.data(), got, 0, file, {}};
+        Session session{{}, prefix.data(), got, 0, file};
         image = Decode(session, maxPixels, error);
     }
     std::fclose(file);
