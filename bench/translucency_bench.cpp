@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 
 namespace {
 
@@ -210,10 +211,10 @@ void BM_PlainBlend(benchmark::State& state, int which) {
 }
 
 void BM_BlendTable(benchmark::State& state, int which) {
-    std::optional<BlendTable> table;
+    std::optional<TranslucencyTable> table;
     for (auto _ : state) {
         std::string error;
-        table = BuildBlendTable(Colors(which), {BlendMode::kAlpha, kAlpha, {}}, error);
+        table = MakeTranslucencyTable(Colors(which), {BlendMode::kAlpha, kAlpha, {}}, error);
         benchmark::DoNotOptimize(table->bytes.data());
     }
     if (table->bytes != ExactBlend(which)) {
@@ -242,8 +243,8 @@ void BM_LightTable(benchmark::State& state, int which, bool colormap) {
     settings.levels = kDoomLightLevels;
     for (auto _ : state) {
         std::string error;
-        table = colormap ? BuildDoomColormap(Colors(which), settings, error)
-                         : BuildLightTable(Colors(which), settings, error);
+        table = colormap ? MakeDoomColormap(Colors(which), settings, error)
+                         : MakeLightTable(Colors(which), settings, error);
         benchmark::DoNotOptimize(table->bytes.data());
     }
     if (table->bytes != expected) {

@@ -10,6 +10,7 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/paltab.h"
 #include "paltab/palette_formats.hpp"
 #include "paltab/remap.hpp"
@@ -93,7 +94,7 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
             Bytes table(24 * 256);
             ASSERT_EQ(paltab_light_table(both.c, 24, {96, 104, 120}, fullbright.data(), table.data(), table.size()),
                       PALTAB_OK);
-            const auto cppLight = BuildLightTable(colors, light, error);
+            const auto cppLight = MakeLightTable(colors, light, error);
             ASSERT_TRUE(cppLight) << error;
             EXPECT_EQ(table, cppLight->bytes) << "light table";
 
@@ -101,7 +102,7 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
             light.search = both.search;
             table.resize(PALTAB_DOOM_COLORMAP_SIZE);
             ASSERT_EQ(paltab_doom_colormap(both.c, table.data(), table.size()), PALTAB_OK);
-            const auto cppColormap = BuildDoomColormap(colors, light, error);
+            const auto cppColormap = MakeDoomColormap(colors, light, error);
             ASSERT_TRUE(cppColormap) << error;
             EXPECT_EQ(table, cppColormap->bytes) << "Doom colormap";
 
@@ -110,7 +111,7 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
                 table.resize(PALTAB_BLEND_TABLE_SIZE);
                 ASSERT_EQ(paltab_blend_table(both.c, mode, 66, table.data(), table.size()), PALTAB_OK);
                 const auto cppBlend =
-                    BuildBlendTable(colors, {cppMode, cppMode == BlendMode::kAlpha ? 66 : 50, both.search}, error);
+                    MakeTranslucencyTable(colors, {cppMode, cppMode == BlendMode::kAlpha ? 66 : 50, both.search}, error);
                 ASSERT_TRUE(cppBlend) << error;
                 EXPECT_EQ(table, Bytes(cppBlend->bytes.begin(), cppBlend->bytes.end())) << "blend mode " << mode;
             }

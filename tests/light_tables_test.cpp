@@ -2,6 +2,8 @@
 // target written from its definition in exact fractions; the Doom and Build
 // layouts; the pictures decoded with libpng.
 #include "paltab/light_tables.hpp"
+#include "paltab/lumps.hpp"
+#include "paltab/translucency_tables.hpp"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -104,7 +106,7 @@ LightSettings Levels(int levels, Rgb8 fog = {}) {
     return {levels, fog, {}, {}};
 }
 
-BlendSettings Alpha(int percent) {
+TranslucencySettings Alpha(int percent) {
     return {BlendMode::kAlpha, percent, {}};
 }
 
@@ -182,7 +184,7 @@ TEST(LightTable, EveryCellIsThePlainNearest) {
             const LightSettings settings{.levels = test.levels, .fog = test.fog, .fullbright = test.fullbright,
                                          .search = {test.metric, test.linear, test.reserved}};
             std::string error;
-            const auto table = BuildLightTable(colors, settings, error);
+            const auto table = MakeLightTable(colors, settings, error);
             ASSERT_TRUE(table) << error;
             ASSERT_EQ(table->bytes.size(), static_cast<std::size_t>(test.levels) * 256);
             const PlainSearch plain(colors, test.metric, test.reserved | test.fullbright);
@@ -219,7 +221,7 @@ TEST(LightTable, EveryCellIsThePlainNearest) {
 TEST(LightTable, RowZeroIsThePaletteAndStatsMeasureTheMiss) {
     const std::vector<Rgb8> colors{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     std::string error;
-    const auto table = BuildLightTable(colors, Levels(2), error);
+    const auto table = MakeLightTable(colors, Levels(2), error);
     ASSERT_TRUE(table) << error;
     EXPECT_EQ(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.begin() + 5),
               (std::vector<std::uint8_t>{0, 1, 2, 3, 4}));
@@ -245,13 +247,13 @@ TEST(LightTable, BadSettingsAreRefused) {
     };
     for (const auto& test : cases) {
         std::string error;
-        EXPECT_FALSE(BuildLightTable(test.colors, test.settings, error));
+        EXPECT_FALSE(MakeLightTable(test.colors, test.settings, error));
         EXPECT_EQ(error, test.error);
     }
     std::string error;
-    EXPECT_FALSE(BuildDoomColormap(two, Levels(64), error));
+    EXPECT_FALSE(MakeDoomColormap(two, Levels(64), error));
     EXPECT_EQ(error, "a Doom colormap has 32 levels, not 64");
-    EXPECT_FALSE(BuildBlendTable(two, Alpha(101), error));
+    EXPECT_FALSE(MakeTranslucencyTable(two, Alpha(101), error));
     EXPECT_EQ(error, "alpha must be 0 to 100 percent, not 101");
 }
 
@@ -296,7 +298,7 @@ std::vector<BlendCase> BlendCases() {
     return cases;
 }
 
-TEST(BlendTable, EveryCellIsThePlainNearest) {
+TEST(TranslucencyTable, EveryCellIsThePlainNearest) {
     const auto palettes = Palettes();
     for (const BlendCase& test : BlendCases()) {
         for (std::size_t p = 0; p < palettes.size(); ++p) {
@@ -309,8 +311,8 @@ TEST(BlendTable, EveryCellIsThePlainNearest) {
                          std::to_string(test.percent) + " " + std::string(MetricName(test.metric)) +
                          (test.linear ? " linear" : ""));
             std::string error;
-            const BlendSettings settings{test.mode, test.percent, {test.metric, test.linear, test.reserved}};
-            const auto table = BuildBlendTable(colors, settings, error);
+            const TranslucencySettings settings{test.mode, test.percent, {test.metric, test.linear, test.reserved}};
+            const auto table = MakeTranslucencyTable(colors, settings, error);
             ASSERT_TRUE(table) << error;
             const PlainSearch plain(colors, test.metric, test.reserved);
             // a the front colour, b the one behind it, at b * 256 + a.
@@ -350,8 +352,8 @@ TEST(DoomColormap, LightRowsGreyRowAndZeroRow) {
         SCOPED_TRACE(palettes[p].first);
         const LightSettings settings{32, {}, Entries({4}), {Metric::kRgb, false, Entries({0})}};
         std::string error;
-        const auto colormap = BuildDoomColormap(colors, settings, error);
-        const auto light = BuildLightTable(colors, settings, error);
+        const auto colormap = MakeDoomColormap(colors, settings, error);
+        const auto light = MakeLightTable(colors, settings, error);
         ASSERT_TRUE(colormap && light) << error;
         ASSERT_EQ(colormap->bytes.size(), 8704u);
         EXPECT_TRUE(std::equal(light->bytes.begin(), light->bytes.end(), colormap->bytes.begin()));
@@ -374,12 +376,12 @@ TEST(BuildPaletteFile, SectionsInOrder) {
     const std::vector<Rgb8> colors = Palettes()[2].second;
     const LightSettings settings{40, {10, 20, 30}, Entries({3}), {}};
     std::string error;
-    const auto file = MakeBuildEnginePalette(colors, settings, error);
-    const auto light = BuildLightTable(colors, settings, error);
-    const auto blend = BuildBlendTable(colors, {BlendMode::kAlpha, 50, {Metric::kRgb, false, Entries({3})}}, error);
+    const auto file = MakePaletteDat(colors, settings, error);
+    const auto light = MakeLightTable(colors, settings, error);
+    const auto blend = MakeTranslucencyTable(colors, {BlendMode::kAlpha, 50, {Metric::kRgb, false, Entries({3})}}, error);
     ASSERT_TRUE(file && light && blend) << error;
     ASSERT_EQ(file->bytes.size(), 768u + 2 + 40 * 256 + 65536);
-    ASSERT_EQ(file->bytes.size(), BuildEnginePaletteSize(40));
+    ASSERT_EQ(file->bytes.size(), PaletteDatSize(40));
     for (std::size_t i = 0; i < 256; ++i) {
         const Rgb8 c = i < colors.size() ? colors[i] : Rgb8{};
         EXPECT_EQ(file->bytes[3 * i], c.r >> 2);
@@ -430,8 +432,8 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
     for (const auto& [name, colors] : Palettes()) {
         SCOPED_TRACE(name);
         std::string error;
-        const auto light = BuildLightTable(colors, Levels(12, {40, 40, 90}), error);
-        const auto blend = BuildBlendTable(colors, {BlendMode::kScreen, 0, {}}, error);
+        const auto light = MakeLightTable(colors, Levels(12, {40, 40, 90}), error);
+        const auto blend = MakeTranslucencyTable(colors, {BlendMode::kScreen, 0, {}}, error);
         ASSERT_TRUE(light && blend) << error;
         const int count = static_cast<int>(colors.size());
 
@@ -450,7 +452,7 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
             }
         }
 
-        const auto blendPng = EncodePng(RenderBlendTable(colors, *blend), error);
+        const auto blendPng = EncodePng(RenderTranslucencyTable(colors, *blend), error);
         ASSERT_TRUE(blendPng) << error;
         const Decoded blendImage = DecodePng(*blendPng);
         ASSERT_EQ(blendImage.width, count * kPairCellSize);
@@ -468,7 +470,7 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
 // The header's array holds the table's bytes in order.
 TEST(LightAndBlendHeaders, ArrayHoldsTheTable) {
     std::string error;
-    const auto light = BuildLightTable(Palettes()[3].second, Levels(3), error);
+    const auto light = MakeLightTable(Palettes()[3].second, Levels(3), error);
     ASSERT_TRUE(light) << error;
     const std::string header = LightTableCHeader(*light, "fog_3", "light table", "paltool shade */ x");
     EXPECT_NE(header.find("static const unsigned char fog_3[768] = {"), std::string::npos) << header;

@@ -34,7 +34,7 @@ std::vector<Rgb8> RandomColours(std::size_t count, unsigned seed) {
 }
 
 Bytes BuildPaletteDat(int levels, int countField) {
-    Bytes bytes(kBuildEnginePaletteHeaderSize + static_cast<std::size_t>(levels) * 256 + kPairTableSize, 7);
+    Bytes bytes(kPaletteDatHeaderSize + static_cast<std::size_t>(levels) * 256 + kPairTableSize, 7);
     bytes[768] = static_cast<std::uint8_t>(countField);
     bytes[769] = static_cast<std::uint8_t>(countField >> 8);
     return bytes;
@@ -210,7 +210,7 @@ TEST(Lumps, PicturesShowEveryCellInItsColour) {
         }
         return bytes;
     };
-    Bytes dat = randomBytes(BuildEnginePaletteSize(3));
+    Bytes dat = randomBytes(PaletteDatSize(3));
     dat[768] = 3, dat[769] = 0;
     const auto checker = [](int x, int y, int check) {
         return (x / check + y / check) % 2 == 0 ? kCheckerLight : kCheckerDark;

@@ -11,6 +11,8 @@
 
 #include "paltab/color_tables.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/lumps.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
@@ -290,11 +292,11 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
     light.fullbright.set(4);
     light.search.metric = Metric::kOklab;
     light.search.reserved.set(0);
-    const auto shade = BuildLightTable(colors, light, error);
-    BlendSettings blend;
+    const auto shade = MakeLightTable(colors, light, error);
+    TranslucencySettings blend;
     blend.alphaPercent = 66;
     blend.search = {Metric::kLinear, true, {}};
-    const auto translucency = BuildBlendTable(colors, blend, error);
+    const auto translucency = MakeTranslucencyTable(colors, blend, error);
     ASSERT_TRUE(shade && translucency) << error;
 
     const struct {
@@ -308,7 +310,7 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
         {{"blend", palette, "-o", Path("glass.raw"), "--alpha", "66", "--linear"}, 0, "", 65536},
         {{"shade", palette, "-o", Path("COLORMAP.lmp"), "--layout", "doom-colormap"}, 0, "", kDoomColormapSize},
         {{"shade", palette, "-o", Path("palette.dat"), "--levels", "64", "--layout", "build-palette"}, 0, "",
-         BuildEnginePaletteSize(64)},
+         PaletteDatSize(64)},
         {{"shade", palette, "-o", Path("nolevels"), "--fog", "1,2,3"}, 2,
          "paltool shade: expected --levels N; see 'paltool shade --help'\n", 0},
         {{"shade", palette, "-o", Path("badfog"), "--levels", "4", "--fog", "1,2,300"}, 2,
@@ -371,7 +373,7 @@ TEST_F(PaltoolCli, TranslucencyTablesAreIndexedBehindTimes256PlusFront) {
         {"default.pal.txt", {"--alpha", "66"}, 66, 0},
         {"default.pal.txt", {"--alpha", "25"}, 25, 0},
         {"sixteen.pal.txt", {"--mode", "subtract"}, -1, 0},
-        {"sixteen.pal.txt", {"--levels", "2", "--layout", "build-palette"}, 50, BuildEnginePaletteSize(2) - 65536},
+        {"sixteen.pal.txt", {"--levels", "2", "--layout", "build-palette"}, 50, PaletteDatSize(2) - 65536},
     };
     for (const auto& c : cases) {
         const std::string palette = PALTAB_EXAMPLES_DIR "/" + c.palette;

@@ -13,10 +13,20 @@
 #include <string_view>
 #include <vector>
 
-#include "paltab/remap.hpp"
+#include "paltab/exact_map.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
+
+// How ordered dithering moves a colour: the 8 x 8 Bayer threshold t (0..63)
+// of a pixel adds (2t + 1 - 64) * kOrderedSpread / 128, truncated toward
+// zero (-15..15), to each component before the lookup. About half the gap
+// between neighbours of a 256-colour palette spread evenly over the cube.
+inline constexpr int kOrderedSpread = 32;
+
+// Alpha below this makes a pixel transparent (when a transparent index is
+// given).
+inline constexpr std::uint8_t kOpaqueAlpha = 128;
 
 // The nearest-entry lookup dithering calls for each colour it settles on.
 struct DitherLookup {

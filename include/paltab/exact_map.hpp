@@ -49,4 +49,29 @@ private:
     std::vector<std::uint8_t> cells_;
 };
 
+// The entry of a colour: a cell's entry in a map of `bits` per component
+// (ExactColorMap's cell layout; at 5 bits the table file's map), or the
+// exact search of a MatchPalette.
+class EntryFinder {
+public:
+    // `cells` must hold (2^bits)^3 entries and outlive the finder.
+    static EntryFinder FromMap(std::span<const std::uint8_t> cells, int bits);
+    // `palette` must outlive the finder.
+    static EntryFinder FromSearch(const MatchPalette& palette);
+
+    std::uint8_t operator()(Rgb8 color) const {
+        return search_ != nullptr ? search_->NearestEntry(color) : cells_[ExactColorMap::CellOf(bits_, color)];
+    }
+
+private:
+    std::span<const std::uint8_t> cells_;
+    int bits_ = 8;
+    const MatchPalette* search_ = nullptr;
+};
+
+// Whether `pixels` lookups are done sooner by building the 8-bit exact map
+// first than by searching `palette` for each: the map costs about as much as
+// 2^25 (rgb), 2^26 (linear) or 2^28 (oklab) pixel-by-entry distances.
+bool ExactMapPays(std::size_t pixels, const MatchPalette& palette);
+
 }  // namespace paltab

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -68,6 +69,33 @@ std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& in
 // palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); nothing
 // for the other kinds, or a palette past the playpal's rows.
 std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
+// --- Build's palette.dat --------------------------------------------------
+
+//   offset            size          content
+//   0                 768           the palette at 6 bits (8-bit value >> 2),
+//                                   entries past the palette's count 0 0 0
+//   768               2             the level count, little-endian
+//   770               levels * 256  the light table, row by row
+//   770 + levels*256  65536         the 50 % alpha translucency table,
+//                                   as TranslucencyTable: behind * 256 + front
+inline constexpr std::size_t kPaletteDatHeaderSize = 3 * kPaletteSize + 2;
+constexpr std::size_t PaletteDatSize(int levels) {
+    return kPaletteDatHeaderSize + static_cast<std::size_t>(levels) * kPaletteSize + kPairTableSize;
+}
+
+struct PaletteDat {
+    std::vector<std::uint8_t> bytes;
+    TableStats stats;  // over the light and the blend table's searched cells
+};
+
+// The blend table uses the same search settings, with the fullbright entries
+// reserved as well: they are never chosen anywhere in the file. Build's
+// renderer draws a translucent pixel as transluc[(behind << 8) + front] (the
+// transpose with its reversing flag, cstat bit 512), which is
+// TranslucencyTable's layout; at 50 % both operands weigh the same, so both
+// ways draw alike.
+std::optional<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings,
+                                         std::string& error);
 
 // --- PLAYPAL ----------------------------------------------------------------
 
@@ -123,7 +151,7 @@ std::optional<TintOption> ParseTintOption(std::string_view text, std::string& er
 // `tints` for a playpal.
 struct LumpSettings {
     LightSettings light;
-    BlendSettings blend;
+    TranslucencySettings blend;
     PlaypalTints tints = DefaultPlaypalTints();
 };
 

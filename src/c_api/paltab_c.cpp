@@ -16,6 +16,7 @@
 #include "paltab/color_tables.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/remap.hpp"
 #include "paltab/table_file.hpp"
@@ -283,7 +284,7 @@ paltab_status paltab_light_table(const paltab_palette* palette, int levels, palt
         settings.fullbright = ToEntries(fullbright, paltab::kPaletteSize);
         settings.search = SearchOf(*palette);
         std::string error;
-        const auto table = paltab::BuildLightTable(palette->colors, settings, error);
+        const auto table = paltab::MakeLightTable(palette->colors, settings, error);
         return table ? CopyOut(table->bytes, out) : PALTAB_ERROR_INVALID_ARGUMENT;
     });
 }
@@ -300,7 +301,7 @@ paltab_status paltab_doom_colormap(const paltab_palette* palette, uint8_t* out, 
         settings.levels = paltab::kDoomLightLevels;
         settings.search = SearchOf(*palette);
         std::string error;
-        const auto table = paltab::BuildDoomColormap(palette->colors, settings, error);
+        const auto table = paltab::MakeDoomColormap(palette->colors, settings, error);
         return table ? CopyOut(table->bytes, out) : PALTAB_ERROR_INVALID_ARGUMENT;
     });
 }
@@ -314,12 +315,12 @@ paltab_status paltab_blend_table(const paltab_palette* palette, paltab_blend_mod
         return PALTAB_ERROR_BUFFER_TOO_SMALL;
     }
     return Guarded([&] {
-        paltab::BlendSettings settings;
+        paltab::TranslucencySettings settings;
         settings.mode = *ToBlendMode(RawValue(mode));
         settings.alphaPercent = RawValue(mode) == PALTAB_BLEND_ALPHA ? alpha_percent : 50;
         settings.search = SearchOf(*palette);
         std::string error;
-        const auto table = paltab::BuildBlendTable(palette->colors, settings, error);
+        const auto table = paltab::MakeTranslucencyTable(palette->colors, settings, error);
         if (!table) {
             return PALTAB_ERROR_INVALID_ARGUMENT;
         }

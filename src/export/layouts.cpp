@@ -57,7 +57,7 @@ RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table)
     return image;
 }
 
-RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table) {
+RgbImage RenderTranslucencyTable(std::span<const Rgb8> colors, const TranslucencyTable& table) {
     const int count = static_cast<int>(colors.size());
     RgbImage image(count * kPairCellSize, count * kPairCellSize, Rgb8{});
     for (int behind = 0; behind < count; ++behind) {
@@ -77,7 +77,7 @@ std::string LightTableCHeader(const LightTable& table, std::string_view name, st
     return MakeCArrayHeader(name, table.bytes, description, command);
 }
 
-std::string BlendTableCHeader(const BlendTable& table, std::string_view name, std::string_view what,
+std::string TranslucencyTableCHeader(const TranslucencyTable& table, std::string_view name, std::string_view what,
                               std::string_view command) {
     const std::string n(name);
     const std::string description = "A blend table, " + std::string(what) + ": " + n +

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 #include "render/render.hpp"
 
 namespace paltab {
@@ -35,7 +36,7 @@ constexpr int LightSwatchSize(std::size_t count) {
 
 // `table` rows of `colors` (any row count: a light table or a colormap).
 RgbImage RenderLightTable(std::span<const Rgb8> colors, const LightTable& table);
-RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table);
+RgbImage RenderTranslucencyTable(std::span<const Rgb8> colors, const TranslucencyTable& table);
 
 // The C headers: NAME[levels * 256] (byte at level * 256 + entry) and
 // NAME[65536] (byte at behind * 256 + front), each opened by a comment that
@@ -43,7 +44,7 @@ RgbImage RenderBlendTable(std::span<const Rgb8> colors, const BlendTable& table)
 // of 32 levels towards 0 0 0", "alpha 66 %").
 std::string LightTableCHeader(const LightTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
-std::string BlendTableCHeader(const BlendTable& table, std::string_view name, std::string_view what,
+std::string TranslucencyTableCHeader(const TranslucencyTable& table, std::string_view name, std::string_view what,
                               std::string_view command);
 
 // A name for the array of a C header from an output path: the file name

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <new>
 
+#include "image/libpng_errors.hpp"
+
 namespace paltab {
 namespace {
 
@@ -54,21 +56,12 @@ constexpr std::size_t kGrabSize = 8;
 // Where libpng's bytes come from: memory, or a file read as libpng asks, so
 // that the file itself is never held. Plain data only, as everything the
 // callbacks touch.
-struct Session {
+struct Session : LibpngMessage {
     const std::uint8_t* data;  // the bytes in memory, or what was read ahead of libpng
     std::size_t size;
     std::size_t position;
     std::FILE* file;  // what follows `data`, or nullptr
-    char message[200];
 };
-
-void OnError(png_structp png, png_const_charp message) {
-    auto* session = static_cast<Session*>(png_get_error_ptr(png));
-    std::snprintf(session->message, sizeof session->message, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
 
 void OnRead(png_structp png, png_bytep out, png_size_t length) {
     auto* session = static_cast<Session*>(png_get_io_ptr(png));
@@ -202,7 +195,8 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
 class ReadStructs {
 public:
     ReadStructs(Session* session, std::uint64_t maxPixels)
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, session, OnError, OnWarning)) {
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<LibpngMessage*>(session),
+                                      OnLibpngError, OnLibpngWarning)) {
         if (png_ == nullptr) {
             return;
         }
@@ -341,7 +335,7 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::
     if (!CheckHeader(bytes.first(std::min(bytes.size(), kHeaderPrefixSize)), maxPixels, error)) {
         return std::nullopt;
     }
-    Session session{bytes.data(), bytes.size(), 0, nullptr, {}};
+    Session session{{}, bytes.data(), bytes.size(), 0, nullptr};
     return Decode(session, maxPixels, error);
 }
 
@@ -354,7 +348,7 @@ std::optional<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix
     if (!CheckPngHeader(prefix, maxPixels, error)) {
         return std::nullopt;
     }
-    Session session{prefix.data(), prefix.size(), 0, file, {}};
+    Session session{{}, prefix.data(), prefix.size(), 0, file};
     return Decode(session, maxPixels, error);
 }
 

@@ -15,21 +15,14 @@
 #include <cstring>
 #include <new>
 
+#include "image/libpng_errors.hpp"
+
 namespace paltab {
 namespace {
 
-struct Output {
+struct Output : LibpngMessage {
     std::vector<std::uint8_t>* bytes;
-    char message[200];
 };
-
-void OnError(png_structp png, png_const_charp message) {
-    auto* output = static_cast<Output*>(png_get_error_ptr(png));
-    std::snprintf(output->message, sizeof output->message, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
 
 void OnWrite(png_structp png, png_bytep data, png_size_t length) {
     auto* output = static_cast<Output*>(png_get_io_ptr(png));
@@ -78,7 +71,8 @@ bool WriteAll(png_structp png, png_infop info, const Image* image) {
 class WriteStructs {
 public:
     explicit WriteStructs(Output* output)
-        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, output, OnError, OnWarning)) {
+        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, static_cast<LibpngMessage*>(output),
+                                       OnLibpngError, OnLibpngWarning)) {
         if (png_ != nullptr) {
             info_ = png_create_info_struct(png_);
         }
@@ -153,7 +147,7 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
     }
     image.rows = rows.data();
 
-    Output output{&bytes, {}};
+    Output output{{}, &bytes};
     WriteStructs structs(&output);
     if (structs.png() == nullptr || structs.info() == nullptr) {
         error = "out of memory";

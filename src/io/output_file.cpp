@@ -1,195 +1,38 @@
 // Output written whole or not at all: a temporary file renamed over the
-// target (removed should a signal end the process first), a file that may
-// not be replaced rewritten only once its new content is sure to fit, or,
-// for devices and pipes, checked writes in place.
+// target (removed should a signal end the process first, signal_guards.cpp),
+// a file that may not be replaced rewritten only once its new content is
+// sure to fit, or, for devices and pipes, checked writes in place.
 #include "io/output_file.hpp"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 
+#include "io/signal_guards.hpp"
+
 namespace paltab {
 namespace {
+
+using io::HeldSignals;
+using io::kCleanupSignals;
+using io::kFileSizeSignal;
+using io::TemporaryWatch;
 
 // The kernel's own limit on links followed in one lookup.
 constexpr int kMaxLinkHops = 40;
 constexpr int kTemporaryNameAttempts = 100;
 // Keeps ".<name>.XXXXXX" within the 255 bytes a file name may have.
 constexpr std::size_t kMaxTemporaryStem = 200;
-
-// Signals that end a process by default and that a person or a session
-// sends (Ctrl-C, kill, a closed terminal): the temporary file goes first.
-constexpr std::array<int, 3> kCleanupSignals{SIGINT, SIGTERM, SIGHUP};
-constexpr std::array<int, 1> kFileSizeSignal{SIGXFSZ};
-// Temporary files watched at once: one per thread writing an output.
-constexpr std::size_t kCleanupSlots = 8;
-
-// The temporary files a signal handler removes. A handler reaches nothing
-// but static storage, so this is the one process-wide state of the writer;
-// a slot's path is written only while the slot is not armed.
-struct CleanupSlot {
-    std::atomic<bool> taken{false};
-    std::atomic<bool> armed{false};
-    std::array<char, PATH_MAX> path{};
-};
-std::array<CleanupSlot, kCleanupSlots> cleanupSlots;
-std::mutex cleanupMutex;  // guards the two below
-int cleanupUsers = 0;
-std::array<bool, kCleanupSignals.size()> cleanupInstalled{};
-
-// Async-signal-safe: unlink, sigaction and raise only. Installed only over
-// the default action, which it restores and raises again, so that the
-// process still ends as the signal meant (status and all).
-void RemoveTemporariesAndEnd(int signal) {
-    for (CleanupSlot& slot : cleanupSlots) {
-        if (slot.armed.load(std::memory_order_acquire)) {
-            ::unlink(slot.path.data());
-        }
-    }
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigaction(signal, &fallback, nullptr);
-    ::raise(signal);
-}
-
-// Removes the temporary file it watches if SIGINT, SIGTERM or SIGHUP ends
-// the process meanwhile. A signal the program ignores (nohup) or handles
-// itself is left as it is.
-class TemporaryWatch {
-public:
-    TemporaryWatch() {
-        for (CleanupSlot& slot : cleanupSlots) {
-            bool expected = false;
-            if (slot.taken.compare_exchange_strong(expected, true)) {
-                slot_ = &slot;
-                break;
-            }
-        }
-        if (slot_ == nullptr) {
-            return;
-        }
-        const std::lock_guard lock(cleanupMutex);
-        if (cleanupUsers++ == 0) {
-            Install();
-        }
-    }
-    ~TemporaryWatch() {
-        if (slot_ == nullptr) {
-            return;
-        }
-        const int savedErrno = errno;
-        Forget();
-        {
-            const std::lock_guard lock(cleanupMutex);
-            if (--cleanupUsers == 0) {
-                Uninstall();
-            }
-        }
-        slot_->taken.store(false, std::memory_order_release);
-        errno = savedErrno;
-    }
-    TemporaryWatch(const TemporaryWatch&) = delete;
-    TemporaryWatch& operator=(const TemporaryWatch&) = delete;
-
-    // Watches `path`, copied now, before the file is created.
-    void Watch(const std::string& path) {
-        Forget();
-        if (slot_ != nullptr && path.size() < slot_->path.size()) {
-            std::memcpy(slot_->path.data(), path.c_str(), path.size() + 1);
-            slot_->armed.store(true, std::memory_order_release);
-        }
-    }
-    void Forget() {
-        if (slot_ != nullptr) {
-            slot_->armed.store(false, std::memory_order_release);
-        }
-    }
-
-private:
-    static void Install() {
-        struct sigaction ours {};
-        ours.sa_handler = RemoveTemporariesAndEnd;
-        sigemptyset(&ours.sa_mask);
-        for (const int signal : kCleanupSignals) {
-            sigaddset(&ours.sa_mask, signal);
-        }
-        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
-            struct sigaction current {};
-            cleanupInstalled[i] = ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
-                                  (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_DFL &&
-                                  ::sigaction(kCleanupSignals[i], &ours, nullptr) == 0;
-        }
-    }
-    static void Uninstall() {
-        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
-            struct sigaction current {};
-            if (cleanupInstalled[i] && ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
-                current.sa_handler == RemoveTemporariesAndEnd) {
-                struct sigaction fallback {};
-                fallback.sa_handler = SIG_DFL;
-                ::sigaction(kCleanupSignals[i], &fallback, nullptr);
-            }
-            cleanupInstalled[i] = false;
-        }
-    }
-
-    CleanupSlot* slot_ = nullptr;
-};
-
-// Holds `signals` back for this thread while it lives. With `discard`, one
-// raised meanwhile is taken back unseen: SIGXFSZ, so that a write past the
-// file size limit fails with EFBIG instead of ending the process. Without,
-// they are delivered when it ends.
-class HeldSignals {
-public:
-    HeldSignals(std::span<const int> signals, bool discard) : discard_(discard) {
-        sigemptyset(&held_);
-        for (const int signal : signals) {
-            sigaddset(&held_, signal);
-        }
-        ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
-        ::sigpending(&pendingBefore_);
-    }
-    ~HeldSignals() {
-        const int savedErrno = errno;
-        sigset_t pending;
-        if (discard_ && ::sigpending(&pending) == 0) {
-            for (int signal = 1; signal < NSIG; ++signal) {
-                if (sigismember(&held_, signal) == 1 && sigismember(&pending, signal) == 1 &&
-                    sigismember(&pendingBefore_, signal) != 1) {
-                    sigset_t one;
-                    sigemptyset(&one);
-                    sigaddset(&one, signal);
-                    const struct timespec now {};
-                    ::sigtimedwait(&one, nullptr, &now);
-                }
-            }
-        }
-        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-        errno = savedErrno;
-    }
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
-
-private:
-    bool discard_;
-    sigset_t held_;
-    sigset_t previous_;
-    sigset_t pendingBefore_;
-};
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {

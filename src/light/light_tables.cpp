@@ -1,5 +1,7 @@
 // Light and fog tables: each entry's colour moved towards the fog colour
 // level by level, every cell the exact nearest entry to its target.
+#include "paltab/light_tables.hpp"
+
 #include "light/light_rows.hpp"
 #include "light/table_targets.hpp"
 
@@ -64,7 +66,7 @@ using light_rows::FillLightRows;
 using table_targets::SearchOf;
 using table_targets::TableSearch;
 
-std::optional<LightTable> BuildLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<LightTable> MakeLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
                                           std::string& error) {
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;

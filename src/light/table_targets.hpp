@@ -11,9 +11,9 @@
 #include <span>
 #include <string>
 
-#include "paltab/light_tables.hpp"
 #include "nearest/batch_search.hpp"
 #include "paltab/nearest.hpp"
+#include "paltab/table_search.hpp"
 
 namespace paltab::table_targets {
 

@@ -42,11 +42,11 @@ std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::
     switch (info.kind) {
         case LumpKind::kColormap: {
             light.levels = kDoomLightLevels;
-            auto table = BuildDoomColormap(colors, light, error);
+            auto table = MakeDoomColormap(colors, light, error);
             return table ? std::optional(std::move(table->bytes)) : std::nullopt;
         }
         case LumpKind::kTranmap: {
-            const auto table = BuildBlendTable(colors, settings.blend, error);
+            const auto table = MakeTranslucencyTable(colors, settings.blend, error);
             return table ? std::optional(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
                          : std::nullopt;
         }
@@ -57,11 +57,11 @@ std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::
             }
             return MakePlaypal(colors, settings.tints, error);
         case LumpKind::kBuildPalette: {
-            auto file = MakeBuildEnginePalette(colors, light, error);
+            auto file = MakePaletteDat(colors, light, error);
             return file ? std::optional(std::move(file->bytes)) : std::nullopt;
         }
         case LumpKind::kLightTable: {
-            auto table = BuildLightTable(colors, light, error);
+            auto table = MakeLightTable(colors, light, error);
             return table ? std::optional(std::move(table->bytes)) : std::nullopt;
         }
     }

@@ -146,13 +146,13 @@ std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& in
             const Bytes palette = bytes.first(kPlaypalPaletteSize);
             const auto above = std::count_if(palette.begin(), palette.end(), [](std::uint8_t c) { return c > 63; });
             const Bytes light =
-                bytes.subspan(kBuildEnginePaletteHeaderSize, static_cast<std::size_t>(info.rows) * kRow);
+                bytes.subspan(kPaletteDatHeaderSize, static_cast<std::size_t>(info.rows) * kRow);
             return "Build palette.dat, " + size + ": the palette at 6 bits, " + rows +
                    " light levels, a translucency table\n" + "  palette: " +
                    (above == 0 ? std::string("every component 0..63")
                                : std::to_string(above) + " components above 63 (not 6-bit values)") +
                    "\n" + LightFacts(light, info.rows) +
-                   TranslucencyFacts(bytes.subspan(kBuildEnginePaletteHeaderSize + light.size(), kPairTableSize));
+                   TranslucencyFacts(bytes.subspan(kPaletteDatHeaderSize + light.size(), kPairTableSize));
         }
         case LumpKind::kLightTable:
             return "light table, " + size + ": " + rows + " levels of 256 entries\n" + LightFacts(bytes, info.rows);

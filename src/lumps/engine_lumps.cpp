@@ -1,5 +1,7 @@
 // The engine lumps: a Doom COLORMAP and a Build engine palette.dat, built
 // from the light and translucency tables.
+#include "paltab/lumps.hpp"
+
 #include <cstdint>
 
 #include "light/light_rows.hpp"
@@ -20,7 +22,7 @@ constexpr std::array<std::int64_t, 3> kLumaWeights{2126, 7152, 722};
 using light_rows::CheckLight;
 using light_rows::FillLightRows;
 
-std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<LightTable> MakeDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
                                             std::string& error) {
     if (!CheckLight(colors, settings, error)) {
         return std::nullopt;
@@ -60,20 +62,20 @@ std::optional<LightTable> BuildDoomColormap(std::span<const Rgb8> colors, const 
     return table;
 }
 
-std::optional<BuildEnginePalette> MakeBuildEnginePalette(std::span<const Rgb8> colors, const LightSettings& settings,
+std::optional<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings,
                                               std::string& error) {
-    const auto light = BuildLightTable(colors, settings, error);
+    const auto light = MakeLightTable(colors, settings, error);
     if (!light) {
         return std::nullopt;
     }
-    BlendSettings blend{.mode = BlendMode::kAlpha, .alphaPercent = kPercent / 2, .search = settings.search};
+    TranslucencySettings blend{.mode = BlendMode::kAlpha, .alphaPercent = kPercent / 2, .search = settings.search};
     blend.search.reserved |= settings.fullbright;
-    const auto translucency = BuildBlendTable(colors, blend, error);
+    const auto translucency = MakeTranslucencyTable(colors, blend, error);
     if (!translucency) {
         return std::nullopt;
     }
-    BuildEnginePalette file;
-    file.bytes.reserve(BuildEnginePaletteSize(settings.levels));
+    PaletteDat file;
+    file.bytes.reserve(PaletteDatSize(settings.levels));
     for (std::size_t i = 0; i < kPaletteSize; ++i) {
         const Rgb8 c = i < colors.size() ? colors[i] : Rgb8{};
         for (const std::uint8_t v : {c.r, c.g, c.b}) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/name_table.hpp"
 #include "lumps/sections.hpp"
 
 namespace paltab {
@@ -12,21 +13,18 @@ constexpr std::size_t kRow = kPaletteSize;
 constexpr int kColormapRows = kDoomColormapRows;  // 34
 constexpr int kMaxLevels = kMaxLightLevels;       // 256
 
-struct KindName {
-    LumpKind kind;
-    std::string_view name;
-};
-constexpr std::array kKinds = {KindName{LumpKind::kColormap, "colormap"}, KindName{LumpKind::kTranmap, "tranmap"},
-                               KindName{LumpKind::kPlaypal, "playpal"},
-                               KindName{LumpKind::kBuildPalette, "build-palette"},
-                               KindName{LumpKind::kLightTable, "light"}};
+constexpr std::array kKinds{NamedValue<LumpKind>{LumpKind::kColormap, "colormap"},
+                            NamedValue<LumpKind>{LumpKind::kTranmap, "tranmap"},
+                            NamedValue<LumpKind>{LumpKind::kPlaypal, "playpal"},
+                            NamedValue<LumpKind>{LumpKind::kBuildPalette, "build-palette"},
+                            NamedValue<LumpKind>{LumpKind::kLightTable, "light"}};
 
 // A palette.dat's level count, when the size and the count field agree.
 std::optional<int> BuildPaletteLevels(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kBuildEnginePaletteHeaderSize + kPairTableSize + kRow) {
+    if (bytes.size() < kPaletteDatHeaderSize + kPairTableSize + kRow) {
         return std::nullopt;
     }
-    const std::size_t table = bytes.size() - kBuildEnginePaletteHeaderSize - kPairTableSize;
+    const std::size_t table = bytes.size() - kPaletteDatHeaderSize - kPairTableSize;
     const int levels = bytes[768] | bytes[769] << 8;
     if (table % kRow != 0 || table / kRow != static_cast<std::size_t>(levels) || levels > kMaxLevels) {
         return std::nullopt;
@@ -51,30 +49,15 @@ std::string SizeError(std::size_t size, LumpKind kind) {
 }  // namespace
 
 std::string_view LumpKindName(LumpKind kind) {
-    for (const KindName& k : kKinds) {
-        if (k.kind == kind) {
-            return k.name;
-        }
-    }
-    return "?";
+    return NameIn(kKinds, kind, "?");
 }
 
 std::optional<LumpKind> ParseLumpKind(std::string_view name) {
-    for (const KindName& k : kKinds) {
-        if (k.name == name) {
-            return k.kind;
-        }
-    }
-    return std::nullopt;
+    return ValueIn(kKinds, name);
 }
 
 std::string LumpKindList() {
-    std::string list;
-    for (const KindName& k : kKinds) {
-        list += list.empty() ? "" : ", ";
-        list += k.name;
-    }
-    return list;
+    return NameList(kKinds);
 }
 
 std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as,
@@ -140,7 +123,7 @@ std::vector<Section> SectionsOf(const LumpInfo& info) {
         case LumpKind::kTranmap: return {{"translucency", 0, columns, columns, 1, 0, "behind", "front"}};
         case LumpKind::kPlaypal: return {{"playpal", 0, info.rows, columns, 3, 0, "palette", "entry"}};
         case LumpKind::kBuildPalette: {
-            const std::size_t light = kBuildEnginePaletteHeaderSize;
+            const std::size_t light = kPaletteDatHeaderSize;
             return {{"palette", 0, 1, columns, 3, 0, "", "entry"},
                     {"level count", 3 * kRow, 1, 1, 2, 0, "", ""},
                     {"light", light, info.rows, columns, 1, 0, "row", "entry"},

@@ -2,29 +2,26 @@
 #include "paltab/color_metric.hpp"
 
 #include <charconv>
+#include <array>
 #include <cmath>
+
+#include "common/name_table.hpp"
 
 namespace paltab {
 
+namespace {
+
+constexpr std::array kMetricNames{NamedValue<Metric>{Metric::kRgb, "rgb"}, NamedValue<Metric>{Metric::kLinear, "linear"},
+                                  NamedValue<Metric>{Metric::kOklab, "oklab"}};
+
+}  // namespace
+
 std::string_view MetricName(Metric metric) {
-    switch (metric) {
-        case Metric::kRgb:
-            return "rgb";
-        case Metric::kLinear:
-            return "linear";
-        case Metric::kOklab:
-            return "oklab";
-    }
-    return "rgb";
+    return NameIn(kMetricNames, metric, "rgb");
 }
 
 std::optional<Metric> ParseMetric(std::string_view name) {
-    for (const Metric metric : {Metric::kRgb, Metric::kLinear, Metric::kOklab}) {
-        if (name == MetricName(metric)) {
-            return metric;
-        }
-    }
-    return std::nullopt;
+    return ValueIn(kMetricNames, name);
 }
 
 double LinearFromSrgb(double component8) {

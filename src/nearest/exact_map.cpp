@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -359,5 +360,23 @@ ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {
     return ExactColorMap(bits, std::move(cells));
 }
 
+
+EntryFinder EntryFinder::FromMap(std::span<const std::uint8_t> cells, int bits) {
+    EntryFinder finder;
+    finder.cells_ = cells;
+    finder.bits_ = bits;
+    return finder;
+}
+
+EntryFinder EntryFinder::FromSearch(const MatchPalette& palette) {
+    EntryFinder finder;
+    finder.search_ = &palette;
+    return finder;
+}
+
+bool ExactMapPays(std::size_t pixels, const MatchPalette& palette) {
+    const int costBits = palette.GetMetric() == Metric::kRgb ? 25 : palette.GetMetric() == Metric::kLinear ? 26 : 28;
+    return static_cast<double>(pixels) * static_cast<double>(palette.Entries().size()) >= std::ldexp(1.0, costBits);
+}
 
 }  // namespace paltab

@@ -45,12 +45,21 @@ bool HasUtf16Mark(Bytes bytes);
 // character other than white space (such bytes are no text).
 std::optional<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes, PaletteError& error);
 
+// White space within a line (text_lines.cpp, like the rest of this block).
+bool IsBlank(char c);
+
 // `text` without white space at either end.
 std::string_view Trimmed(std::string_view text);
 
 // `text` quoted for a message: at most 40 characters, control and non-ASCII
 // bytes as \xNN, so that a message stays on one line.
 std::string Shown(std::string_view text);
+
+// Small tests the detection (detect.cpp) shares with the dispatch.
+std::string Lower(std::string_view text);
+std::string_view AsText(Bytes bytes);
+bool IsPng(Bytes bytes);
+bool IsTextFormat(PaletteFormat format);
 
 std::string LineWhere(int number);
 std::string OffsetWhere(std::size_t offset);

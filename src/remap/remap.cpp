@@ -2,49 +2,27 @@
 // with Floyd-Steinberg error diffusion: the dithering units do the work.
 #include "paltab/remap.hpp"
 
-#include <cmath>
+#include <array>
 
+#include "common/name_table.hpp"
 #include "paltab/dither.hpp"
 
 namespace paltab {
 
+namespace {
+
+constexpr std::array kDitherNames{NamedValue<Dither>{Dither::kNone, "none"},
+                                  NamedValue<Dither>{Dither::kOrdered, "ordered"},
+                                  NamedValue<Dither>{Dither::kFloydSteinberg, "floyd-steinberg"}};
+
+}  // namespace
+
 std::string_view DitherName(Dither dither) {
-    switch (dither) {
-        case Dither::kNone:
-            return "none";
-        case Dither::kOrdered:
-            return "ordered";
-        case Dither::kFloydSteinberg:
-            return "floyd-steinberg";
-    }
-    return "none";
+    return NameIn(kDitherNames, dither, "none");
 }
 
 std::optional<Dither> ParseDither(std::string_view name) {
-    for (const Dither dither : {Dither::kNone, Dither::kOrdered, Dither::kFloydSteinberg}) {
-        if (name == DitherName(dither)) {
-            return dither;
-        }
-    }
-    return std::nullopt;
-}
-
-EntryFinder EntryFinder::FromMap(std::span<const std::uint8_t> cells, int bits) {
-    EntryFinder finder;
-    finder.cells_ = cells;
-    finder.bits_ = bits;
-    return finder;
-}
-
-EntryFinder EntryFinder::FromSearch(const MatchPalette& palette) {
-    EntryFinder finder;
-    finder.search_ = &palette;
-    return finder;
-}
-
-bool ExactMapPays(std::size_t pixels, const MatchPalette& palette) {
-    const int costBits = palette.GetMetric() == Metric::kRgb ? 25 : palette.GetMetric() == Metric::kLinear ? 26 : 28;
-    return static_cast<double>(pixels) * static_cast<double>(palette.Entries().size()) >= std::ldexp(1.0, costBits);
+    return ValueIn(kDitherNames, name);
 }
 
 std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,

@@ -122,7 +122,7 @@ std::vector<NamedPicture> RenderLump(std::span<const std::uint8_t> bytes, const 
         case LumpKind::kBuildPalette: {
             const std::vector<Rgb8> own = LumpColors(bytes, info);
             const std::span<const Rgb8> drawn = colors.empty() ? std::span<const Rgb8>(own) : colors;
-            const std::size_t light = kBuildEnginePaletteHeaderSize;
+            const std::size_t light = kPaletteDatHeaderSize;
             const std::size_t lightSize = static_cast<std::size_t>(info.rows) * kPaletteSize;
             pictures.push_back({"palette.png",
                                 "the palette of the palette.dat (stored at 6 bits, shown expanded to 8), entry 0 at "

@@ -1,11 +1,13 @@
 // Translucency tables: for every pair of entries the exact nearest entry to
 // their blend, by mode, exact in integers for the rgb metric.
-#include "light/table_targets.hpp"
-#include "paltab/light_tables.hpp"
+#include "paltab/translucency_tables.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "common/name_table.hpp"
+#include "light/table_targets.hpp"
 
 namespace paltab {
 namespace {
@@ -72,35 +74,28 @@ double BlendLinear(BlendMode mode, int percent, double a, double b) {
     return 0.0;
 }
 
-constexpr std::array<std::string_view, 8> kBlendModeNames{"alpha", "add",    "subtract", "multiply",
-                                                          "screen", "min", "max",      "average"};
+constexpr std::array kBlendModeNames{
+    NamedValue<BlendMode>{BlendMode::kAlpha, "alpha"},       NamedValue<BlendMode>{BlendMode::kAdd, "add"},
+    NamedValue<BlendMode>{BlendMode::kSubtract, "subtract"}, NamedValue<BlendMode>{BlendMode::kMultiply, "multiply"},
+    NamedValue<BlendMode>{BlendMode::kScreen, "screen"},     NamedValue<BlendMode>{BlendMode::kMin, "min"},
+    NamedValue<BlendMode>{BlendMode::kMax, "max"},           NamedValue<BlendMode>{BlendMode::kAverage, "average"}};
 
 }  // namespace
 
 std::string_view BlendModeName(BlendMode mode) {
-    return kBlendModeNames[static_cast<std::size_t>(mode)];
+    return NameIn(kBlendModeNames, mode, "?");
 }
 
 std::optional<BlendMode> ParseBlendMode(std::string_view name) {
-    for (std::size_t i = 0; i < kBlendModeNames.size(); ++i) {
-        if (name == kBlendModeNames[i]) {
-            return static_cast<BlendMode>(i);
-        }
-    }
-    return std::nullopt;
+    return ValueIn(kBlendModeNames, name);
 }
 
 std::string BlendModeList() {
-    std::string list;
-    for (const std::string_view name : kBlendModeNames) {
-        list += list.empty() ? "" : ", ";
-        list += name;
-    }
-    return list;
+    return NameList(kBlendModeNames);
 }
 
-std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const BlendSettings& settings,
-                                          std::string& error) {
+std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors,
+                                                       const TranslucencySettings& settings, std::string& error) {
     if (!CheckColors(colors, error)) {
         return std::nullopt;
     }
@@ -121,7 +116,7 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
     for (const Rgb8 c : colors) {
         linear.push_back(LinearOf(c));
     }
-    auto table = std::make_optional<BlendTable>();
+    auto table = std::make_optional<TranslucencyTable>();
     FitAccumulator stats;
     const std::size_t count = colors.size();
     for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {

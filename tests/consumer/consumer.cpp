@@ -33,7 +33,7 @@ int main() {
 
     LightSettings light;
     light.levels = 2;
-    const auto table = BuildLightTable(palette->colors, light, cause);
+    const auto table = MakeLightTable(palette->colors, light, cause);
     check(table && table->bytes.size() == 2 * kPaletteSize && table->bytes[kPaletteSize + 1] == 0,
           "white at half light is not black in a black, white and red palette");
 

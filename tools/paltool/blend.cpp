@@ -75,36 +75,25 @@ int Run(std::span<const char* const> args) {
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kBlendCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kBlendCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !output) {
-        return UsageError("blend", "expected one PALETTE file and -o OUT");
+        ThrowUsageError("blend", "expected one PALETTE file and -o OUT");
     }
-    const auto blendSettings = BlendSettingsOf("blend", alpha, modeName);
-    if (const int* status = std::get_if<int>(&blendSettings)) {
-        return *status;
-    }
-    BlendSettings settings = std::get<BlendSettings>(blendSettings);
+    TranslucencySettings settings = RequireTranslucencySettings("blend", alpha, modeName);
     const auto layout = ParseBlendLayout(layoutName.value_or("raw"));
     if (!layout) {
-        return UsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
+        ThrowUsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
     }
     std::string error;
-    const auto searchSettings = ToSearchSettings("blend", search);
-    if (const int* status = std::get_if<int>(&searchSettings)) {
-        return *status;
-    }
-    settings.search = std::get<SearchSettings>(searchSettings);
+    settings.search = RequireSearchSettings("blend", search);
 
-    const auto read = ReadPaletteWithOptions("blend", files[0], paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
-    const auto table = BuildBlendTable(colors, settings, error);
+    const PaletteFile read = RequirePalette("blend", files[0], paletteOptions, quiet);
+    const std::span<const Rgb8> colors(read.palette.colors);
+    const auto table = MakeTranslucencyTable(colors, settings, error);
     if (!table) {
-        return Failure(QuotedPath(files[0]) + ": " + error);
+        ThrowFailure(QuotedPath(files[0]) + ": " + error);
     }
     std::string what(BlendModeName(settings.mode));
     if (settings.mode == BlendMode::kAlpha) {
@@ -116,15 +105,15 @@ int Run(std::span<const char* const> args) {
     bool written = false;
     std::size_t size = 0;
     if (*layout == BlendLayout::kCHeader) {
-        const std::string text = BlendTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
+        const std::string text = TranslucencyTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
         written = WriteFileText(*output, text, error);
         size = text.size();
     } else {
         std::vector<std::uint8_t> bytes(table->bytes.begin(), table->bytes.end());
         if (*layout == BlendLayout::kPng) {
-            auto png = EncodePng(RenderBlendTable(colors, *table), error);
+            auto png = EncodePng(RenderTranslucencyTable(colors, *table), error);
             if (!png) {
-                return Failure(CannotWrite(*output, error));
+                ThrowFailure(CannotWrite(*output, error));
             }
             bytes = std::move(*png);
         }
@@ -132,7 +121,7 @@ int Run(std::span<const char* const> args) {
         size = bytes.size();
     }
     if (!written) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     if (!quiet) {
         Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +

@@ -48,22 +48,14 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--format", formatName);
     cli.add_option("--palette-index", paletteIndex);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kBuildCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kBuildCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 2) {
-        return UsageError("build", "expected a PALETTE and a TABLES file");
+        ThrowUsageError("build", "expected a PALETTE and a TABLES file");
     }
-    const auto format = FormatOption("build", "--format", formatName);
-    if (const int* status = std::get_if<int>(&format)) {
-        return *status;
-    }
-    const auto read =
-        ReadPaletteArgument("build", files[0], std::get<std::optional<PaletteFormat>>(format), paletteIndex, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const PaletteFile& palette = std::get<PaletteFile>(read);
+    const PaletteFile palette = RequirePaletteArgument(
+        "build", files[0], RequireFormat("build", "--format", formatName), paletteIndex, quiet);
     WarnAll(DuplicateColorWarnings(palette.palette.colors), quiet);
     // A palette text is meant for paltab too: say where paltab would take
     // other colours from the same file without anything to see in an editor.
@@ -77,10 +69,7 @@ int Run(std::span<const char* const> args) {
 
     const std::vector<std::uint8_t> tables = GenerateColorTableFile(
         ToGeneratorPalette(palette.palette.colors), {.weightedDistance = weighted, .writeExtension = extension});
-    std::string error;
-    if (!WriteFileBytes(files[1], tables, error)) {
-        return Failure(error);
-    }
+    WriteOrFail(files[1], tables);
     if (!quiet) {
         Print("wrote " + ShownPath(files[1]) + ": " + std::to_string(tables.size()) + " bytes, " +
               std::to_string(palette.palette.colors.size()) + " colours read as " +

@@ -5,17 +5,49 @@
 #include <vector>
 
 namespace paltab::paltool {
+namespace {
+
+CommandError UsageErrorOf(std::string_view command, std::string_view what) {
+    const std::string name(command);
+    return {kUsageError, "paltool " + name + ": " + std::string(what) + "; see 'paltool " + name + " --help'"};
+}
+
+}  // namespace
+
+void ThrowUsageError(std::string_view command, std::string_view what) {
+    throw UsageErrorOf(command, what);
+}
+
+void ThrowFailure(std::string_view what) {
+    throw CommandError{kFailure, "paltool: " + std::string(what)};
+}
+
+int Report(const CommandError& error) {
+    std::fwrite(error.message.data(), 1, error.message.size(), stderr);
+    std::fputc('\n', stderr);
+    return error.status;
+}
 
 int UsageError(std::string_view command, std::string_view what) {
-    std::fprintf(stderr, "paltool %.*s: %.*s; see 'paltool %.*s --help'\n", static_cast<int>(command.size()),
-                 command.data(), static_cast<int>(what.size()), what.data(), static_cast<int>(command.size()),
-                 command.data());
-    return kUsageError;
+    return Report(UsageErrorOf(command, what));
 }
 
 int Failure(std::string_view what) {
-    std::fprintf(stderr, "paltool: %.*s\n", static_cast<int>(what.size()), what.data());
-    return kFailure;
+    return Report({kFailure, "paltool: " + std::string(what)});
+}
+
+void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes) {
+    std::string error;
+    if (!WriteFileBytes(path, bytes, error)) {
+        ThrowFailure(error);
+    }
+}
+
+void WriteOrFail(const std::string& path, std::string_view text) {
+    std::string error;
+    if (!WriteFileText(path, text, error)) {
+        ThrowFailure(error);
+    }
 }
 
 void Warn(std::string_view what) {
@@ -39,7 +71,7 @@ std::string FileExtension(std::string_view path) {
     return extension;
 }
 
-std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args) {
+bool ParseCommandLine(CLI::App& cli, const Command& command, std::span<const char* const> args) {
     // Our help texts are written by hand, one screen each with examples.
     cli.set_help_flag();
     bool help = false;
@@ -52,21 +84,29 @@ std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::sp
     } catch (const CLI::ArgumentMismatch& e) {
         // "--palette: 1 required TEXT missing"
         const std::string_view what = e.what();
-        return UsageError(command.name, std::string(what.substr(0, what.find(':'))) + " needs a value");
+        ThrowUsageError(command.name, std::string(what.substr(0, what.find(':'))) + " needs a value");
     } catch (const CLI::ParseError& e) {
-        return UsageError(command.name, e.what());
+        ThrowUsageError(command.name, e.what());
     }
     if (help) {
         Print(command.help);
-        return kSuccess;
+        return false;
     }
     const std::vector<std::string> extras = cli.remaining();
     if (!extras.empty()) {
         const std::string& first = extras.front();
         const bool option = first.size() > 1 && first.front() == '-';
-        return UsageError(command.name, (option ? "unknown option " : "unexpected argument ") + QuotedPath(first));
+        ThrowUsageError(command.name, (option ? "unknown option " : "unexpected argument ") + QuotedPath(first));
     }
-    return std::nullopt;
+    return true;
+}
+
+std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args) {
+    try {
+        return ParseCommandLine(cli, command, args) ? std::nullopt : std::optional(kSuccess);
+    } catch (const CommandError& error) {
+        return Report(error);
+    }
 }
 
 }  // namespace paltab::paltool

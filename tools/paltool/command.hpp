@@ -28,11 +28,29 @@ struct Command {
     int (*run)(std::span<const char* const> args);
 };
 
-// "paltool CMD: what; see 'paltool CMD --help'" on the standard error stream;
-// returns kUsageError.
+// How a command ends when it cannot do its work: thrown by the helpers
+// below and by the option helpers, caught once in main, which prints
+// `message` as one line on the standard error stream and returns `status`.
+struct CommandError {
+    int status = kFailure;
+    std::string message;  // the whole line, without its end
+};
+
+// Throws "paltool CMD: what; see 'paltool CMD --help'" with kUsageError.
+[[noreturn]] void ThrowUsageError(std::string_view command, std::string_view what);
+// Throws "paltool: what" with kFailure.
+[[noreturn]] void ThrowFailure(std::string_view what);
+// Prints `error` as main does; returns its status.
+int Report(const CommandError& error);
+
+// The same two lines printed at once, returning the status: for the commands
+// that return their errors rather than throw them.
 int UsageError(std::string_view command, std::string_view what);
-// "paltool: what" on the standard error stream; returns kFailure.
 int Failure(std::string_view what);
+// WriteFileBytes and WriteFileText, their error thrown as a failure.
+void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes);
+void WriteOrFail(const std::string& path, std::string_view text);
+
 // "paltool: warning: what" on the standard error stream.
 void Warn(std::string_view what);
 void Print(std::string_view text);
@@ -41,9 +59,13 @@ void Print(std::string_view text);
 // dot (".pal"); empty when there is none (a leading dot begins a hidden name).
 std::string FileExtension(std::string_view path);
 
-// Parses `args` into what `cli` declares. -h and --help print `command`'s help.
-// Returns the exit status when the command is done (help shown, or a usage
-// error reported), nothing when it should go on.
+// Parses `args` into what `cli` declares. -h and --help print `command`'s
+// help: then it returns false, and the command is done. A usage error is
+// thrown.
+bool ParseCommandLine(CLI::App& cli, const Command& command, std::span<const char* const> args);
+// ParseCommandLine for the commands that return their errors: the exit
+// status when the command is done (help shown, or a usage error reported),
+// nothing when it should go on.
 std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args);
 
 // The commands, each defined in its own unit.

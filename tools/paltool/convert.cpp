@@ -39,23 +39,17 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--to", toName);
     cli.add_option("--palette-index", paletteIndex);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kConvertCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kConvertCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 2) {
-        return UsageError("convert", "expected an IN and an OUT file");
+        ThrowUsageError("convert", "expected an IN and an OUT file");
     }
-    const auto from = FormatOption("convert", "--from", fromName);
-    if (const int* status = std::get_if<int>(&from)) {
-        return *status;
+    const std::optional<PaletteFormat> from = RequireFormat("convert", "--from", fromName);
+    std::optional<PaletteFormat> to = RequireFormat("convert", "--to", toName);
+    if (!to) {
+        to = FormatOfOutputName(files[1]);
     }
-    const auto toOption = FormatOption("convert", "--to", toName);
-    if (const int* status = std::get_if<int>(&toOption)) {
-        return *status;
-    }
-    std::optional<PaletteFormat> to = std::get<std::optional<PaletteFormat>>(toOption)
-                                          ? std::get<std::optional<PaletteFormat>>(toOption)
-                                          : FormatOfOutputName(files[1]);
     // jasc, riff, raw and vga all go by .pal; jasc, the text most programs
     // that read a .pal take, unless --to says which.
     const bool palAsJasc = !to && FileExtension(files[1]) == ".pal";
@@ -63,21 +57,16 @@ int Run(std::span<const char* const> args) {
         to = PaletteFormat::kJasc;
     }
     if (!to) {
-        return UsageError("convert", "cannot tell the format to write from the name " + QuotedPath(files[1]) + "; give --to NAME");
+        ThrowUsageError("convert", "cannot tell the format to write from the name " + QuotedPath(files[1]) + "; give --to NAME");
     }
     if (!InfoOf(*to).writes) {
-        return UsageError("convert", "the " + std::string(InfoOf(*to).name) + " format is read only");
+        ThrowUsageError("convert", "the " + std::string(InfoOf(*to).name) + " format is read only");
     }
-    const auto read =
-        ReadPaletteArgument("convert", files[0], std::get<std::optional<PaletteFormat>>(from), paletteIndex, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const PaletteFile& palette = std::get<PaletteFile>(read);
+    const PaletteFile palette = RequirePaletteArgument("convert", files[0], from, paletteIndex, quiet);
     std::vector<std::string> warnings;
     std::string error;
     if (!WritePaletteFile(files[1], palette.palette, *to, warnings, error)) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     if (palAsJasc) {
         warnings.push_back(QuotedPath(files[1]) + " is written as jasc (JASC-PAL text), the most common .pal; "

@@ -29,28 +29,26 @@ int Run(std::span<const char* const> args) {
     cli.add_flag("--quiet", quiet);
     cli.add_option("--c-header", header);
     cli.add_option("--name", name);
-    if (const auto done = ParseArguments(cli, kExportCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kExportCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !header || !name) {
-        return UsageError("export", "expected one TABLES file, --c-header OUT.h and --name NAME");
+        ThrowUsageError("export", "expected one TABLES file, --c-header OUT.h and --name NAME");
     }
     if (!IsCIdentifier(*name)) {
-        return UsageError("export", "--name '" + *name + "' is not a C identifier");
+        ThrowUsageError("export", "--name '" + *name + "' is not a C identifier");
     }
     std::string error;
     const auto file = ColorTableFile::Load(files[0], error);
     if (!file) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     std::string made = "paltool export";
     for (const char* arg : args) {
         made += ' ';
         made += arg;
     }
-    if (!WriteFileText(*header, MakeCHeader(file->View(), *name, made), error)) {
-        return Failure(error);
-    }
+    WriteOrFail(*header, MakeCHeader(file->View(), *name, made));
     if (!quiet) {
         Print("wrote " + ShownPath(*header) + "\n");
     }

@@ -26,8 +26,8 @@ std::string Padded(std::string_view text, std::size_t width) {
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
-    if (const auto done = ParseArguments(cli, kFormatsCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kFormatsCommand, args)) {
+        return kSuccess;
     }
     std::string text = Padded("name", kNameWidth) + Padded("access", kAccessWidth) + "recognised by\n";
     for (const FormatInfo& info : PaletteFormats()) {

@@ -33,17 +33,17 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--shade", shade)->allow_extra_args(false);
     cli.add_option("--add", add)->allow_extra_args(false);
     cli.add_option("--mul", mul)->allow_extra_args(false);
-    if (const auto done = ParseArguments(cli, kLookupCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kLookupCommand, args)) {
+        return kSuccess;
     }
     if (positional.empty()) {
-        return UsageError("lookup", "expected a TABLES file");
+        ThrowUsageError("lookup", "expected a TABLES file");
     }
     std::vector<Rgb8> colors;
     for (std::size_t i = 1; i < positional.size(); ++i) {
         const auto color = ParseColor(positional[i]);
         if (!color) {
-            return UsageError("lookup", "bad colour '" + positional[i] + "': expected r,g,b or #rrggbb");
+            ThrowUsageError("lookup", "bad colour '" + positional[i] + "': expected r,g,b or #rrggbb");
         }
         colors.push_back(*color);
     }
@@ -60,7 +60,7 @@ int Run(std::span<const char* const> args) {
         const std::string& value = values[next[which]++];
         const auto pair = ParseIndexPair(value);
         if (!pair) {
-            return UsageError("lookup", "bad " + name + " '" + value + "': expected two numbers 0..255 as x:y");
+            ThrowUsageError("lookup", "bad " + name + " '" + value + "': expected two numbers 0..255 as x:y");
         }
         const TableSection table = which == 0   ? TableSection::kShade
                                    : which == 1 ? TableSection::kAdditive
@@ -68,16 +68,16 @@ int Run(std::span<const char* const> args) {
         pairs.emplace_back(table, *pair);
     }
     if (colors.empty() && pairs.empty()) {
-        return UsageError("lookup", "nothing to look up");
+        ThrowUsageError("lookup", "nothing to look up");
     }
     std::string error;
     const auto file = ColorTableFile::Load(positional[0], error);
     if (!file) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     const ColorTableView& view = file->View();
     if (!pairs.empty() && !view.HasExtension()) {
-        return Failure(QuotedPath(positional[0]) + " has no extension tables (it was written without -n)");
+        ThrowFailure(QuotedPath(positional[0]) + " has no extension tables (it was written without -n)");
     }
     for (const Rgb8 color : colors) {
         Print(FormatColorLookup(view, color) + "\n");

@@ -98,20 +98,10 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
         }
     }
     LumpSettings settings;
-    const auto search = ToSearchSettings("verify", options.search);
-    if (const int* status = std::get_if<int>(&search)) {
-        return *status;
-    }
-    settings.light.search = std::get<SearchSettings>(search);
-    if (const auto status = ApplyLightOptions("verify", options.fog, options.fullbright, settings.light)) {
-        return *status;
-    }
+    settings.light.search = RequireSearchSettings("verify", options.search);
+    ApplyLightOptions("verify", options.fog, options.fullbright, settings.light);
     if (kind == LumpKind::kTranmap) {
-        const auto blend = BlendSettingsOf("verify", options.alpha, options.mode);
-        if (const int* status = std::get_if<int>(&blend)) {
-            return *status;
-        }
-        settings.blend = std::get<BlendSettings>(blend);
+        settings.blend = RequireTranslucencySettings("verify", options.alpha, options.mode);
         settings.blend.search = settings.light.search;
     }
     std::string error;

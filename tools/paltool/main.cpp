@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     // is written whole from memory.
     try {
         status = paltab::paltool::Run(args.empty() ? args : args.subspan(1));
+    } catch (const paltab::paltool::CommandError& error) {
+        status = paltab::paltool::Report(error);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "paltool: out of memory\n");
     } catch (const std::exception& e) {

@@ -109,38 +109,26 @@ int Run(std::span<const char* const> args) {
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kMapCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kMapCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !out || !bits) {
-        return UsageError("map", "expected a PALETTE, -o OUT and --bits N");
+        ThrowUsageError("map", "expected a PALETTE, -o OUT and --bits N");
     }
     if (*bits < ExactColorMap::kMinBits || *bits > ExactColorMap::kMaxBits) {
-        return UsageError("map", "--bits must be 5, 6, 7 or 8");
+        ThrowUsageError("map", "--bits must be 5, 6, 7 or 8");
     }
     if (headerName && !CArrayNameProblem(*headerName).empty()) {
-        return UsageError("map", "--c-header '" + *headerName + "' " + std::string(CArrayNameProblem(*headerName)));
+        ThrowUsageError("map", "--c-header '" + *headerName + "' " + std::string(CArrayNameProblem(*headerName)));
     }
-    const auto options = MatchOptionsOf("map", metricName, reserve);
-    if (const int* status = std::get_if<int>(&options)) {
-        return *status;
-    }
-    const MatchOptions& match = std::get<MatchOptions>(options);
-    const auto read = ReadPaletteWithOptions("map", files[0], paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
-    std::string error;
-    const std::optional<MatchPalette> palette = MatchPaletteOf(files[0], colors, match, error);
-    if (!palette) {
-        return Failure(error);
-    }
-    const ExactColorMap map = ExactColorMap::Build(*palette, *bits);
+    const MatchOptions match = RequireMatchOptions("map", metricName, reserve);
+    const PaletteFile read = RequirePalette("map", files[0], paletteOptions, quiet);
+    const std::vector<Rgb8>& colors = read.palette.colors;
+    const MatchPalette palette = RequireMatchPalette(files[0], colors, match);
+    const ExactColorMap map = ExactColorMap::Build(palette, *bits);
 
     const std::string about = "Exact " + std::to_string(*bits) + "-bit map of " + std::to_string(colors.size()) +
                               " colours by " + std::string(MetricName(match.metric));
-    bool written = false;
     if (headerName) {
         std::string made = "paltool map";
         for (const char* arg : args) {
@@ -152,17 +140,14 @@ int Run(std::span<const char* const> args) {
             about + ".\n\n" + *headerName + "[(r >> " + shift + ") << " + std::to_string(2 * *bits) + " | (g >> " +
             shift + ") << " + std::to_string(*bits) + " | (b >> " + shift +
             ")]: the palette entry nearest to the\n    centre of the cell of the 8-bit colour r, g, b.";
-        written = WriteFileText(*out, MakeCArrayHeader(*headerName, map.Cells(), description, made), error);
+        WriteOrFail(*out, MakeCArrayHeader(*headerName, map.Cells(), description, made));
     } else {
-        written = WriteFileBytes(*out, map.Cells(), error);
-    }
-    if (!written) {
-        return Failure(error);
+        WriteOrFail(*out, map.Cells());
     }
     if (!quiet) {
         std::string summary = "wrote " + ShownPath(*out) + ": " + std::to_string(map.Cells().size()) + " cells, " +
                               std::to_string(*bits) + " bits per component, " + std::to_string(colors.size()) +
-                              " colours (" + std::to_string(palette->Entries().size()) + " selectable), " +
+                              " colours (" + std::to_string(palette.Entries().size()) + " selectable), " +
                               std::string(MetricName(match.metric)) + "\n";
         summary += "largest distance from a cell to its entry: " +
                    Describe(FarthestCell(map, colors, match.metric), map, match.metric) + "\n";

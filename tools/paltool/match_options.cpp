@@ -3,13 +3,13 @@
 
 namespace paltab::paltool {
 
-std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const std::optional<std::string>& metric,
-                                               const std::optional<std::string>& reserve) {
+MatchOptions RequireMatchOptions(std::string_view command, const std::optional<std::string>& metric,
+                                 const std::optional<std::string>& reserve) {
     MatchOptions options;
     if (metric) {
         const std::optional<Metric> parsed = ParseMetric(*metric);
         if (!parsed) {
-            return UsageError(command, "--metric '" + *metric + "' is not rgb, linear or oklab");
+            ThrowUsageError(command, "--metric '" + *metric + "' is not rgb, linear or oklab");
         }
         options.metric = *parsed;
     }
@@ -17,11 +17,20 @@ std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const s
         std::string error;
         const std::optional<ReservedEntries> parsed = ParseReservedList(*reserve, error);
         if (!parsed) {
-            return UsageError(command, "--reserve: " + error);
+            ThrowUsageError(command, "--reserve: " + error);
         }
         options.reserved = *parsed;
     }
     return options;
+}
+
+std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const std::optional<std::string>& metric,
+                                               const std::optional<std::string>& reserve) {
+    try {
+        return RequireMatchOptions(command, metric, reserve);
+    } catch (const CommandError& error) {
+        return Report(error);
+    }
 }
 
 std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<const Rgb8> palette,
@@ -32,6 +41,15 @@ std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<co
         error = "cannot use " + QuotedPath(path) + ": " + cause;
     }
     return match;
+}
+
+MatchPalette RequireMatchPalette(const std::string& path, std::span<const Rgb8> palette, const MatchOptions& options) {
+    std::string error;
+    std::optional<MatchPalette> match = MatchPaletteOf(path, palette, options, error);
+    if (!match) {
+        ThrowFailure(error);
+    }
+    return std::move(*match);
 }
 
 }  // namespace paltab::paltool

@@ -15,6 +15,9 @@ namespace paltab::paltool {
 // The options given (rgb and nothing reserved when unset). A metric or list
 // that does not parse is a usage error, reported here: the result is then
 // its exit status.
+MatchOptions RequireMatchOptions(std::string_view command, const std::optional<std::string>& metric,
+                                 const std::optional<std::string>& reserve);
+// RequireMatchOptions, returning the exit status of a reported error.
 std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const std::optional<std::string>& metric,
                                                const std::optional<std::string>& reserve);
 
@@ -22,5 +25,7 @@ std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const s
 // or nothing: `palette` read from `path` has something left to choose.
 std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<const Rgb8> palette,
                                            const MatchOptions& options, std::string& error);
+// MatchPaletteOf, its error thrown as a failure.
+MatchPalette RequireMatchPalette(const std::string& path, std::span<const Rgb8> palette, const MatchOptions& options);
 
 }  // namespace paltab::paltool

@@ -14,18 +14,16 @@
 namespace paltab::paltool {
 
 // The format called `name`, or nothing when `name` is unset. A name no
-// format has is a usage error, reported here: the result is then its exit
-// status.
-std::variant<std::optional<PaletteFormat>, int> FormatOption(std::string_view command, std::string_view option,
-                                                             const std::optional<std::string>& name);
+// format has is a usage error, thrown.
+std::optional<PaletteFormat> RequireFormat(std::string_view command, std::string_view option,
+                                          const std::optional<std::string>& name);
 
 // Reads the palette file at `path` (format `forced`, or detected), with
 // --palette-index `paletteIndex`, which only a playpal palette takes. Prints
-// the warnings unless `quiet`. On failure reports it and returns the exit
-// status (1, or 2 for --palette-index on another format).
-std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, const std::string& path,
-                                                   std::optional<PaletteFormat> forced,
-                                                   std::optional<int> paletteIndex, bool quiet);
+// the warnings unless `quiet`. Throws a failure, or a usage error for
+// --palette-index on another format.
+PaletteFile RequirePaletteArgument(std::string_view command, const std::string& path,
+                                   std::optional<PaletteFormat> forced, std::optional<int> paletteIndex, bool quiet);
 
 // --format NAME and --palette-index N of a command that reads one palette.
 struct PaletteOptions {
@@ -34,8 +32,18 @@ struct PaletteOptions {
 };
 void AddPaletteOptions(CLI::App& cli, PaletteOptions& options);
 
-// The palette at `path` read as `options` ask, with FormatOption and
-// ReadPaletteArgument: the palette, or the exit status of a reported error.
+// The palette at `path` read as `options` ask, with RequireFormat and
+// RequirePaletteArgument.
+PaletteFile RequirePalette(std::string_view command, const std::string& path, const PaletteOptions& options,
+                           bool quiet);
+
+// The three above for the commands that return their errors: the result, or
+// the exit status of the error, reported here.
+std::variant<std::optional<PaletteFormat>, int> FormatOption(std::string_view command, std::string_view option,
+                                                             const std::optional<std::string>& name);
+std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, const std::string& path,
+                                                   std::optional<PaletteFormat> forced,
+                                                   std::optional<int> paletteIndex, bool quiet);
 std::variant<PaletteFile, int> ReadPaletteWithOptions(std::string_view command, const std::string& path,
                                                       const PaletteOptions& options, bool quiet);
 

@@ -49,33 +49,28 @@ int Run(std::span<const char* const> args) {
     cli.add_flag("--quiet", quiet);
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
-    if (const auto done = ParseArguments(cli, kPlaypalCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kPlaypalCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !output) {
-        return UsageError("playpal", "expected one BASE palette file and -o OUT");
+        ThrowUsageError("playpal", "expected one BASE palette file and -o OUT");
     }
     PlaypalTints tints = DefaultPlaypalTints();
     std::string error;
     for (const std::string& text : tintTexts) {
         const auto option = ParseTintOption(text, error);
         if (!option) {
-            return UsageError("playpal", "--tint: " + error);
+            ThrowUsageError("playpal", "--tint: " + error);
         }
         tints[static_cast<std::size_t>(option->palette)] = option->tint;
     }
-    const auto read = ReadPaletteWithOptions("playpal", files[0], paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
+    const PaletteFile read = RequirePalette("playpal", files[0], paletteOptions, quiet);
+    const std::vector<Rgb8>& colors = read.palette.colors;
     const auto bytes = MakePlaypal(colors, tints, error);
     if (!bytes) {
-        return Failure("'" + files[0] + "': " + error);
+        ThrowFailure("'" + files[0] + "': " + error);
     }
-    if (!WriteFileBytes(*output, *bytes, error)) {
-        return Failure(error);
-    }
+    WriteOrFail(*output, *bytes);
     if (!quiet) {
         if (colors.size() < kPaletteSize) {
             Warn("'" + files[0] + "' has " + std::to_string(colors.size()) + " colours; entries " +

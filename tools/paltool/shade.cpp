@@ -5,6 +5,7 @@
 #include "io/file_io.hpp"
 #include "export/layouts.hpp"
 #include "palette_options.hpp"
+#include "paltab/lumps.hpp"
 #include "table_options.hpp"
 
 namespace paltab::paltool {
@@ -80,52 +81,43 @@ int Run(std::span<const char* const> args) {
     PaletteOptions paletteOptions;
     AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kShadeCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kShadeCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !output) {
-        return UsageError("shade", "expected one PALETTE file and -o OUT");
+        ThrowUsageError("shade", "expected one PALETTE file and -o OUT");
     }
     if (levelsText) {
         int value = 0;
         const std::string& t = *levelsText;
         const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
         if (t.empty() || ec != std::errc{} || end != t.data() + t.size() || value < 1 || value > kMaxLightLevels) {
-            return UsageError("shade", "--levels '" + t + "' is not a number 1..256");
+            ThrowUsageError("shade", "--levels '" + t + "' is not a number 1..256");
         }
         levels = value;
     }
     const auto layout = ParseLightLayout(layoutName.value_or("raw"));
     if (!layout) {
-        return UsageError("shade", "--layout '" + *layoutName +
+        ThrowUsageError("shade", "--layout '" + *layoutName +
                                        "' is not raw, doom-colormap, build-palette, png or c-header");
     }
     if (*layout == LightLayout::kDoomColormap) {
         if (levels && *levels != kDoomLightLevels) {
-            return UsageError("shade", "--layout doom-colormap has 32 levels, not " + std::to_string(*levels));
+            ThrowUsageError("shade", "--layout doom-colormap has 32 levels, not " + std::to_string(*levels));
         }
         levels = kDoomLightLevels;
     }
     if (!levels) {
-        return UsageError("shade", "expected --levels N");
+        ThrowUsageError("shade", "expected --levels N");
     }
     LightSettings settings;
     settings.levels = *levels;
     std::string error;
-    const auto searchSettings = ToSearchSettings("shade", search);
-    if (const int* status = std::get_if<int>(&searchSettings)) {
-        return *status;
-    }
-    settings.search = std::get<SearchSettings>(searchSettings);
-    if (const auto status = ApplyLightOptions("shade", fog, fullbright, settings)) {
-        return *status;
-    }
+    settings.search = RequireSearchSettings("shade", search);
+    ApplyLightOptions("shade", fog, fullbright, settings);
 
-    const auto read = ReadPaletteWithOptions("shade", files[0], paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::span<const Rgb8> colors(std::get<PaletteFile>(read).palette.colors);
+    const PaletteFile read = RequirePalette("shade", files[0], paletteOptions, quiet);
+    const std::span<const Rgb8> colors(read.palette.colors);
     std::vector<std::uint8_t> bytes;
     std::string text;
     TableStats stats;
@@ -133,32 +125,32 @@ int Run(std::span<const char* const> args) {
     if (*layout == LightLayout::kDoomColormap || *layout == LightLayout::kBuildPalette) {
         const bool doom = *layout == LightLayout::kDoomColormap;
         if (doom) {
-            const auto colormap = BuildDoomColormap(colors, settings, error);
+            const auto colormap = MakeDoomColormap(colors, settings, error);
             if (colormap) {
                 bytes = colormap->bytes;
                 stats = colormap->stats;
             }
         } else {
-            const auto file = MakeBuildEnginePalette(colors, settings, error);
+            const auto file = MakePaletteDat(colors, settings, error);
             if (file) {
                 bytes = file->bytes;
                 stats = file->stats;
             }
         }
         if (bytes.empty()) {
-            return Failure(QuotedPath(files[0]) + ": " + error);
+            ThrowFailure(QuotedPath(files[0]) + ": " + error);
         }
         what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
     } else {
-        const auto table = BuildLightTable(colors, settings, error);
+        const auto table = MakeLightTable(colors, settings, error);
         if (!table) {
-            return Failure(QuotedPath(files[0]) + ": " + error);
+            ThrowFailure(QuotedPath(files[0]) + ": " + error);
         }
         stats = table->stats;
         if (*layout == LightLayout::kPng) {
             const auto png = EncodePng(RenderLightTable(colors, *table), error);
             if (!png) {
-                return Failure(CannotWrite(*output, error));
+                ThrowFailure(CannotWrite(*output, error));
             }
             bytes = *png;
             what += " (picture)";
@@ -173,7 +165,7 @@ int Run(std::span<const char* const> args) {
     }
     const bool written = text.empty() ? WriteFileBytes(*output, bytes, error) : WriteFileText(*output, text, error);
     if (!written) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     const std::size_t size = text.empty() ? bytes.size() : text.size();
     if (!quiet) {

@@ -50,25 +50,21 @@ void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
     cli.add_flag("--linear", options.linear);
 }
 
-std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options) {
-    const auto match = MatchOptionsOf(command, options.metric, options.reserve);
-    if (const int* status = std::get_if<int>(&match)) {
-        return *status;
-    }
+SearchSettings RequireSearchSettings(std::string_view command, const SearchOptions& options) {
+    const MatchOptions match = RequireMatchOptions(command, options.metric, options.reserve);
     SearchSettings settings;
     settings.linearMix = options.linear;
-    settings.metric = options.metric ? std::get<MatchOptions>(match).metric
-                                     : (options.linear ? Metric::kLinear : Metric::kRgb);
-    settings.reserved = std::get<MatchOptions>(match).reserved;
+    settings.metric = options.metric ? match.metric : (options.linear ? Metric::kLinear : Metric::kRgb);
+    settings.reserved = match.reserved;
     return settings;
 }
 
-std::optional<int> ApplyLightOptions(std::string_view command, const std::optional<std::string>& fog,
-                                     const std::optional<std::string>& fullbright, LightSettings& settings) {
+void ApplyLightOptions(std::string_view command, const std::optional<std::string>& fog,
+                       const std::optional<std::string>& fullbright, LightSettings& settings) {
     if (fog) {
         const auto color = ParseRgb(*fog);
         if (!color) {
-            return UsageError(command, "--fog '" + *fog + "' is not three numbers 0..255 as R,G,B");
+            ThrowUsageError(command, "--fog '" + *fog + "' is not three numbers 0..255 as R,G,B");
         }
         settings.fog = *color;
     }
@@ -76,34 +72,33 @@ std::optional<int> ApplyLightOptions(std::string_view command, const std::option
         std::string error;
         const auto entries = ParseReservedList(*fullbright, error);
         if (!entries) {
-            return UsageError(command, "--fullbright: " + error);
+            ThrowUsageError(command, "--fullbright: " + error);
         }
         settings.fullbright = *entries;
     }
-    return std::nullopt;
 }
 
-std::variant<BlendSettings, int> BlendSettingsOf(std::string_view command, const std::optional<std::string>& alpha,
-                                                 const std::optional<std::string>& mode) {
-    BlendSettings settings;
+TranslucencySettings RequireTranslucencySettings(std::string_view command, const std::optional<std::string>& alpha,
+                                                const std::optional<std::string>& mode) {
+    TranslucencySettings settings;
     if (mode) {
         const auto parsed = ParseBlendMode(*mode);
         if (!parsed) {
-            return UsageError(command, "--mode '" + *mode + "' is not one of " + BlendModeList());
+            ThrowUsageError(command, "--mode '" + *mode + "' is not one of " + BlendModeList());
         }
         settings.mode = *parsed;
     }
     if (alpha) {
         const auto percent = ParsePercent(*alpha);
         if (!percent) {
-            return UsageError(command, "--alpha '" + *alpha + "' is not a whole percent 0..100");
+            ThrowUsageError(command, "--alpha '" + *alpha + "' is not a whole percent 0..100");
         }
         if (settings.mode != BlendMode::kAlpha) {
-            return UsageError(command, "--alpha goes with --mode alpha, not " + *mode);
+            ThrowUsageError(command, "--alpha goes with --mode alpha, not " + *mode);
         }
         settings.alphaPercent = *percent;
     } else if (!mode || settings.mode == BlendMode::kAlpha) {
-        return UsageError(command, "expected --alpha PERCENT or --mode MODE");
+        ThrowUsageError(command, "expected --alpha PERCENT or --mode MODE");
     }
     return settings;
 }

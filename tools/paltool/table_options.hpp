@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "command.hpp"
-#include "paltab/light_tables.hpp"
 #include "paltab/palette_formats.hpp"
+#include "paltab/light_tables.hpp"
+#include "paltab/table_search.hpp"
+#include "paltab/translucency_tables.hpp"
 
 namespace paltab::paltool {
 
@@ -25,21 +27,18 @@ struct SearchOptions {
 void AddSearchOptions(CLI::App& cli, SearchOptions& options);
 
 // The settings the options ask for: the metric is `linear` with --linear
-// unless --metric says otherwise. A bad value is a usage error, reported
-// here: the result is then its exit status.
-std::variant<SearchSettings, int> ToSearchSettings(std::string_view command, const SearchOptions& options);
+// unless --metric says otherwise. A bad value is a usage error, thrown.
+SearchSettings RequireSearchSettings(std::string_view command, const SearchOptions& options);
 
 // --fog R,G,B and --fullbright LIST, when given, into `settings`. A value
-// that does not parse is a usage error, reported here: the result is then
-// its exit status.
-std::optional<int> ApplyLightOptions(std::string_view command, const std::optional<std::string>& fog,
-                                     const std::optional<std::string>& fullbright, LightSettings& settings);
+// that does not parse is a usage error, thrown.
+void ApplyLightOptions(std::string_view command, const std::optional<std::string>& fog,
+                       const std::optional<std::string>& fullbright, LightSettings& settings);
 
 // --alpha PERCENT (66 or 66%) and --mode MODE: one of them, and --alpha only
-// with the mode alpha. Bad or missing values are a usage error, reported
-// here: the result is then its exit status.
-std::variant<BlendSettings, int> BlendSettingsOf(std::string_view command, const std::optional<std::string>& alpha,
-                                                 const std::optional<std::string>& mode);
+// with the mode alpha. Bad or missing values are a usage error, thrown.
+TranslucencySettings RequireTranslucencySettings(std::string_view command, const std::optional<std::string>& alpha,
+                                                const std::optional<std::string>& mode);
 
 // "paltool NAME ARGS...", for the comment of a C header.
 std::string CommandLine(std::string_view name, std::span<const char* const> args);
