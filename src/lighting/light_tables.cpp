@@ -135,11 +135,12 @@ void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, 
                    std::span<std::uint8_t> bytes, StatsAccumulator& stats) {
     const std::int64_t levels = settings.levels;
     const Numerators fog = Components(settings.fog);
-    const MetricPoint fogLinear = LinearOf(settings.fog);
+    const bool linearMix = settings.search.linearMix;
+    const MetricPoint fogLinear = linearMix ? LinearOf(settings.fog) : MetricPoint{};
     for (std::size_t c = 0; c < kPaletteSize; ++c) {
         const bool keep = c >= colors.size() || settings.fullbright.test(c);
         const Numerators color = keep ? Numerators{} : Components(colors[c]);
-        const MetricPoint linear = keep ? MetricPoint{} : LinearOf(colors[c]);
+        const MetricPoint linear = keep || !linearMix ? MetricPoint{} : LinearOf(colors[c]);
         for (std::int64_t i = 0; i < levels; ++i) {
             std::uint8_t& cell = bytes[static_cast<std::size_t>(i) * kPaletteSize + c];
             if (keep) {

@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "nearest/candidate_lanes.hpp"
 #include "paltab/color_metric.hpp"
 #include "paltab/types.hpp"
 
@@ -80,6 +81,7 @@ private:
     const Cell* CellOfPoint(const MetricPoint& point) const;
     const Cell* CellOfFraction(const Numerators& n, std::int64_t q) const;
     std::size_t CellNumber(std::size_t r, std::size_t g, std::size_t b) const;
+    void BuildLanes();
 
     Metric metric_;
     int side_ = 1;
@@ -101,6 +103,11 @@ private:
 
     std::vector<Cell> cells_;
     std::vector<std::uint8_t> positions_;  // candidate positions, each cell's in index order
+    // For rgb, each cell's candidates also eight side by side, from
+    // lanes_[cellLanes_[cell]], for the vector search of NearestFraction.
+    std::vector<CandidateLanes> lanes_;
+    std::vector<std::uint32_t> cellLanes_;
+    LaneSearch laneSearch_ = nullptr;
 };
 
 }  // namespace paltab
