@@ -80,6 +80,12 @@ public:
         return {match.index, std::sqrt(static_cast<double>(match.squared)) / static_cast<double>(q)};
     }
 
+    // The same for many targets over one denominator at once.
+    void NearestExact(std::span<const Numerators> targets, std::int64_t q,
+                      std::span<CandidateGrid::FractionMatch> out) const {
+        grid_.NearestFractions(targets, q, out);
+    }
+
     // The entry nearest to a point of the metric's space.
     Found Nearest(const MetricPoint& point) const {
         const CandidateGrid::PointMatch match = grid_.NearestPoint(point);
@@ -137,10 +143,27 @@ void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, 
     const Numerators fog = Components(settings.fog);
     const bool linearMix = settings.search.linearMix;
     const MetricPoint fogLinear = linearMix ? LinearOf(settings.fog) : MetricPoint{};
+    // By rgb, an entry's levels are searched together.
+    const bool together = search.metric() == Metric::kRgb && !linearMix;
+    std::vector<Numerators> targets(together ? static_cast<std::size_t>(levels) : 0);
+    std::vector<CandidateGrid::FractionMatch> matches(targets.size());
     for (std::size_t c = 0; c < kPaletteSize; ++c) {
         const bool keep = c >= colors.size() || settings.fullbright.test(c);
         const Numerators color = keep ? Numerators{} : Components(colors[c]);
         const MetricPoint linear = keep || !linearMix ? MetricPoint{} : LinearOf(colors[c]);
+        if (together && !keep) {
+            for (std::size_t i = 0; i < targets.size(); ++i) {
+                for (std::size_t k = 0; k < 3; ++k) {
+                    targets[i][k] = color[k] * levels + (fog[k] - color[k]) * static_cast<std::int64_t>(i);
+                }
+            }
+            search.NearestExact(targets, levels, matches);
+            for (std::size_t i = 0; i < matches.size(); ++i) {
+                bytes[i * kPaletteSize + c] = matches[i].index;
+                stats.Add(std::sqrt(static_cast<double>(matches[i].squared)) / static_cast<double>(levels));
+            }
+            continue;
+        }
         for (std::int64_t i = 0; i < levels; ++i) {
             std::uint8_t& cell = bytes[static_cast<std::size_t>(i) * kPaletteSize + c];
             if (keep) {
@@ -344,12 +367,26 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
 
     std::vector<MetricPoint> linear;
     for (const Rgb8 c : colors) {
-        linear.push_back(LinearOf(c));
+        linear.push_back(settings.search.linearMix ? LinearOf(c) : MetricPoint{});
     }
     auto table = std::make_optional<BlendTable>();
     StatsAccumulator stats;
     const std::size_t count = colors.size();
+    // By rgb, a row's targets are searched together.
+    const bool together = search.metric() == Metric::kRgb && !settings.search.linearMix;
+    std::vector<Numerators> targets(together ? count : 0);
+    std::vector<CandidateGrid::FractionMatch> matches(targets.size());
     for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {
+        if (together && behind < count) {
+            const Numerators cb = Components(colors[behind]);
+            for (std::size_t front = 0; front < count; ++front) {
+                const Numerators cf = Components(colors[front]);
+                for (std::size_t k = 0; k < 3; ++k) {
+                    targets[front][k] = BlendNumerator(mode, percent, cf[k], cb[k]);
+                }
+            }
+            search.NearestExact(targets, q, matches);
+        }
         for (std::size_t front = 0; front < kPaletteSize; ++front) {
             std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(behind), static_cast<int>(front))];
             if (behind >= count || front >= count) {
@@ -358,7 +395,10 @@ std::optional<BlendTable> BuildBlendTable(std::span<const Rgb8> colors, const Bl
                 continue;
             }
             Found found;
-            if (settings.search.linearMix) {
+            if (together) {
+                found = {matches[front].index,
+                         std::sqrt(static_cast<double>(matches[front].squared)) / static_cast<double>(q)};
+            } else if (settings.search.linearMix) {
                 MetricPoint mixed;
                 for (std::size_t k = 0; k < 3; ++k) {
                     mixed[k] = BlendLinear(mode, percent, linear[front][k], linear[behind][k]);

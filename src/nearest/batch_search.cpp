@@ -280,7 +280,8 @@ void CandidateGrid::BuildLanes() {
         }
         cellLanes_[c] = first;
     }
-    laneSearch_ = ChooseLaneSearch();
+    laneSearch_ = ChooseLaneSearch(false);
+    wideSearch_ = ChooseLaneSearch(true);
 }
 
 std::size_t CandidateGrid::CellNumber(std::size_t r, std::size_t g, std::size_t b) const {
@@ -325,6 +326,60 @@ const CandidateGrid::Cell* CandidateGrid::CellOfFraction(const Numerators& n, st
     return &cells_[(component(0) << (2 * shift_)) | (component(1) << shift_) | component(2)];
 }
 
+LaneQuery CandidateGrid::QueryOf(const Cell& cell, const Numerators& n) const {
+    const auto c = static_cast<std::size_t>(&cell - cells_.data());
+    return {lanes_.data() + cellLanes_[c], (cell.count + CandidateLanes::kWidth - 1) / CandidateLanes::kWidth,
+            {2 * n[0], 2 * n[1], 2 * n[2]}};
+}
+
+void CandidateGrid::NearestFractions(std::span<const Numerators> targets, std::int64_t q,
+                                     std::span<FractionMatch> out) const {
+    if (laneSearch_ == nullptr || q < 1 || q > kMaxDenominator) {
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            out[t] = NearestFraction(targets[t], q);
+        }
+        return;
+    }
+    // As CellOfFraction, with its divisions made once.
+    const double scale = 1.0 / (static_cast<double>(q) * width_[0]);
+    const auto limit = static_cast<std::uint64_t>(255 * q);
+    const auto component = [&](std::int64_t v) {
+        return std::min(static_cast<std::size_t>(static_cast<std::int64_t>(static_cast<double>(v) * scale)), last_);
+    };
+    constexpr std::size_t kBatch = 64;
+    std::array<LaneQuery, kBatch> queries;
+    std::array<LaneMatch, kBatch> matches;
+    for (std::size_t first = 0; first < targets.size(); first += kBatch) {
+        const std::size_t count = std::min(kBatch, targets.size() - first);
+        // Targets outside the grid (none in the tables) go to the full search,
+        // their queries given the first cell's list and their matches replaced.
+        bool outside = false;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Numerators& n = targets[first + t];
+            const bool in = static_cast<std::uint64_t>(n[0]) <= limit && static_cast<std::uint64_t>(n[1]) <= limit &&
+                            static_cast<std::uint64_t>(n[2]) <= limit;
+            outside = outside || !in;
+            const Cell& cell = in ? cells_[(component(n[0]) << (2 * shift_)) | (component(n[1]) << shift_) |
+                                           component(n[2])]
+                                  : cells_[0];
+            queries[t] = QueryOf(cell, in ? n : Numerators{});
+        }
+        (q <= kLaneMaxDenominator ? laneSearch_ : wideSearch_)(queries.data(), count, q, matches.data());
+        for (std::size_t t = 0; t < count; ++t) {
+            const Numerators& n = targets[first + t];
+            out[first + t] = {indices_[static_cast<std::size_t>(matches[t].position)],
+                              matches[t].key * q + n[0] * n[0] + n[1] * n[1] + n[2] * n[2]};
+        }
+        for (std::size_t t = 0; t < count && outside; ++t) {
+            const Numerators& n = targets[first + t];
+            if (static_cast<std::uint64_t>(n[0]) > limit || static_cast<std::uint64_t>(n[1]) > limit ||
+                static_cast<std::uint64_t>(n[2]) > limit) {
+                out[first + t] = FullSearchFraction(n, q);
+            }
+        }
+    }
+}
+
 CandidateGrid::FractionMatch CandidateGrid::NearestFraction(const Numerators& n, std::int64_t q) const {
     const Cell* cell = CellOfFraction(n, q);
     if (cell == nullptr) {
@@ -333,14 +388,11 @@ CandidateGrid::FractionMatch CandidateGrid::NearestFraction(const Numerators& n,
     // sum (e q - n)^2 = q (q |e|^2 - 2 e.n) + |n|^2: the key in brackets
     // orders the candidates as the distance does, with fewer products.
     const std::int64_t nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
-    if (laneSearch_ != nullptr && q <= kLaneMaxDenominator) {
-        const std::array<std::int32_t, 3> twice{static_cast<std::int32_t>(2 * n[0]), static_cast<std::int32_t>(2 * n[1]),
-                                                static_cast<std::int32_t>(2 * n[2])};
-        const auto c = static_cast<std::size_t>(cell - cells_.data());
-        const LaneMatch match = laneSearch_(lanes_.data() + cellLanes_[c],
-                                            (cell->count + CandidateLanes::kWidth - 1) / CandidateLanes::kWidth,
-                                            twice, static_cast<std::int32_t>(q));
-        return {indices_[static_cast<std::size_t>(match.position)], std::int64_t{match.key} * q + nn};
+    if (laneSearch_ != nullptr) {
+        const LaneQuery query = QueryOf(*cell, n);
+        LaneMatch match;
+        (q <= kLaneMaxDenominator ? laneSearch_ : wideSearch_)(&query, 1, q, &match);
+        return {indices_[static_cast<std::size_t>(match.position)], match.key * q + nn};
     }
     std::int64_t best = std::numeric_limits<std::int64_t>::max();
     std::size_t at = 0;

@@ -17,19 +17,27 @@ struct alignas(32) CandidateLanes {
 
 // Denominators up to this keep every key of the search within 32 bits:
 // |q * norm| <= 4096 * 3 * 255^2 and |2 e.n| <= 2 * 3 * 255 * 255 * 4096.
+// The wide search computes in double precision, exact for q up to 2^22.
 inline constexpr std::int64_t kLaneMaxDenominator = 4096;
 
 struct LaneMatch {
-    std::int32_t key = 0;  // q |e|^2 - 2 e.n of the entry found
+    std::int64_t key = 0;  // q |e|^2 - 2 e.n of the entry found
     std::int32_t position = 0;
 };
 
-// The candidate of least key q |e|^2 - 2 e.n, the lowest position among
-// equals (the groups hold positions in increasing order, lane by lane).
-// `twice` is 2n; `groups` holds at least one group.
-using LaneSearch = LaneMatch (*)(const CandidateLanes* groups, std::size_t count,
-                                 const std::array<std::int32_t, 3>& twice, std::int32_t q);
+// One target: its cell's groups (at least one) and 2n.
+struct LaneQuery {
+    const CandidateLanes* groups = nullptr;
+    std::size_t count = 0;
+    std::array<std::int64_t, 3> twice{};
+};
 
-LaneSearch ChooseLaneSearch();
+// For each query the candidate of least key q |e|^2 - 2 e.n, the lowest
+// position among equals (the groups hold positions in increasing order,
+// lane by lane).
+using LaneSearch = void (*)(const LaneQuery* queries, std::size_t count, std::int64_t q, LaneMatch* out);
+
+// The 32-bit search for q up to kLaneMaxDenominator, or the wide one.
+LaneSearch ChooseLaneSearch(bool wide);
 
 }  // namespace paltab
