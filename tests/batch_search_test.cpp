@@ -133,6 +133,9 @@ std::vector<std::pair<Numerators, std::int64_t>> FractionTargets(const std::vect
     for (const Rgb8 c : colors) {
         const std::int64_t grey = 255 * 10000 - (2126 * c.r + 7152 * c.g + 722 * c.b);
         targets.push_back({{grey, grey, grey}, 10000});
+        // Odd numerators over large denominators: the 64-bit search.
+        targets.push_back({{grey - 1, grey, grey - 3}, 10000});
+        targets.push_back({{grey, grey / 2, grey / 3}, 10001});
     }
     // Borders of cells of every width the grid uses, and the ends.
     for (std::int64_t v = 0; v <= 256; v += 4) {

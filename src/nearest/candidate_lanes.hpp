@@ -16,9 +16,9 @@ struct alignas(32) CandidateLanes {
 };
 
 // Denominators up to this keep every key of the search within 32 bits:
-// |q * norm| <= 4096 * 3 * 255^2 and |2 e.n| <= 2 * 3 * 255 * 255 * 4096.
-// The wide search computes in double precision, exact for q up to 2^22.
-inline constexpr std::int64_t kLaneMaxDenominator = 4096;
+// 0 <= q |e|^2 <= 3 * 255^2 q and 0 <= 2 e.n <= 6 * 255^2 q. The wide search
+// computes in double precision, exact for q up to 2^22.
+inline constexpr std::int64_t kLaneMaxDenominator = ((std::int64_t{1} << 31) - 1) / (6 * 255 * 255);
 
 struct LaneMatch {
     std::int64_t key = 0;  // q |e|^2 - 2 e.n of the entry found
