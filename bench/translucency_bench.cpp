@@ -141,7 +141,7 @@ void PlainBlend(const std::vector<Rgb8>& colors, int percent, Pairs& out) {
             const std::array<std::int64_t, 3> n{a.r * percent + b.r * (100 - percent),
                                                 a.g * percent + b.g * (100 - percent),
                                                 a.b * percent + b.b * (100 - percent)};
-            out[PairIndex(static_cast<int>(front), static_cast<int>(behind))] = PlainNearest(colors, n, 100);
+            out[PairIndex(static_cast<int>(behind), static_cast<int>(front))] = PlainNearest(colors, n, 100);
         }
     }
 }

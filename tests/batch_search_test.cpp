@@ -1,5 +1,5 @@
 // The candidate grid against a plain full search written here: every query
-// of the light, fog, grey and blend tables' kinds, on palettes with ramps,
+// of the light, fog, grey and blend tables' kinds, one by one and in batches, on palettes with ramps,
 // repeats and reserved entries, by every metric; targets on cell borders and
 // outside the grid.
 #include "nearest/batch_search.hpp"
@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -132,6 +133,9 @@ std::vector<std::pair<Numerators, std::int64_t>> FractionTargets(const std::vect
     for (const Rgb8 c : colors) {
         const std::int64_t grey = 255 * 10000 - (2126 * c.r + 7152 * c.g + 722 * c.b);
         targets.push_back({{grey, grey, grey}, 10000});
+        // Odd numerators over large denominators: the 64-bit search.
+        targets.push_back({{grey - 1, grey, grey - 3}, 10000});
+        targets.push_back({{grey, grey / 2, grey / 3}, 10001});
     }
     // Borders of cells of every width the grid uses, and the ends.
     for (std::int64_t v = 0; v <= 256; v += 4) {
@@ -159,6 +163,20 @@ TEST(CandidateGrid, FractionsAsThePlainSearch) {
                 std::int64_t squared = 0;
                 for (std::size_t k = 0; k < 3; ++k) squared += (c[k] * q - n[k]) * (c[k] * q - n[k]);
                 ASSERT_EQ(match.squared, squared);
+            }
+            // The same targets in batches of one denominator, with a target
+            // outside the grid among them.
+            std::map<std::int64_t, std::vector<Numerators>> byDenominator;
+            for (const auto& [n, q] : targets) byDenominator[q].push_back(n);
+            for (auto& [q, batch] : byDenominator) {
+                batch.push_back({-1, 255 * q + 1, 0});
+                std::vector<CandidateGrid::FractionMatch> matches(batch.size());
+                grid.NearestFractions(batch, q, matches);
+                for (std::size_t t = 0; t < batch.size(); ++t) {
+                    const CandidateGrid::FractionMatch single = grid.NearestFraction(batch[t], q);
+                    ASSERT_EQ(matches[t].index, single.index) << q;
+                    ASSERT_EQ(matches[t].squared, single.squared) << q;
+                }
             }
         }
     }

@@ -15,11 +15,29 @@ void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, 
                    std::span<std::uint8_t> bytes, FitAccumulator& stats) {
     const std::int64_t levels = settings.levels;
     const Numerators fog = Components(settings.fog);
-    const MetricPoint fogLinear = LinearOf(settings.fog);
+    const bool linearMix = settings.search.linearMix;
+    const MetricPoint fogLinear = linearMix ? LinearOf(settings.fog) : MetricPoint{};
+    // By rgb, an entry's levels are searched together.
+    const bool together = search.GetMetric() == Metric::kRgb && !linearMix;
+    std::vector<Numerators> targets(together ? static_cast<std::size_t>(levels) : 0);
+    std::vector<CandidateGrid::FractionMatch> matches(targets.size());
     for (std::size_t c = 0; c < kPaletteSize; ++c) {
         const bool keep = c >= colors.size() || settings.fullbright.test(c);
         const Numerators color = keep ? Numerators{} : Components(colors[c]);
-        const MetricPoint linear = keep ? MetricPoint{} : LinearOf(colors[c]);
+        const MetricPoint linear = keep || !linearMix ? MetricPoint{} : LinearOf(colors[c]);
+        if (together && !keep) {
+            for (std::size_t i = 0; i < targets.size(); ++i) {
+                for (std::size_t k = 0; k < 3; ++k) {
+                    targets[i][k] = color[k] * levels + (fog[k] - color[k]) * static_cast<std::int64_t>(i);
+                }
+            }
+            search.NearestFractions(targets, levels, matches);
+            for (std::size_t i = 0; i < matches.size(); ++i) {
+                bytes[i * kPaletteSize + c] = matches[i].index;
+                stats.Add(std::sqrt(static_cast<double>(matches[i].squared)) / static_cast<double>(levels));
+            }
+            continue;
+        }
         for (std::int64_t i = 0; i < levels; ++i) {
             std::uint8_t& cell = bytes[static_cast<std::size_t>(i) * kPaletteSize + c];
             if (keep) {

@@ -81,6 +81,13 @@ public:
         return {match.index, std::sqrt(static_cast<double>(match.squared)) / static_cast<double>(q)};
     }
 
+    // Many targets over one denominator at once, by the rgb metric (the
+    // caller checks GetMetric).
+    void NearestFractions(std::span<const Numerators> targets, std::int64_t q,
+                          std::span<CandidateGrid::FractionMatch> out) const {
+        grid_.NearestFractions(targets, q, out);
+    }
+
 private:
     CandidateGrid grid_;
 };

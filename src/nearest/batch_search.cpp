@@ -44,7 +44,7 @@ struct List {
 
 // Cells per axis for about `queries` targets: each halving multiplies the
 // boxes to narrow by eight, worth it while a cell has about 16 targets.
-constexpr std::size_t kTargetsPerCell = 16;
+constexpr std::size_t kTargetsPerCell = 64;
 int DepthFor(std::size_t queries) {
     int depth = 2;
     while (depth < kMaxDepth && (std::size_t{1} << (3 * (depth + 1))) * kTargetsPerCell <= queries) {
@@ -195,12 +195,27 @@ private:
 CandidateGrid::CandidateGrid(std::span<const Rgb8> colors, Metric metric, const ReservedEntries& excluded,
                              std::size_t queries)
     : metric_(metric) {
-    std::vector<Rgb8> kept;
+    // Entries by colour, then index: the first of each colour is kept.
+    std::array<std::uint32_t, kPaletteSize> byColor{};
+    std::size_t selectable = 0;
     for (std::size_t i = 0; i < colors.size() && i < kPaletteSize; ++i) {
-        if (excluded.test(i) || std::find(kept.begin(), kept.end(), colors[i]) != kept.end()) {
+        if (!excluded.test(i)) {
+            const Rgb8 c = colors[i];
+            byColor[selectable++] = (std::uint32_t{c.r} << 24 | std::uint32_t{c.g} << 16 | std::uint32_t{c.b} << 8) |
+                                    static_cast<std::uint32_t>(i);
+        }
+    }
+    std::sort(byColor.begin(), byColor.begin() + static_cast<std::ptrdiff_t>(selectable));
+    ReservedEntries repeats;
+    for (std::size_t k = 1; k < selectable; ++k) {
+        if (byColor[k] >> 8 == byColor[k - 1] >> 8) {
+            repeats.set(byColor[k] & 255);
+        }
+    }
+    for (std::size_t i = 0; i < colors.size() && i < kPaletteSize; ++i) {
+        if (excluded.test(i) || repeats.test(i)) {
             continue;
         }
-        kept.push_back(colors[i]);
         indices_.push_back(static_cast<std::uint8_t>(i));
         points_.push_back(ToMetricPoint(metric, colors[i]));
         const std::array<std::int64_t, 3> c{colors[i].r, colors[i].g, colors[i].b};
@@ -230,9 +245,43 @@ CandidateGrid::CandidateGrid(std::span<const Rgb8> colors, Metric metric, const 
     positions_.reserve(cells_.size() * 2);
     if (metric == Metric::kRgb) {
         std::make_unique<GridBuilder<float>>(points_, depth, lo_, width_, margin, slack_, cells_, positions_)->Run();
+        BuildLanes();
     } else {
         std::make_unique<GridBuilder<double>>(points_, depth, lo_, width_, margin, slack_, cells_, positions_)->Run();
     }
+}
+
+void CandidateGrid::BuildLanes() {
+    constexpr std::size_t kWidth = CandidateLanes::kWidth;
+    constexpr auto kNone = std::numeric_limits<std::uint32_t>::max();
+    // Cells of one block share a list (the same begin): its groups once.
+    std::vector<std::uint32_t> groupOfBegin(positions_.size() + 1, kNone);
+    cellLanes_.resize(cells_.size());
+    lanes_.reserve(positions_.size() / kWidth + cells_.size());
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+        const Cell& cell = cells_[c];
+        std::uint32_t& first = groupOfBegin[cell.begin];
+        if (first == kNone) {
+            first = static_cast<std::uint32_t>(lanes_.size());
+            const std::size_t groups = (cell.count + kWidth - 1) / kWidth;
+            for (std::size_t k = 0; k < groups * kWidth; ++k) {
+                // The last candidate fills the last group's spare lanes.
+                const std::size_t e = positions_[cell.begin + std::min<std::size_t>(k, cell.count - 1)];
+                if (k % kWidth == 0) {
+                    lanes_.emplace_back();
+                }
+                CandidateLanes& group = lanes_.back();
+                group.r[k % kWidth] = static_cast<std::int32_t>(rgb_[e][0]);
+                group.g[k % kWidth] = static_cast<std::int32_t>(rgb_[e][1]);
+                group.b[k % kWidth] = static_cast<std::int32_t>(rgb_[e][2]);
+                group.norm[k % kWidth] = static_cast<std::int32_t>(norms_[e]);
+                group.position[k % kWidth] = static_cast<std::int32_t>(e);
+            }
+        }
+        cellLanes_[c] = first;
+    }
+    laneSearch_ = ChooseLaneSearch(false);
+    wideSearch_ = ChooseLaneSearch(true);
 }
 
 std::size_t CandidateGrid::CellNumber(std::size_t r, std::size_t g, std::size_t b) const {
@@ -277,13 +326,83 @@ const CandidateGrid::Cell* CandidateGrid::CellOfFraction(const Numerators& n, st
     return &cells_[(component(0) << (2 * shift_)) | (component(1) << shift_) | component(2)];
 }
 
+LaneQuery CandidateGrid::QueryOf(const Cell& cell, const Numerators& n) const {
+    const auto c = static_cast<std::size_t>(&cell - cells_.data());
+    return {lanes_.data() + cellLanes_[c], (cell.count + CandidateLanes::kWidth - 1) / CandidateLanes::kWidth,
+            {2 * n[0], 2 * n[1], 2 * n[2]}};
+}
+
+void CandidateGrid::NearestFractions(std::span<const Numerators> targets, std::int64_t q,
+                                     std::span<FractionMatch> out) const {
+    if (laneSearch_ == nullptr || q < 1 || q > kMaxDenominator) {
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            out[t] = NearestFraction(targets[t], q);
+        }
+        return;
+    }
+    // As CellOfFraction, with its divisions made once.
+    const double scale = 1.0 / (static_cast<double>(q) * width_[0]);
+    const auto limit = static_cast<std::uint64_t>(255 * q);
+    const auto component = [&](std::int64_t v) {
+        return std::min(static_cast<std::size_t>(static_cast<std::int64_t>(static_cast<double>(v) * scale)), last_);
+    };
+    constexpr std::size_t kBatch = 64;
+    std::array<LaneQuery, kBatch> queries;
+    std::array<LaneMatch, kBatch> matches;
+    for (std::size_t first = 0; first < targets.size(); first += kBatch) {
+        const std::size_t count = std::min(kBatch, targets.size() - first);
+        // Targets outside the grid (none in the tables) go to the full search,
+        // their queries given the first cell's list and their matches replaced.
+        bool outside = false;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Numerators& n = targets[first + t];
+            const bool in = static_cast<std::uint64_t>(n[0]) <= limit && static_cast<std::uint64_t>(n[1]) <= limit &&
+                            static_cast<std::uint64_t>(n[2]) <= limit;
+            outside = outside || !in;
+            const Cell& cell = in ? cells_[(component(n[0]) << (2 * shift_)) | (component(n[1]) << shift_) |
+                                           component(n[2])]
+                                  : cells_[0];
+            queries[t] = QueryOf(cell, in ? n : Numerators{});
+        }
+        (q <= kLaneMaxDenominator ? laneSearch_ : wideSearch_)(queries.data(), count, q, matches.data());
+        for (std::size_t t = 0; t < count; ++t) {
+            const Numerators& n = targets[first + t];
+            out[first + t] = {indices_[static_cast<std::size_t>(matches[t].position)],
+                              matches[t].key * q + n[0] * n[0] + n[1] * n[1] + n[2] * n[2]};
+        }
+        for (std::size_t t = 0; t < count && outside; ++t) {
+            const Numerators& n = targets[first + t];
+            if (static_cast<std::uint64_t>(n[0]) > limit || static_cast<std::uint64_t>(n[1]) > limit ||
+                static_cast<std::uint64_t>(n[2]) > limit) {
+                out[first + t] = FullSearchFraction(n, q);
+            }
+        }
+    }
+}
+
 CandidateGrid::FractionMatch CandidateGrid::NearestFraction(const Numerators& n, std::int64_t q) const {
+    // A target with even numerators over an even denominator, such as the
+    // grey row's (in ten-thousandths of even sums), is the same target over
+    // half of it: a smaller key that may fit the 32-bit lanes; its squared
+    // distance is a quarter.
+    if (q > kLaneMaxDenominator && q / 2 <= kLaneMaxDenominator && q % 2 == 0 && n[0] % 2 == 0 && n[1] % 2 == 0 &&
+        n[2] % 2 == 0) {
+        const FractionMatch half = NearestFraction({n[0] / 2, n[1] / 2, n[2] / 2}, q / 2);
+        return {half.index, half.squared * 4};
+    }
     const Cell* cell = CellOfFraction(n, q);
     if (cell == nullptr) {
         return FullSearchFraction(n, q);
     }
     // sum (e q - n)^2 = q (q |e|^2 - 2 e.n) + |n|^2: the key in brackets
     // orders the candidates as the distance does, with fewer products.
+    const std::int64_t nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    if (laneSearch_ != nullptr) {
+        const LaneQuery query = QueryOf(*cell, n);
+        LaneMatch match;
+        (q <= kLaneMaxDenominator ? laneSearch_ : wideSearch_)(&query, 1, q, &match);
+        return {indices_[static_cast<std::size_t>(match.position)], match.key * q + nn};
+    }
     std::int64_t best = std::numeric_limits<std::int64_t>::max();
     std::size_t at = 0;
     const std::uint8_t* position = positions_.data() + cell->begin;
@@ -294,7 +413,7 @@ CandidateGrid::FractionMatch CandidateGrid::NearestFraction(const Numerators& n,
         at = key < best ? e : at;
         best = std::min(key, best);
     }
-    return {indices_[at], best * q + n[0] * n[0] + n[1] * n[1] + n[2] * n[2]};
+    return {indices_[at], best * q + nn};
 }
 
 CandidateGrid::PointMatch CandidateGrid::NearestPoint(const MetricPoint& point) const {

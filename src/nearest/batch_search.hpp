@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "nearest/candidate_lanes.hpp"
 #include "paltab/color_metric.hpp"
 #include "paltab/types.hpp"
 
@@ -60,6 +61,9 @@ public:
     // metric whatever the grid's metric. Other targets take the full search.
     FractionMatch NearestFraction(const Numerators& n, std::int64_t q) const;
     PointMatch NearestPoint(const MetricPoint& point) const;
+    // out[i] = NearestFraction(targets[i], q) for every target, with the
+    // work of each call shared across them.
+    void NearestFractions(std::span<const Numerators> targets, std::int64_t q, std::span<FractionMatch> out) const;
 
     // The plain full searches over every selectable entry: the reference the
     // grid must agree with.
@@ -80,6 +84,8 @@ private:
     const Cell* CellOfPoint(const MetricPoint& point) const;
     const Cell* CellOfFraction(const Numerators& n, std::int64_t q) const;
     std::size_t CellNumber(std::size_t r, std::size_t g, std::size_t b) const;
+    void BuildLanes();
+    LaneQuery QueryOf(const Cell& cell, const Numerators& n) const;
 
     Metric metric_;
     int side_ = 1;
@@ -101,6 +107,12 @@ private:
 
     std::vector<Cell> cells_;
     std::vector<std::uint8_t> positions_;  // candidate positions, each cell's in index order
+    // For rgb, each cell's candidates also eight side by side, from
+    // lanes_[cellLanes_[cell]], for the vector search of NearestFraction.
+    std::vector<CandidateLanes> lanes_;
+    std::vector<std::uint32_t> cellLanes_;
+    LaneSearch laneSearch_ = nullptr;
+    LaneSearch wideSearch_ = nullptr;
 };
 
 }  // namespace paltab

@@ -114,12 +114,26 @@ std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> col
 
     std::vector<MetricPoint> linear;
     for (const Rgb8 c : colors) {
-        linear.push_back(LinearOf(c));
+        linear.push_back(settings.search.linearMix ? LinearOf(c) : MetricPoint{});
     }
     auto table = std::make_optional<TranslucencyTable>();
     FitAccumulator stats;
     const std::size_t count = colors.size();
+    // By rgb, a row's targets are searched together.
+    const bool together = search.GetMetric() == Metric::kRgb && !settings.search.linearMix;
+    std::vector<Numerators> targets(together ? count : 0);
+    std::vector<CandidateGrid::FractionMatch> matches(targets.size());
     for (std::size_t behind = 0; behind < kPaletteSize; ++behind) {
+        if (together && behind < count) {
+            const Numerators cb = Components(colors[behind]);
+            for (std::size_t front = 0; front < count; ++front) {
+                const Numerators cf = Components(colors[front]);
+                for (std::size_t k = 0; k < 3; ++k) {
+                    targets[front][k] = BlendNumerator(mode, percent, cf[k], cb[k]);
+                }
+            }
+            search.NearestFractions(targets, q, matches);
+        }
         for (std::size_t front = 0; front < kPaletteSize; ++front) {
             std::uint8_t& cell = table->bytes[PairIndex(static_cast<int>(behind), static_cast<int>(front))];
             if (behind >= count || front >= count) {
@@ -128,7 +142,10 @@ std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> col
                 continue;
             }
             MatchPalette::Found found;
-            if (settings.search.linearMix) {
+            if (together) {
+                found = {matches[front].index,
+                         std::sqrt(static_cast<double>(matches[front].squared)) / static_cast<double>(q)};
+            } else if (settings.search.linearMix) {
                 MetricPoint mixed;
                 for (std::size_t k = 0; k < 3; ++k) {
                     mixed[k] = BlendLinear(mode, percent, linear[front][k], linear[behind][k]);
