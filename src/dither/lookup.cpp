@@ -56,8 +56,9 @@ Lookup::Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::s
     // colour: a reserved entry's colour goes to another entry, and so does
     // that of an entry repeating a lower entry's colour.
     for (std::size_t e = 0; e < palette.size() && e < kPaletteSize; ++e) {
+        candidateOf_[e] = CandidateOf(palette[e], e);
         if (find_(palette[e]) == e) {
-            entries_.push_back(CandidateOf(palette[e], e));
+            entries_.push_back(candidateOf_[e]);
         }
     }
     if (entries_.empty()) {
@@ -85,10 +86,13 @@ std::uint32_t Lookup::Settle(Rgb8 color) {
     const std::size_t begin = pool_.size();
     Reach(corner(kBoxBits), (1 << kBoxBits) - 1, std::span(parentPool_).subspan(parent.begin, parent.count), pool_);
     const std::size_t count = pool_.size() - begin;
-    if (count == 1) {
-        const std::uint32_t entry = pool_[begin] & 0xff;
+    if (count <= kInline) {
+        std::uint32_t word = static_cast<std::uint32_t>(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            word |= (pool_[begin + k] & 0xff) << (kCountBits * (k + 1));
+        }
         pool_.resize(begin);
-        return entry << kCountBits | 1;
+        return word;
     }
     if (count > kMaxCandidates) {
         pool_.resize(begin);

@@ -68,8 +68,16 @@ public:
         if (count == 1) {
             return static_cast<std::uint8_t>(box >> kCountBits);
         }
-        if (count == 0) {
-            return find_(color);
+        if (count <= kInline) {
+            if (count == 0) {
+                return find_(color);
+            }
+            // The entries in the word itself, lowest index lowest.
+            std::array<Candidate, kInline> inline_{};
+            for (std::uint32_t k = 0; k < count; ++k) {
+                inline_[k] = candidateOf_[box >> (kCountBits * (k + 1)) & 0xff];
+            }
+            return Nearest(color, std::span(inline_).first(count));
         }
         return Nearest(color, std::span(pool_).subspan(box >> kCountBits, count));
     }
@@ -85,9 +93,11 @@ public:
 
 private:
     // A box's word: the count of its candidates in the low bits, and above
-    // them its only entry (count 1) or where its candidates begin in pool_;
-    // count 0 sends the box to `find_` (too many candidates to repay them).
+    // them its entries (a count up to kInline, most boxes: one read serves
+    // them) or where its candidates begin in pool_; count 0 sends the box to
+    // `find_` (too many candidates to repay them).
     static constexpr std::uint32_t kCountBits = 8;
+    static constexpr std::uint32_t kInline = 3;
     static constexpr std::uint32_t kCountMask = (1u << kCountBits) - 1;
     static constexpr std::uint32_t kUnknown = ~0u;
     static constexpr int kBoxBits = 2;
@@ -120,6 +130,7 @@ private:
     // The selectable entries, and each parent box's candidates (settled on
     // first use) in parentPool_.
     std::vector<Candidate> entries_;
+    std::array<Candidate, kPaletteSize> candidateOf_{};
     struct Parent {
         std::uint32_t begin = 0;
         std::uint32_t count = 0;
