@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "dither/space.hpp"
 
@@ -216,7 +217,9 @@ private:
 void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& lookup, const DitherOptions& options,
                    std::span<std::uint8_t> indices) {
     const Space space(options.space);
-    Mixer mixer(palette, lookup, space, options.strength / static_cast<double>(kMaxStrength));
+    // About 90 KiB of partners: on the heap, not a caller's thread's stack.
+    const auto mixer =
+        std::make_unique<Mixer>(palette, lookup, space, options.strength / static_cast<double>(kMaxStrength));
     const std::vector<std::uint16_t> pattern = BayerPattern(kPatternSide);
     std::size_t cacheBits = kMinCacheBits;
     while (cacheBits < kMaxCacheBits && (std::size_t{1} << cacheBits) < indices.size()) {
@@ -242,7 +245,7 @@ void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& 
             const std::uint32_t key = KeyOf(color);
             CacheSlot& slot = cache[SlotOf(key, cacheBits)];
             if (slot.key != key) {
-                slot = {key, mixer.Of(color)};
+                slot = {key, mixer->Of(color)};
             }
             indices[i] = slot.mix.At(row[x % kPatternSide]);
         }
