@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/dither.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
 #include "paltab/translucency_tables.hpp"
@@ -152,6 +153,72 @@ TEST(CApiCompare, RemapEqualsTheCppLibrarysWithTheTransparentIndexReserved) {
             }
             EXPECT_EQ(indices, RemapPixels(kWidth, kHeight, rgba, colors, EntryFinder::FromSearch(*match), remap))
                 << "dither " << dither.c << ", transparent " << transparent;
+        }
+    }
+}
+
+// Every dither of paltab_remap_ex with every setting, and its quality figure,
+// against DitherPixels and MeasureDitherQuality with the transparent index
+// reserved.
+TEST(CApiCompare, RemapExEqualsDitherPixels) {
+    const std::vector<Rgb8> colors = RandomColors(24, 5);
+    constexpr int kWidth = 31, kHeight = 19;
+    std::mt19937 rng(4);
+    Bytes rgba(kWidth * kHeight * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) {
+        rgba[i] = static_cast<std::uint8_t>(i % 4 == 3 ? (rng() % 9 == 0 ? 0 : 255) : rng());
+    }
+    BothPalettes both(colors, PALTAB_METRIC_RGB, {});
+    for (const int transparent : {-1, 5}) {
+        MatchOptions match{Metric::kRgb, {}};
+        if (transparent >= 0) {
+            match.reserved.set(static_cast<std::size_t>(transparent));
+        }
+        std::string error;
+        const auto palette = MatchPalette::Create(colors, match, error);
+        ASSERT_TRUE(palette) << error;
+        const DitherLookup lookup{EntryFinder::FromSearch(*palette), true};
+        std::optional<std::uint8_t> transparentIndex;
+        if (transparent >= 0) {
+            transparentIndex = static_cast<std::uint8_t>(transparent);
+        }
+        for (int dither = PALTAB_DITHER_NONE; dither <= PALTAB_DITHER_YLILUOMA; ++dither) {
+            for (int space = PALTAB_DITHER_SPACE_SRGB; space <= PALTAB_DITHER_SPACE_OKLAB; ++space) {
+                // Serpentine, strength and spread changed one at a time.
+                for (int variant = 0; variant < 4; ++variant) {
+                    paltab_remap_options c;
+                    paltab_remap_options_init(&c);
+                    c.dither = static_cast<paltab_dither>(dither);
+                    c.space = static_cast<paltab_dither_space>(space);
+                    c.transparent_index = transparent;
+                    c.serpentine = variant == 1 ? 1 : 0;
+                    c.strength = variant == 2 ? 55 : 100;
+                    c.spread = variant == 3 ? 20.0 : -1.0;
+                    DitherOptions cpp;
+                    cpp.method = static_cast<DitherMethod>(dither);
+                    cpp.space = static_cast<DitherSpace>(space);
+                    cpp.serpentine = c.serpentine != 0;
+                    cpp.strength = c.strength;
+                    if (c.spread >= 0) {
+                        cpp.spread = c.spread;
+                    }
+                    Bytes indices(kWidth * kHeight);
+                    paltab_dither_quality quality{};
+                    ASSERT_EQ(paltab_remap_ex(both.c, rgba.data(), kWidth, kHeight, 0, &c, indices.data(), &quality),
+                              PALTAB_OK);
+                    const Bytes expected =
+                        DitherPixels(kWidth, kHeight, rgba, colors, lookup, transparentIndex, cpp);
+                    const auto figures =
+                        MeasureDitherQuality(kWidth, kHeight, rgba, colors, expected, transparentIndex);
+                    ASSERT_TRUE(figures);
+                    const std::string what = std::string(DitherMethodName(cpp.method)) + " in " +
+                                             std::string(DitherSpaceName(cpp.space)) + ", variant " +
+                                             std::to_string(variant) + ", transparent " + std::to_string(transparent);
+                    EXPECT_EQ(indices, expected) << what;
+                    EXPECT_EQ(quality.mean_squared_error, figures->meanSquaredError) << what;
+                    EXPECT_EQ(quality.blurred_error, figures->blurredError) << what;
+                }
+            }
         }
     }
 }

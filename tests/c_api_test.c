@@ -1,5 +1,6 @@
 /* The C interface from a C program: every function, its bad arguments, and
  * its tables against plain full searches in exact integers. Compiled as C99. */
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -354,7 +355,8 @@ static void TestRemap(void) {
                  PALTAB_ERROR_INVALID_ARGUMENT);
     CHECK_STATUS(paltab_remap(palette, packed, W, H, W * 4 - 1, PALTAB_DITHER_NONE, -1, indices),
                  PALTAB_ERROR_INVALID_ARGUMENT);
-    CHECK_STATUS(paltab_remap(palette, packed, W, H, 0, (paltab_dither)3, -1, indices), PALTAB_ERROR_INVALID_ARGUMENT);
+    CHECK_STATUS(paltab_remap(palette, packed, W, H, 0, (paltab_dither)(PALTAB_DITHER_YLILUOMA + 1), -1, indices),
+                 PALTAB_ERROR_INVALID_ARGUMENT);
     CHECK_STATUS(paltab_remap(palette, packed, W, H, 0, PALTAB_DITHER_NONE, 256, indices),
                  PALTAB_ERROR_INVALID_ARGUMENT);
     CHECK_STATUS(paltab_remap(palette, packed, W, H, 0, PALTAB_DITHER_NONE, -2, indices),
@@ -362,6 +364,105 @@ static void TestRemap(void) {
     /* A stride whose rows cannot be addressed is refused before any access. */
     CHECK_STATUS(paltab_remap(palette, packed, 1, 3, (size_t)-1 / 2, PALTAB_DITHER_NONE, -1, indices),
                  PALTAB_ERROR_INVALID_ARGUMENT);
+    paltab_palette_destroy(palette);
+}
+
+/* paltab_remap_ex: every dither, its settings, the quality figure, and
+ * settings out of range. */
+static void TestRemapEx(void) {
+    enum { W = 9, H = 7 };
+    uint8_t palette_image[W * H * 4], noisy[W * H * 4], indices[W * H], plain[W * H];
+    paltab_palette *palette = MakePalette(NULL);
+    paltab_remap_options options, defaults;
+    paltab_dither_quality quality;
+    struct {
+        paltab_remap_options options;
+        unsigned char later_field[8];
+    } larger;
+    int p, d, space;
+    uint32_t seed = 7;
+    for (p = 0; p < W * H; ++p) {
+        const paltab_rgb c = kColors[(p * 5) % COUNT];
+        palette_image[p * 4] = c.r;
+        palette_image[p * 4 + 1] = c.g;
+        palette_image[p * 4 + 2] = c.b;
+        palette_image[p * 4 + 3] = 255;
+        for (d = 0; d < 4; ++d) {
+            seed = seed * 1103515245u + 12345u;
+            noisy[p * 4 + d] = (uint8_t)(d == 3 ? 255 : 40 + (seed >> 16) % 170);
+        }
+    }
+    paltab_remap_options_init(&defaults);
+    CHECK(defaults.size == sizeof defaults && defaults.dither == PALTAB_DITHER_NONE &&
+          defaults.transparent_index == -1 && defaults.serpentine == 0 && defaults.strength == 100 &&
+          defaults.spread < 0 && defaults.space == PALTAB_DITHER_SPACE_SRGB);
+    paltab_remap_options_init(NULL);
+
+    CHECK_STATUS(paltab_remap(palette, noisy, W, H, 0, PALTAB_DITHER_NONE, -1, plain), PALTAB_OK);
+    for (d = PALTAB_DITHER_NONE; d <= PALTAB_DITHER_YLILUOMA; ++d) {
+        for (space = PALTAB_DITHER_SPACE_SRGB; space <= PALTAB_DITHER_SPACE_OKLAB; ++space) {
+            uint8_t again[W * H];
+            options = defaults;
+            options.dither = (paltab_dither)d;
+            options.space = (paltab_dither_space)space;
+            /* Palette colours stay (entry 9 is entry 3's colour), exactly:
+             * both errors are 0. Patterns move colours by less than half
+             * the gaps between these entries. */
+            options.spread = 30;
+            CHECK_STATUS(paltab_remap_ex(palette, palette_image, W, H, 0, &options, indices, &quality), PALTAB_OK);
+            options.spread = -1;
+            for (p = 0; p < W * H; ++p) {
+                const int e = (p * 5) % COUNT;
+                CHECK(indices[p] == (e == 9 ? 3 : e));
+            }
+            CHECK(quality.mean_squared_error == 0 && quality.blurred_error == 0);
+            /* The defaults and this dither are paltab_remap's. */
+            if (space == PALTAB_DITHER_SPACE_SRGB) {
+                CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &options, indices, NULL), PALTAB_OK);
+                CHECK_STATUS(paltab_remap(palette, noisy, W, H, 0, (paltab_dither)d, -1, again), PALTAB_OK);
+                CHECK(memcmp(indices, again, sizeof indices) == 0);
+                CHECK((memcmp(indices, plain, sizeof plain) == 0) == (d == PALTAB_DITHER_NONE));
+            }
+            /* Strength 0 is no dithering; the error is some for a noisy image. */
+            options.strength = 0;
+            options.serpentine = 1;
+            options.spread = 40;
+            CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &options, indices, &quality), PALTAB_OK);
+            CHECK(memcmp(indices, plain, sizeof plain) == 0);
+            CHECK(quality.mean_squared_error > 0 && quality.blurred_error > 0 &&
+                  quality.blurred_error < quality.mean_squared_error);
+        }
+    }
+    /* A later version's larger settings: accepted while its own fields are zero. */
+    memset(&larger, 0, sizeof larger);
+    larger.options = defaults;
+    larger.options.size = sizeof larger;
+    CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &larger.options, indices, NULL), PALTAB_OK);
+    larger.later_field[5] = 1;
+    CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &larger.options, indices, NULL),
+                 PALTAB_ERROR_INVALID_ARGUMENT);
+
+    CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, NULL, indices, NULL), PALTAB_ERROR_INVALID_ARGUMENT);
+    CHECK_STATUS(paltab_remap_ex(NULL, noisy, W, H, 0, &defaults, indices, NULL), PALTAB_ERROR_INVALID_ARGUMENT);
+    CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &defaults, NULL, NULL), PALTAB_ERROR_INVALID_ARGUMENT);
+    CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, W * 4 - 1, &defaults, indices, NULL),
+                 PALTAB_ERROR_INVALID_ARGUMENT);
+    for (d = 0; d < 9; ++d) {
+        options = defaults;
+        switch (d) {
+            case 0: options.size = sizeof options - 1; break;
+            case 1: options.size = 1u << 20; break;
+            case 2: options.dither = (paltab_dither)-1; break;
+            case 3: options.strength = 101; break;
+            case 4: options.strength = -1; break;
+            case 5: options.spread = INFINITY; break;
+            case 6: options.spread = NAN; break;
+            case 7: options.space = (paltab_dither_space)3; break;
+            default: options.transparent_index = 256; break;
+        }
+        CHECK_STATUS(paltab_remap_ex(palette, noisy, W, H, 0, &options, indices, &quality),
+                     PALTAB_ERROR_INVALID_ARGUMENT);
+    }
     paltab_palette_destroy(palette);
 }
 
@@ -535,6 +636,7 @@ int main(void) {
     TestBlendTables();
     TestColorTableFile();
     TestRemap();
+    TestRemapEx();
     TestReadPalette();
     TestFingerprint();
     if (failures != 0) {

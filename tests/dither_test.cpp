@@ -235,19 +235,26 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
     }
 }
 
-// Large images under the rgb metric skip lookups for boxes of colours whose
-// corners share an entry; the indices are those of a lookup per colour.
+// Large images under the rgb metric look colours up among the few entries
+// that can be nearest in their box of colours; the indices are those of a
+// full search per colour, in every mode, with entries reserved and colours
+// repeated (which the boxes must leave to the lower entry).
 TEST(Dither, BoxesOfColoursChangeNothing) {
     const Image image = NoisyImage(128, 128, 12, true);
-    const std::vector<Rgb8> palette = RandomPalette(32, 5);
+    std::vector<Rgb8> palette = RandomPalette(32, 5);
+    palette[20] = palette[7];
+    palette[9] = palette[30];
+    MatchOptions options;
+    options.reserved.set(3);
+    options.reserved.set(9);
     std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, options, error);
     const EntryFinder find = EntryFinder::FromSearch(*match);
-    for (const DitherMethod method : {DitherMethod::kFloydSteinberg, DitherMethod::kBayer4}) {
+    for (const DitherMethod method : AllMethods()) {
         for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kOklab}) {
-            const DitherOptions options = Options(method, space);
-            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, options),
-                      DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, options))
+            const DitherOptions dither = Options(method, space);
+            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, dither),
+                      DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, dither))
                 << DitherMethodName(method) << " in " << DitherSpaceName(space);
         }
     }

@@ -56,7 +56,7 @@ enum class DitherMethod : std::uint8_t {
     kBayer8,               // "bayer8"
     kBayer16,              // "bayer16"
     kBlueNoise,            // "blue-noise": a 64 x 64 void-and-cluster pattern
-    kYliluoma,             // "yliluoma": a mixing plan of entries per colour, placed by an 8 x 8 Bayer pattern
+    kYliluoma,             // "yliluoma": the nearest entry mixed with up to two others, placed by an 8 x 8 Bayer pattern
 };
 
 inline constexpr std::size_t kDitherMethodCount = 17;
@@ -85,8 +85,8 @@ struct DitherOptions {
     // Error diffusion: odd rows right to left, the kernel mirrored.
     bool serpentine = false;
     // Percent, 0..kMaxStrength: the share of each pixel's error passed on,
-    // the share of the pattern's spread used, or (yliluoma) of the error a
-    // mixing plan corrects. 0 is no dithering.
+    // the share of the pattern's spread used, or (yliluoma) of the mix
+    // given to entries other than the nearest. 0 is no dithering.
     int strength = kMaxStrength;
     // Ordered patterns: the offsets span this many units, from -spread/2 to
     // +spread/2 (8-bit units in sRGB; linear light and Oklab lightness times

@@ -197,17 +197,41 @@ PALTAB_API paltab_status paltab_color_table_file(const paltab_rgb *colors, int c
 
 /* ---- Images -------------------------------------------------------------- */
 
-/* Dithering for paltab_remap. Every lookup, dithered or not, is exact.
+/* Dithering. Every lookup, dithered or not, is the exact nearest entry of
+ * some colour: dithering only chooses which colour is looked up.
  *   NONE             each pixel's nearest entry
  *   ORDERED          an 8 x 8 Bayer pattern moves each component by -15..15
  *                    before the lookup
  *   FLOYD_STEINBERG  error diffusion 7/16 right, 3/16, 5/16, 1/16 on the next
  *                    row, rows left to right
+ * Error diffusion with other kernels: FALSE_FLOYD_STEINBERG (3, 3, 2 / 8),
+ * JARVIS (Jarvis, Judice and Ninke, / 48), STUCKI (/ 42), BURKES (/ 32),
+ * SIERRA (three rows, / 32), SIERRA_2ROW (/ 16), SIERRA_LITE (2, 1, 1 / 4),
+ * ATKINSON (six neighbours 1/8 each: 3/4 of the error passed on).
+ * Ordered patterns whose spread fits the palette: BAYER2, BAYER4, BAYER8,
+ * BAYER16 and BLUE_NOISE (a 64 x 64 void-and-cluster pattern). YLILUOMA: a
+ * palette-aware positional mix of each colour's nearest entry and its best
+ * partner, placed by an 8 x 8 Bayer pattern. Patterns and YLILUOMA give a
+ * pixel's index from its position and colour only.
  * Values are fixed; later versions add modes with new values. */
 typedef enum paltab_dither {
     PALTAB_DITHER_NONE = 0,
     PALTAB_DITHER_ORDERED = 1,
-    PALTAB_DITHER_FLOYD_STEINBERG = 2
+    PALTAB_DITHER_FLOYD_STEINBERG = 2,
+    PALTAB_DITHER_FALSE_FLOYD_STEINBERG = 3,
+    PALTAB_DITHER_JARVIS = 4,
+    PALTAB_DITHER_STUCKI = 5,
+    PALTAB_DITHER_BURKES = 6,
+    PALTAB_DITHER_SIERRA = 7,
+    PALTAB_DITHER_SIERRA_2ROW = 8,
+    PALTAB_DITHER_SIERRA_LITE = 9,
+    PALTAB_DITHER_ATKINSON = 10,
+    PALTAB_DITHER_BAYER2 = 11,
+    PALTAB_DITHER_BAYER4 = 12,
+    PALTAB_DITHER_BAYER8 = 13,
+    PALTAB_DITHER_BAYER16 = 14,
+    PALTAB_DITHER_BLUE_NOISE = 15,
+    PALTAB_DITHER_YLILUOMA = 16
 } paltab_dither;
 
 /* The palette index of every pixel of an image of `width` x `height` (each at
@@ -217,13 +241,73 @@ typedef enum paltab_dither {
  * receives width * height bytes, rows packed. With `transparent_index` 0..255,
  * pixels whose alpha is below 128 get it and take no part in dithering, and
  * no other pixel gets it (it is treated as reserved); with -1 alpha is
- * ignored. Deterministic: the same arguments give the same indices.
+ * ignored. Any dither above, with the defaults of paltab_remap_options_init.
+ * Deterministic: the same arguments give the same indices.
  * PALTAB_ERROR_INVALID_ARGUMENT: a NULL pointer, a size below 1, a stride
  * below width * 4, an image too large to address, an unknown dither,
  * `transparent_index` outside -1..255, or no entry left to choose.
  * PALTAB_ERROR_OUT_OF_MEMORY. */
 PALTAB_API paltab_status paltab_remap(const paltab_palette *palette, const uint8_t *rgba, int width, int height,
                                       size_t stride, paltab_dither dither, int transparent_index, uint8_t *indices);
+
+/* Where dithering measures and spreads the error (and adds a pattern's
+ * offset): 8-bit sRGB values, linear light, or Oklab (the offset to its
+ * lightness). The lookup stays exact by the palette's metric. */
+typedef enum paltab_dither_space {
+    PALTAB_DITHER_SPACE_SRGB = 0,
+    PALTAB_DITHER_SPACE_LINEAR = 1,
+    PALTAB_DITHER_SPACE_OKLAB = 2
+} paltab_dither_space;
+
+/* The settings of paltab_remap_ex. Fill it with paltab_remap_options_init,
+ * then change what you need. */
+typedef struct paltab_remap_options {
+    /* sizeof(paltab_remap_options) as the caller was compiled: set by
+     * paltab_remap_options_init. A later version's larger struct (up to
+     * 1024 bytes) is accepted when every byte this version does not know is
+     * zero. */
+    size_t size;
+    paltab_dither dither;    /* PALTAB_DITHER_NONE */
+    int transparent_index;   /* -1, as paltab_remap's */
+    int serpentine;          /* 0; non-zero: error diffusion scans odd rows
+                                right to left, the kernel mirrored */
+    int strength;            /* 100: percent 0..100 of the error passed on,
+                                of a pattern's spread, or of the mix; 0 is no
+                                dithering */
+    double spread;           /* -1 (any value below 0): from the palette,
+                                the median distance of its colours to their
+                                nearest others; 0 or more: the patterns'
+                                offsets span this many units (8-bit sRGB
+                                units; linear light and Oklab lightness times
+                                255). ORDERED keeps its fixed spread. */
+    paltab_dither_space space; /* PALTAB_DITHER_SPACE_SRGB */
+} paltab_remap_options;
+
+/* Sets `options` to the defaults above (nothing when it is NULL). */
+PALTAB_API void paltab_remap_options_init(paltab_remap_options *options);
+
+/* How far the result lies from the image, over its opaque pixels, in 8-bit
+ * sRGB units: the mean squared difference per component, and the same after
+ * both are blurred by a Gaussian of standard deviation 2 pixels (cut at 6),
+ * which is closer to what the eye sees of a dither. */
+typedef struct paltab_dither_quality {
+    double mean_squared_error;
+    double blurred_error;
+} paltab_dither_quality;
+
+/* paltab_remap with every setting: the same image, stride and `indices`
+ * rules, the dither and transparent index taken from `options`. `quality`
+ * is NULL or receives the figures above (at the cost of a pass over the
+ * image). paltab_remap(..., dither, transparent_index, ...) gives what this
+ * gives with the defaults and those two fields.
+ * PALTAB_ERROR_INVALID_ARGUMENT: as paltab_remap's, and `options` NULL, its
+ * size below this version's struct or a larger struct with a field unknown
+ * here set, a strength outside 0..100, a spread that is not a finite
+ * number, or an unknown space.
+ * PALTAB_ERROR_OUT_OF_MEMORY. */
+PALTAB_API paltab_status paltab_remap_ex(const paltab_palette *palette, const uint8_t *rgba, int width, int height,
+                                         size_t stride, const paltab_remap_options *options, uint8_t *indices,
+                                         paltab_dither_quality *quality);
 
 /* ---- Palette files -------------------------------------------------------- */
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "paltab/color_tables.hpp"
+#include "paltab/dither.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
 #include "paltab/translucency_tables.hpp"
@@ -119,14 +121,45 @@ std::optional<paltab::BlendMode> ToBlendMode(int mode) {
     return std::nullopt;
 }
 
-std::optional<paltab::Dither> ToDither(int dither) {
-    switch (dither) {
-        case PALTAB_DITHER_NONE:
-            return paltab::Dither::kNone;
-        case PALTAB_DITHER_ORDERED:
-            return paltab::Dither::kOrdered;
-        case PALTAB_DITHER_FLOYD_STEINBERG:
-            return paltab::Dither::kFloydSteinberg;
+// The C values are the C++ enum's, in the same order; checked here so that
+// a change to either shows.
+constexpr std::array<std::pair<int, paltab::DitherMethod>, paltab::kDitherMethodCount> kDithers{{
+    {PALTAB_DITHER_NONE, paltab::DitherMethod::kNone},
+    {PALTAB_DITHER_ORDERED, paltab::DitherMethod::kOrdered},
+    {PALTAB_DITHER_FLOYD_STEINBERG, paltab::DitherMethod::kFloydSteinberg},
+    {PALTAB_DITHER_FALSE_FLOYD_STEINBERG, paltab::DitherMethod::kFalseFloydSteinberg},
+    {PALTAB_DITHER_JARVIS, paltab::DitherMethod::kJarvis},
+    {PALTAB_DITHER_STUCKI, paltab::DitherMethod::kStucki},
+    {PALTAB_DITHER_BURKES, paltab::DitherMethod::kBurkes},
+    {PALTAB_DITHER_SIERRA, paltab::DitherMethod::kSierra},
+    {PALTAB_DITHER_SIERRA_2ROW, paltab::DitherMethod::kSierra2Row},
+    {PALTAB_DITHER_SIERRA_LITE, paltab::DitherMethod::kSierraLite},
+    {PALTAB_DITHER_ATKINSON, paltab::DitherMethod::kAtkinson},
+    {PALTAB_DITHER_BAYER2, paltab::DitherMethod::kBayer2},
+    {PALTAB_DITHER_BAYER4, paltab::DitherMethod::kBayer4},
+    {PALTAB_DITHER_BAYER8, paltab::DitherMethod::kBayer8},
+    {PALTAB_DITHER_BAYER16, paltab::DitherMethod::kBayer16},
+    {PALTAB_DITHER_BLUE_NOISE, paltab::DitherMethod::kBlueNoise},
+    {PALTAB_DITHER_YLILUOMA, paltab::DitherMethod::kYliluoma},
+}};
+
+std::optional<paltab::DitherMethod> ToDitherMethod(int dither) {
+    for (const auto& [value, method] : kDithers) {
+        if (value == dither) {
+            return method;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<paltab::DitherSpace> ToDitherSpace(int space) {
+    switch (space) {
+        case PALTAB_DITHER_SPACE_SRGB:
+            return paltab::DitherSpace::kSrgb;
+        case PALTAB_DITHER_SPACE_LINEAR:
+            return paltab::DitherSpace::kLinear;
+        case PALTAB_DITHER_SPACE_OKLAB:
+            return paltab::DitherSpace::kOklab;
     }
     return std::nullopt;
 }
@@ -356,10 +389,14 @@ paltab_status paltab_color_table_file(const paltab_rgb* colors, int count, unsig
     });
 }
 
-paltab_status paltab_remap(const paltab_palette* palette, const uint8_t* rgba, int width, int height,
-                           size_t stride, paltab_dither dither, int transparent_index, uint8_t* indices) {
-    const auto cppDither = ToDither(RawValue(dither));
-    if (palette == nullptr || rgba == nullptr || indices == nullptr || width < 1 || height < 1 || !cppDither ||
+namespace {
+
+// paltab_remap_ex with its options read: checks the image's arguments, then
+// dithers with the transparent index reserved.
+paltab_status Remap(const paltab_palette* palette, const uint8_t* rgba, int width, int height, size_t stride,
+                    const paltab::DitherOptions& dither, int transparent_index, uint8_t* indices,
+                    paltab_dither_quality* quality) {
+    if (palette == nullptr || rgba == nullptr || indices == nullptr || width < 1 || height < 1 ||
         transparent_index < -1 || transparent_index > kMaxCount - 1) {
         return PALTAB_ERROR_INVALID_ARGUMENT;
     }
@@ -409,18 +446,81 @@ paltab_status paltab_remap(const paltab_palette* palette, const uint8_t* rgba, i
             map = paltab::ExactColorMap::Build(*match, paltab::ExactColorMap::kMaxBits);
             find = paltab::EntryFinder::FromMap(map->Cells(), paltab::ExactColorMap::kMaxBits);
         }
-        paltab::RemapOptions options;
-        options.dither = *cppDither;
+        std::optional<std::uint8_t> transparent;
         if (transparent_index >= 0) {
-            options.transparentIndex = static_cast<std::uint8_t>(transparent_index);
+            transparent = static_cast<std::uint8_t>(transparent_index);
         }
         const std::vector<std::uint8_t> result =
-            paltab::RemapPixels(width, height, pixels, palette->colors, find, options);
+            paltab::DitherPixels(width, height, pixels, palette->colors,
+                                 {find, palette->metric == paltab::Metric::kRgb}, transparent, dither);
         if (result.size() != w * h) {
             return PALTAB_ERROR_INTERNAL;
         }
+        if (quality != nullptr) {
+            const auto figures =
+                paltab::MeasureDitherQuality(width, height, pixels, palette->colors, result, transparent);
+            if (!figures) {
+                return PALTAB_ERROR_INTERNAL;
+            }
+            *quality = {figures->meanSquaredError, figures->blurredError};
+        }
         return CopyOut(result, indices);
     });
+}
+
+}  // namespace
+
+paltab_status paltab_remap(const paltab_palette* palette, const uint8_t* rgba, int width, int height,
+                           size_t stride, paltab_dither dither, int transparent_index, uint8_t* indices) {
+    paltab_remap_options options;
+    paltab_remap_options_init(&options);
+    options.dither = dither;
+    options.transparent_index = transparent_index;
+    return paltab_remap_ex(palette, rgba, width, height, stride, &options, indices, nullptr);
+}
+
+void paltab_remap_options_init(paltab_remap_options* options) {
+    if (options == nullptr) {
+        return;
+    }
+    *options = {};
+    options->size = sizeof *options;
+    options->dither = PALTAB_DITHER_NONE;
+    options->transparent_index = -1;
+    options->serpentine = 0;
+    options->strength = paltab::kMaxStrength;
+    options->spread = -1;
+    options->space = PALTAB_DITHER_SPACE_SRGB;
+}
+
+paltab_status paltab_remap_ex(const paltab_palette* palette, const uint8_t* rgba, int width, int height,
+                              size_t stride, const paltab_remap_options* options, uint8_t* indices,
+                              paltab_dither_quality* quality) {
+    // No version's settings take a kibibyte: a size past that is not one.
+    constexpr std::size_t kMaxOptionsSize = 1024;
+    if (options == nullptr || options->size < sizeof *options || options->size > kMaxOptionsSize) {
+        return PALTAB_ERROR_INVALID_ARGUMENT;
+    }
+    // A later caller's fields past ours must hold their defaults, zero.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(options);
+    if (std::any_of(bytes + sizeof *options, bytes + options->size, [](unsigned char b) { return b != 0; })) {
+        return PALTAB_ERROR_INVALID_ARGUMENT;
+    }
+    const auto method = ToDitherMethod(RawValue(options->dither));
+    const auto space = ToDitherSpace(RawValue(options->space));
+    if (!method || !space || options->strength < 0 || options->strength > paltab::kMaxStrength ||
+        !std::isfinite(options->spread)) {
+        return PALTAB_ERROR_INVALID_ARGUMENT;
+    }
+    paltab::DitherOptions dither;
+    dither.method = *method;
+    dither.space = *space;
+    dither.serpentine = options->serpentine != 0;
+    dither.strength = options->strength;
+    if (options->spread >= 0) {
+        dither.spread = options->spread;
+    }
+    return Remap(palette, rgba, width, height, stride, dither, options->transparent_index, indices, quality);
 }
 
 paltab_status paltab_read_palette(const void* bytes, size_t size, const char* name, paltab_rgb colors[256],

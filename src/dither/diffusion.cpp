@@ -32,9 +32,12 @@ struct WeightedTap {
     double weight;
 };
 
-// The rows of errors a kernel reaches, kReach spare columns at each end.
-// Error passed into the spare columns, or into rows past the image's last,
-// is never read: that is how it leaves the image.
+// The errors of the last kRows rows, kReach columns of zeros at each end:
+// a pixel gathers what it receives from the pixels before it, instead of
+// each pixel adding its error to those after it, so that only the error of
+// the pixels just before it in its own row stands in the way of the next
+// lookup. A pixel that passed nothing on (transparent, outside the image)
+// holds zero.
 class ErrorRows {
 public:
     explicit ErrorRows(int width) : width_(static_cast<std::size_t>(width) + 2 * kReach) {
@@ -42,10 +45,10 @@ public:
             row.assign(width_, Point{});
         }
     }
-    // Column x of row y; x may lie kReach outside the image.
-    Point* Row(int y) { return rows_[static_cast<std::size_t>(y) % kRows].data() + kReach; }
+    // Column x of row y (y >= -kReach); x may lie kReach outside the image.
+    Point* Row(int y) { return rows_[static_cast<std::size_t>(y + kReach) % kRows].data() + kReach; }
     void ClearRow(int y) {
-        auto& row = rows_[static_cast<std::size_t>(y) % kRows];
+        auto& row = rows_[static_cast<std::size_t>(y + kReach) % kRows];
         std::fill(row.begin(), row.end(), Point{});
     }
 
@@ -53,6 +56,46 @@ private:
     std::size_t width_;
     std::array<std::vector<Point>, kRows> rows_;
 };
+
+// Where a pixel's shares come from: the pixel `dy` rows up and `dx` columns
+// to the right (in the image's own direction), with the tap's weight.
+struct Source {
+    int dx;
+    int dy;
+    double weight;
+};
+
+// The sources of a pixel of a row scanned in `step` direction, in the order
+// the pixels that pass it error are scanned: rows further up first, and in
+// a row in that row's scanning direction. A pixel adds up its shares in
+// that order, so that every sum is the one that adding each pixel's error
+// to those after it, in scanning order, gives.
+struct Sources {
+    std::array<Source, kMaxTaps> list{};
+    std::size_t count = 0;
+};
+
+Sources SourcesOf(std::span<const WeightedTap> taps, int row, bool serpentine) {
+    const auto stepOf = [&](int y) { return serpentine && y % 2 != 0 ? -1 : 1; };
+    Sources sources;
+    for (int dy = kReach; dy >= 0; --dy) {
+        const int step = stepOf(row - dy + 2 * kReach);  // the source row's direction (its parity)
+        std::array<Source, kMaxTaps> inRow{};
+        std::size_t n = 0;
+        for (const WeightedTap& tap : taps) {
+            if (tap.dy == dy) {
+                inRow[n++] = {-step * tap.dx, dy, tap.weight};
+            }
+        }
+        // Scanned in the source row's direction: by step * column.
+        std::sort(inRow.begin(), inRow.begin() + static_cast<std::ptrdiff_t>(n),
+                  [&](const Source& a, const Source& b) { return step * a.dx < step * b.dx; });
+        for (std::size_t k = 0; k < n; ++k) {
+            sources.list[sources.count++] = inRow[k];
+        }
+    }
+    return sources;
+}
 
 struct Diffusion {
     const Pixels& pixels;
@@ -65,20 +108,22 @@ struct Diffusion {
 };
 
 // One body for every space, with and without transparent pixels; sRGB needs
-// no conversion and an image without transparency no test per tap.
+// no conversion and an image without transparency no test per pixel.
 template <DitherSpace kSpace, bool kTransparency>
 void DiffuseImage(const Diffusion& d) {
     const int width = d.pixels.width;
     const int height = d.pixels.height;
     ErrorRows errors(width);
-    std::array<WeightedTap, kMaxTaps> taps{};
-    std::copy(d.taps.begin(), d.taps.end(), taps.begin());
-    const std::size_t tapCount = d.taps.size();
+    // Rows of each parity share their sources (only serpentine scanning
+    // tells them apart).
+    const std::array<Sources, 2> sourcesOf{SourcesOf(d.taps, 0, d.serpentine), SourcesOf(d.taps, 1, d.serpentine)};
     const std::size_t entryCount = d.entries.size();
     for (int y = 0; y < height; ++y) {
         const bool backwards = d.serpentine && y % 2 == 1;
-        const int step = backwards ? -1 : 1;
-        std::array<Point*, kRows> rows{errors.Row(y), errors.Row(y + 1), errors.Row(y + 2)};
+        errors.ClearRow(y);
+        const std::array<const Point*, kRows> rows{errors.Row(y), errors.Row(y - 1), errors.Row(y - 2)};
+        Point* own = errors.Row(y);
+        const Sources& sources = sourcesOf[static_cast<std::size_t>(y % 2)];
         for (int k = 0; k < width; ++k) {
             const int x = backwards ? width - 1 - k : k;
             const std::size_t i = d.pixels.Index(x, y);
@@ -86,7 +131,14 @@ void DiffuseImage(const Diffusion& d) {
                 d.indices[i] = *d.pixels.transparentIndex;
                 continue;
             }
-            const Point& received = rows[0][x];
+            Point received{};
+            for (std::size_t t = 0; t < sources.count; ++t) {
+                const Source& source = sources.list[t];
+                const Point& e = rows[static_cast<std::size_t>(source.dy)][x + source.dx];
+                received[0] += e[0] * source.weight;
+                received[1] += e[1] * source.weight;
+                received[2] += e[2] * source.weight;
+            }
             Point wanted{};
             std::uint8_t index = 0;
             const Rgb8 color = d.pixels.Color(i);
@@ -106,23 +158,8 @@ void DiffuseImage(const Diffusion& d) {
                 continue;
             }
             const Point& got = d.entries[index];
-            const Point error{wanted[0] - got[0], wanted[1] - got[1], wanted[2] - got[2]};
-            for (std::size_t t = 0; t < tapCount; ++t) {
-                const WeightedTap& tap = taps[t];
-                const int nx = x + step * tap.dx;
-                if constexpr (kTransparency) {
-                    const int ny = y + tap.dy;
-                    if (nx < 0 || nx >= width || ny >= height || d.pixels.Transparent(d.pixels.Index(nx, ny))) {
-                        continue;
-                    }
-                }
-                Point& to = rows[static_cast<std::size_t>(tap.dy)][nx];
-                to[0] += error[0] * tap.weight;
-                to[1] += error[1] * tap.weight;
-                to[2] += error[2] * tap.weight;
-            }
+            own[x] = {wanted[0] - got[0], wanted[1] - got[1], wanted[2] - got[2]};
         }
-        errors.ClearRow(y);
     }
 }
 

@@ -105,9 +105,7 @@ std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const st
         Undithered(pixels, lookup.find, indices);
         return indices;
     }
-    // A plan's lookups lie mostly between entries, where boxes of colours
-    // are shared by none: there the boxes cost more than they save.
-    dither::Lookup cached(lookup, settled.method == DitherMethod::kYliluoma ? 0 : indices.size());
+    dither::Lookup cached(lookup, palette, indices.size());
     if (IsErrorDiffusion(settled.method)) {
         dither::Diffuse(pixels, palette, cached, settled, indices);
     } else if (settled.method == DitherMethod::kYliluoma) {

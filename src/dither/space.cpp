@@ -106,35 +106,6 @@ Rgb8 Space::Rounded(const Point& clamped) const {
     return {};
 }
 
-Lookup::Lookup(const DitherLookup& lookup, std::size_t pixels) : find_(lookup.find) {
-    // Settling a box costs eight lookups; below this many pixels the boxes
-    // would not repay them.
-    constexpr std::size_t kWorthwhile = std::size_t{1} << 14;
-    if (lookup.byRgbDistance && pixels >= kWorthwhile) {
-        boxes_.assign(std::size_t{1} << (3 * (8 - kBoxBits)), kUnknown);
-    }
-}
-
-// The colours nearest to an entry by squared integer distance, ties to the
-// lowest index, are the integer points of an intersection of half-spaces: a
-// convex set, which holds a box when it holds the box's corners.
-std::uint16_t Lookup::Settle(Rgb8 color) const {
-    constexpr int kLow = ~((1 << kBoxBits) - 1) & 0xff;
-    constexpr int kSpan = (1 << kBoxBits) - 1;
-    const Rgb8 lo{static_cast<std::uint8_t>(color.r & kLow), static_cast<std::uint8_t>(color.g & kLow),
-                  static_cast<std::uint8_t>(color.b & kLow)};
-    const std::uint8_t entry = find_(lo);
-    for (int corner = 1; corner < 8; ++corner) {
-        const Rgb8 c{static_cast<std::uint8_t>(lo.r + ((corner & 4) != 0 ? kSpan : 0)),
-                     static_cast<std::uint8_t>(lo.g + ((corner & 2) != 0 ? kSpan : 0)),
-                     static_cast<std::uint8_t>(lo.b + ((corner & 1) != 0 ? kSpan : 0))};
-        if (find_(c) != entry) {
-            return kMixed;
-        }
-    }
-    return static_cast<std::uint16_t>(kShared + entry);
-}
-
 double Space::SpreadUnit() const {
     return kind_ == DitherSpace::kSrgb ? 1.0 : 1.0 / 255.0;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -44,38 +45,99 @@ private:
 Point OklabOf(const Point& linear);
 Point LinearOfOklab(const Point& lab);
 
-// The lookup of DitherPixels, remembering for boxes of 4 x 4 x 4 colours
-// whose corners share an entry that the whole box has it (when the lookup's
-// regions are convex and the image is large enough to repay the corners).
+// The lookup of DitherPixels. When the lookup's regions are convex (the rgb
+// metric) and the image is large enough to repay it, each box of 4 x 4 x 4
+// colours a lookup falls in gets, once, the few entries that can be nearest
+// to any colour in it (from those of its 16 x 16 x 16 parent, which come
+// from the palette): then a lookup compares a handful of entries held in
+// cache instead of reading a map far larger than the cache, and a box that
+// only one entry can serve needs no comparison at all.
 class Lookup {
 public:
-    Lookup(const DitherLookup& lookup, std::size_t pixels);
+    Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::size_t pixels);
 
     std::uint8_t operator()(Rgb8 color) {
         if (boxes_.empty()) {
             return find_(color);
         }
-        std::uint16_t& box = boxes_[BoxOf(color)];
+        std::uint32_t& box = boxes_[BoxOf(color)];
         if (box == kUnknown) {
             box = Settle(color);
         }
-        return box >= kShared ? static_cast<std::uint8_t>(box - kShared) : find_(color);
+        const std::uint32_t count = box & kCountMask;
+        if (count == 1) {
+            return static_cast<std::uint8_t>(box >> kCountBits);
+        }
+        if (count <= kInline) {
+            if (count == 0) {
+                return find_(color);
+            }
+            // The entries in the word itself, lowest index lowest.
+            std::array<Candidate, kInline> inline_{};
+            for (std::uint32_t k = 0; k < count; ++k) {
+                inline_[k] = candidateOf_[box >> (kCountBits * (k + 1)) & 0xff];
+            }
+            return Nearest(color, std::span(inline_).first(count));
+        }
+        return Nearest(color, std::span(pool_).subspan(box >> kCountBits, count));
     }
 
+    // An entry and its colour in one word, red highest, the entry lowest:
+    // four to a box fit in a few bytes of cache.
+    using Candidate = std::uint32_t;
+    static Candidate CandidateOf(Rgb8 c, std::size_t entry) {
+        return std::uint32_t{c.r} << 24 | std::uint32_t{c.g} << 16 | std::uint32_t{c.b} << 8 |
+               static_cast<std::uint32_t>(entry);
+    }
+    static std::int32_t Component(Candidate c, int shift) { return static_cast<std::int32_t>(c >> shift & 0xff); }
+
 private:
-    static constexpr std::uint16_t kUnknown = 0;
-    static constexpr std::uint16_t kMixed = 1;
-    static constexpr std::uint16_t kShared = 256;  // + the entry
+    // A box's word: the count of its candidates in the low bits, and above
+    // them its entries (a count up to kInline, most boxes: one read serves
+    // them) or where its candidates begin in pool_; count 0 sends the box to
+    // `find_` (too many candidates to repay them).
+    static constexpr std::uint32_t kCountBits = 8;
+    static constexpr std::uint32_t kInline = 3;
+    static constexpr std::uint32_t kCountMask = (1u << kCountBits) - 1;
+    static constexpr std::uint32_t kUnknown = ~0u;
     static constexpr int kBoxBits = 2;
+    static constexpr int kParentBits = 4;
 
     static std::size_t BoxOf(Rgb8 c) {
         return static_cast<std::size_t>(c.r >> kBoxBits) << (2 * (8 - kBoxBits)) |
                static_cast<std::size_t>(c.g >> kBoxBits) << (8 - kBoxBits) | static_cast<std::size_t>(c.b >> kBoxBits);
     }
-    std::uint16_t Settle(Rgb8 color) const;
+    static std::uint8_t Nearest(Rgb8 color, std::span<const Candidate> candidates) {
+        // Lowest index first, so that a tie keeps the lower entry.
+        Candidate best = candidates[0];
+        std::int32_t bestDistance = std::numeric_limits<std::int32_t>::max();
+        for (const Candidate c : candidates) {
+            const std::int32_t dr = color.r - Component(c, 24), dg = color.g - Component(c, 16),
+                               db = color.b - Component(c, 8);
+            const std::int32_t d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = c;
+            }
+        }
+        return static_cast<std::uint8_t>(best);
+    }
+    std::uint32_t Settle(Rgb8 color);
 
     const EntryFinder& find_;
-    std::vector<std::uint16_t> boxes_;
+    std::vector<std::uint32_t> boxes_;
+    std::vector<Candidate> pool_;
+    // The selectable entries, and each parent box's candidates (settled on
+    // first use) in parentPool_.
+    std::vector<Candidate> entries_;
+    std::array<Candidate, kPaletteSize> candidateOf_{};
+    struct Parent {
+        std::uint32_t begin = 0;
+        std::uint32_t count = 0;
+        bool settled = false;
+    };
+    std::vector<Parent> parents_;
+    std::vector<Candidate> parentPool_;
 };
 
 // The pixels of an image, with the transparency test of DitherPixels.
