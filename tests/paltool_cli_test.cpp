@@ -17,6 +17,8 @@
 #include "paltab/palette_text.hpp"
 #include "paltab/table_file.hpp"
 #include "paltab/image.hpp"
+#include "paltab/image_formats.hpp"
+#include "paltab/remap_image.hpp"
 #include "render/render.hpp"
 #include "test_palettes.hpp"
 #include "test_process.hpp"
@@ -610,6 +612,36 @@ TEST_F(PaltoolCli, RunningOutOfMemoryIsOneLineAndExitStatus1) {
     }
     fs::remove(Path("large.png"));
     fs::remove(Path("long.txt"));
+}
+
+// An image file larger than any image it may hold is refused by its size,
+// before any of it is read: a small header followed by gigabytes (sparse
+// here) costs no memory, whatever the format.
+TEST_F(PaltoolCli, ImageFileOverTheSizeLimitIsRefusedBeforeItIsRead) {
+#ifdef PALTAB_SANITIZED
+    GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than the limit";
+#endif
+    const std::string limitKb = std::to_string(32 * 1024);
+    const std::string palette = PALTAB_EXAMPLES_DIR "/default.pal.txt";
+    IndexedImage image{2, 2, {0, 1, 1, 0}, {{0, 0, 0}, {255, 255, 255}}, std::nullopt, std::nullopt};
+    for (const ImageFormat format : {ImageFormat::kBmp, ImageFormat::kTga, ImageFormat::kPcx, ImageFormat::kGif}) {
+        const std::string name = "huge." + std::string(ImageFormatName(format));
+        ImageError imageError;
+        const auto bytes = WriteIndexedImage(image, format, imageError);
+        ASSERT_TRUE(bytes) << imageError.Message();
+        WriteBytes(Path(name), *bytes);
+        fs::resize_file(Path(name), std::uintmax_t{1} << 30);
+        std::vector<std::string> argv{"sh", "-c", "ulimit -v " + limitKb + " && exec \"$0\" \"$@\"", PALTOOL_EXE,
+                                      "remap", Path(name), "-o", Path("huge-out.png"), "--palette", palette};
+        const ProcessResult result = RunProgram("/bin/sh", argv, Dir());
+        EXPECT_EQ(result.exitStatus, 1) << name;
+        EXPECT_EQ(result.err, "paltool: cannot read '" + Path(name) + "': the file is larger than " +
+                                  std::to_string(ImageFileLimit(kDefaultMaxPixels)) +
+                                  " bytes, too large for an image of at most " + std::to_string(kDefaultMaxPixels) +
+                                  " pixels\n");
+        EXPECT_FALSE(fs::exists(Path("huge-out.png")));
+        fs::remove(Path(name));
+    }
 }
 
 TEST_F(PaltoolCli, HelpForTheToolAndEachCommandShowsEveryOptionInAnExample) {

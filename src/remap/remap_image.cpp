@@ -139,6 +139,8 @@ struct FileCloser {
 };
 
 // Appends the rest of `file` to `bytes`, failing past `limit` bytes in all.
+// Reads into the room `bytes` has reserved before it grows, so that a file
+// whose size was reserved is held once, not twice over while it grows.
 Result<std::vector<std::uint8_t>> ReadRest(std::FILE* file, std::vector<std::uint8_t> bytes, std::uint64_t limit,
                                            std::uint64_t maxPixels) {
     constexpr std::size_t kChunk = std::size_t{1} << 20;
@@ -147,7 +149,8 @@ Result<std::vector<std::uint8_t>> ReadRest(std::FILE* file, std::vector<std::uin
         if (at > limit) {
             return TooLarge(limit, maxPixels);
         }
-        bytes.resize(at + static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, limit + 1 - at)));
+        const std::size_t room = bytes.capacity() > at ? bytes.capacity() - at : kChunk;
+        bytes.resize(at + static_cast<std::size_t>(std::min<std::uint64_t>(room, limit + 1 - at)));
         const std::size_t got = std::fread(bytes.data() + at, 1, bytes.size() - at, file);
         bytes.resize(at + got);
         if (std::ferror(file) != 0) {
@@ -302,6 +305,9 @@ Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget&
         return format.error();
     }
     const std::uint64_t fileLimit = ImageFileLimit(options.maxPixels);
+    struct stat info {};
+    const bool regular = fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode);
+    const bool overLimit = regular && static_cast<std::uint64_t>(info.st_size) > fileLimit;
     std::string error;
     if (*format == ImageFormat::kPng) {
         if (!CheckPngHeader(bytes, options.maxPixels, error)) {
@@ -309,15 +315,21 @@ Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget&
         }
         // Held whole for the fast decoder only when it fits the limit; a
         // larger file, or a pipe, costs libpng no more than its pixels.
-        struct stat info {};
-        if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
-            static_cast<std::uint64_t>(info.st_size) > fileLimit) {
+        if (!regular || overLimit) {
             std::optional<DecodedImage> image = DecodePngStream(bytes, file.get(), options.maxPixels, error);
             if (!image) {
                 return Error{"", error};
             }
             return RemapDecodedImage(std::move(*image), target, options);
         }
+    }
+    // Refused by its size before any of it is held; the size read, plus the
+    // byte that shows the file has grown since, is held in one allocation.
+    if (overLimit) {
+        return TooLarge(fileLimit, options.maxPixels);
+    }
+    if (regular) {
+        bytes.reserve(std::max(bytes.size(), static_cast<std::size_t>(info.st_size)) + 1);
     }
     auto whole = ReadRest(file.get(), std::move(bytes), fileLimit, options.maxPixels);
     if (!whole) {
