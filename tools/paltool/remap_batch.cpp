@@ -355,39 +355,39 @@ std::string ProgressLine(std::size_t done, std::size_t total, double seconds) {
     return line;
 }
 
-std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut) {
+void RequireBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut) {
     if (!options.directory) {
         if (files.size() > 1) {
-            return UsageError("remap", "several IMAGEs need -d DIR, where each is written as DIR/NAME.EXT");
+            ThrowUsageError("remap", "several IMAGEs need -d DIR, where each is written as DIR/NAME.EXT");
         }
         if (options.jobs || options.force || options.json) {
-            return UsageError("remap", "-j, --force and --json apply to -d DIR");
+            ThrowUsageError("remap", "-j, --force and --json apply to -d DIR");
         }
-        return std::nullopt;
+        return;
     }
     if (hasOut) {
-        return UsageError("remap", "-o names one output and -d DIR a directory for many: give one of them");
+        ThrowUsageError("remap", "-o names one output and -d DIR a directory for many: give one of them");
     }
     if (files.empty()) {
-        return UsageError("remap", "expected one or more IMAGEs with -d DIR");
+        ThrowUsageError("remap", "expected one or more IMAGEs with -d DIR");
     }
     if (options.jobs && (*options.jobs < 1 || *options.jobs > kMaxJobs)) {
-        return UsageError("remap", "-j must be a number of jobs 1.." + std::to_string(kMaxJobs));
+        ThrowUsageError("remap", "-j must be a number of jobs 1.." + std::to_string(kMaxJobs));
     }
     const auto format = BatchFormatOfName(options.to.value_or("png"));
     if (!format) {
-        return UsageError("remap", "--to '" + *options.to + "' is not an image format remap writes");
+        ThrowUsageError("remap", "--to '" + *options.to + "' is not an image format remap writes");
     }
     std::vector<std::string> outputs;
     for (const std::string& file : files) {
         const std::string name = BatchOutputName(file, format->extension);
         if (name.empty()) {
-            return UsageError("remap", QuotedPath(file) + " names no file to write in -d DIR");
+            ThrowUsageError("remap", QuotedPath(file) + " names no file to write in -d DIR");
         }
         outputs.push_back(BatchOutputPath(*options.directory, name));
     }
     if (const auto shared = FindSharedOutput(outputs)) {
-        return UsageError("remap", QuotedPath(files[shared->first]) + " and " + QuotedPath(files[shared->second]) +
+        ThrowUsageError("remap", QuotedPath(files[shared->first]) + " and " + QuotedPath(files[shared->second]) +
                                        " would both be written as " + QuotedPath(outputs[shared->first]));
     }
     // An output that is one of the inputs would replace the art it is made
@@ -402,10 +402,9 @@ std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<co
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         struct stat info {};
         if (::stat(outputs[i].c_str(), &info) == 0 && inputs.count({info.st_dev, info.st_ino}) != 0) {
-            return UsageError("remap", QuotedPath(outputs[i]) + " is an input; it would be written over");
+            ThrowUsageError("remap", QuotedPath(outputs[i]) + " is an input; it would be written over");
         }
     }
-    return std::nullopt;
 }
 
 int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& options, const BatchRemap& remap) {
@@ -414,14 +413,14 @@ int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& optio
     const std::optional<BatchFormat> format = BatchFormatOfName(options.to.value_or("png"));
     const std::optional<ImageRemapOptions> settings = format ? WithOutputFormat(remap.settings, *format) : std::nullopt;
     if (!settings) {
-        return UsageError("remap", "--to: not an image format remap writes");
+        ThrowUsageError("remap", "--to: not an image format remap writes");
     }
     const BatchRemap shared{remap.target, *settings, remap.targetPath, remap.tablesPath, remap.quiet};
     const std::string& directory = *options.directory;
     std::error_code error;
     fs::create_directories(directory, error);
     if (!fs::is_directory(directory)) {
-        return Failure(CannotWrite(directory, error ? error.message() : "not a directory"));
+        ThrowFailure(CannotWrite(directory, error ? error.message() : "not a directory"));
     }
 
     std::vector<FileOutcome> outcomes(inputs.size());
