@@ -1,8 +1,7 @@
 // paltool blend: translucency and blend-mode tables of palette indices.
-#include "io/file_io.hpp"
-#include "export/layouts.hpp"
 #include "palette_options.hpp"
 #include "table_options.hpp"
+#include "table_output.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -86,46 +85,15 @@ int Run(std::span<const char* const> args) {
     if (!layout) {
         ThrowUsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
     }
-    std::string error;
     settings.search = RequireSearchSettings("blend", search);
 
     const PaletteFile read = RequirePalette("blend", files[0], paletteOptions, quiet);
-    const std::span<const Rgb8> colors(read.palette.colors);
-    const auto table = MakeTranslucencyTable(colors, settings, error);
-    if (!table) {
-        ThrowFailure(QuotedPath(files[0]) + ": " + error);
-    }
-    std::string what(BlendModeName(settings.mode));
-    if (settings.mode == BlendMode::kAlpha) {
-        what += " " + std::to_string(settings.alphaPercent) + " %";
-    }
-    if (settings.search.linearMix) {
-        what += " in linear light";
-    }
-    bool written = false;
-    std::size_t size = 0;
-    if (*layout == BlendLayout::kCHeader) {
-        const std::string text = TranslucencyTableCHeader(*table, CNameFromPath(*output), what, CommandLine("blend", args));
-        written = WriteFileText(*output, text, error);
-        size = text.size();
-    } else {
-        std::vector<std::uint8_t> bytes(table->bytes.begin(), table->bytes.end());
-        if (*layout == BlendLayout::kPng) {
-            auto png = EncodePng(RenderTranslucencyTable(colors, *table), error);
-            if (!png) {
-                ThrowFailure(CannotWrite(*output, error));
-            }
-            bytes = std::move(*png);
-        }
-        written = WriteFileBytes(*output, bytes, error);
-        size = bytes.size();
-    }
-    if (!written) {
-        ThrowFailure(error);
-    }
+    const TableOutput table =
+        TranslucencyTableOutput(read.palette.colors, settings, *layout, files[0], *output, CommandLine("blend", args));
+    WriteTableOutput(*output, table);
     if (!quiet) {
-        Print("wrote " + ShownPath(*output) + ": blend table, " + what + ", " + std::to_string(size) + " bytes; " +
-              DistanceSummary(table->stats, settings.search.metric) + "\n");
+        Print("wrote " + ShownPath(*output) + ": blend table, " + table.what + ", " + std::to_string(table.Size()) +
+              " bytes; " + DistanceSummary(table.stats, settings.search.metric) + "\n");
     }
     return kSuccess;
 }

@@ -28,14 +28,6 @@ int Report(const CommandError& error) {
     return error.status;
 }
 
-int UsageError(std::string_view command, std::string_view what) {
-    return Report(UsageErrorOf(command, what));
-}
-
-int Failure(std::string_view what) {
-    return Report({kFailure, "paltool: " + std::string(what)});
-}
-
 void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::string error;
     if (!WriteFileBytes(path, bytes, error)) {
@@ -99,14 +91,6 @@ bool ParseCommandLine(CLI::App& cli, const Command& command, std::span<const cha
         ThrowUsageError(command.name, (option ? "unknown option " : "unexpected argument ") + QuotedPath(first));
     }
     return true;
-}
-
-std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args) {
-    try {
-        return ParseCommandLine(cli, command, args) ? std::nullopt : std::optional(kSuccess);
-    } catch (const CommandError& error) {
-        return Report(error);
-    }
 }
 
 }  // namespace paltab::paltool

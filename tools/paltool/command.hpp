@@ -4,7 +4,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,10 +42,6 @@ struct CommandError {
 // Prints `error` as main does; returns its status.
 int Report(const CommandError& error);
 
-// The same two lines printed at once, returning the status: for the commands
-// that return their errors rather than throw them.
-int UsageError(std::string_view command, std::string_view what);
-int Failure(std::string_view what);
 // WriteFileBytes and WriteFileText, their error thrown as a failure.
 void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes);
 void WriteOrFail(const std::string& path, std::string_view text);
@@ -63,10 +58,6 @@ std::string FileExtension(std::string_view path);
 // help: then it returns false, and the command is done. A usage error is
 // thrown.
 bool ParseCommandLine(CLI::App& cli, const Command& command, std::span<const char* const> args);
-// ParseCommandLine for the commands that return their errors: the exit
-// status when the command is done (help shown, or a usage error reported),
-// nothing when it should go on.
-std::optional<int> ParseArguments(CLI::App& cli, const Command& command, std::span<const char* const> args);
 
 // The commands, each defined in its own unit.
 extern const Command kInfoCommand;

@@ -38,24 +38,20 @@ int Run(std::span<const char* const> args) {
     std::optional<std::string> asName;
     cli.add_option("TABLES", files);
     cli.add_option("--as", asName);
-    if (const auto done = ParseArguments(cli, kInfoCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kInfoCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1) {
-        return UsageError("info", "expected one TABLES file");
+        ThrowUsageError("info", "expected one TABLES file");
     }
-    const auto lump = ReadLumpArgument("info", files[0], asName);
-    if (const int* status = std::get_if<int>(&lump)) {
-        return *status;
-    }
-    if (const auto& file = std::get<std::optional<LumpFile>>(lump)) {
-        Print(ShownPath(files[0]) + ": " + DescribeLump(file->bytes, file->info));
+    if (const auto lump = RequireLumpArgument("info", files[0], asName)) {
+        Print(ShownPath(files[0]) + ": " + DescribeLump(lump->bytes, lump->info));
         return kSuccess;
     }
     std::string error;
     const auto file = ColorTableFile::Load(files[0], error);
     if (!file) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     Print(FormatSummary(files[0], file->View(), SummarizeColorTableFile(file->View())));
     return kSuccess;

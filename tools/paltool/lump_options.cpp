@@ -34,13 +34,13 @@ std::array<LumpOption, 8> OptionsFor(const LumpOptions& options, LumpKind kind) 
 
 }  // namespace
 
-std::variant<std::optional<LumpFile>, int> ReadLumpArgument(std::string_view command, const std::string& path,
-                                                            const std::optional<std::string>& asName) {
+std::optional<LumpFile> RequireLumpArgument(std::string_view command, const std::string& path,
+                                            const std::optional<std::string>& asName) {
     std::optional<LumpKind> as;
     if (asName) {
         as = ParseLumpKind(*asName);
         if (!as) {
-            return UsageError(command, "--as '" + *asName + "' is not one of " + LumpKindList());
+            ThrowUsageError(command, "--as '" + *asName + "' is not one of " + LumpKindList());
         }
     }
     // One byte more than a table file, the largest file read here, tells a
@@ -48,25 +48,25 @@ std::variant<std::optional<LumpFile>, int> ReadLumpArgument(std::string_view com
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!ReadFileBytes(path, kExtendedFileSize + 1, bytes, error)) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     // A damaged table file whose size happens to be a light table's stays a
     // table file by its name.
     if (!as && (bytes.size() == kPlainFileSize || bytes.size() == kExtendedFileSize || FileExtension(path) == ".tab")) {
-        return std::optional<LumpFile>();
+        return std::nullopt;
     }
     if (as && bytes.size() > kExtendedFileSize) {
-        return Failure(CannotRead(path, "more than " + std::to_string(kExtendedFileSize) +
+        ThrowFailure(CannotRead(path, "more than " + std::to_string(kExtendedFileSize) +
                                             " bytes, larger than any lump (--as " + *asName + ")"));
     }
     const auto info = RecogniseLump(bytes, as, error);
     if (!info) {
         if (!as) {
-            return std::optional<LumpFile>();
+            return std::nullopt;
         }
-        return Failure(CannotRead(path, error + " (--as " + *asName + ")"));
+        ThrowFailure(CannotRead(path, error + " (--as " + *asName + ")"));
     }
-    return std::optional<LumpFile>(LumpFile{std::move(bytes), *info});
+    return LumpFile{std::move(bytes), *info};
 }
 
 std::string_view LumpOptions::FirstGiven() const {
@@ -94,7 +94,7 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
     const std::string title(LumpTitle(kind));
     for (const LumpOption& option : OptionsFor(options, kind)) {
         if (option.given && !option.applies) {
-            return UsageError("verify", std::string(option.name) + " does not apply to a " + title);
+            ThrowUsageError("verify", std::string(option.name) + " does not apply to a " + title);
         }
     }
     LumpSettings settings;
@@ -108,28 +108,24 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
     for (const std::string& text : options.tints) {
         const auto tint = ParseTintOption(text, error);
         if (!tint) {
-            return UsageError("verify", "--tint: " + error);
+            ThrowUsageError("verify", "--tint: " + error);
         }
         settings.tints[static_cast<std::size_t>(tint->palette)] = tint->tint;
     }
     std::vector<Rgb8> colors;
     std::string source;
     if (palette) {
-        const auto read = ReadPaletteArgument("verify", *palette, forced, paletteIndex, quiet);
-        if (const int* status = std::get_if<int>(&read)) {
-            return *status;
-        }
-        colors = std::get<PaletteFile>(read).palette.colors;
+        colors = RequirePaletteArgument("verify", *palette, forced, paletteIndex, quiet).palette.colors;
         source = QuotedPath(*palette);
     } else if (kind == LumpKind::kPlaypal) {
         colors = LumpColors(lump.bytes, lump.info);
         source = "its palette 0";
     } else {
-        return UsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
+        ThrowUsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
     }
     const auto rebuilt = RebuildLump(lump.info, colors, settings, error);
     if (!rebuilt) {
-        return Failure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
+        ThrowFailure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
     }
     const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, shown);
     if (!quiet) {

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "command.hpp"
@@ -25,12 +24,11 @@ struct LumpFile {
 // --as, recognised by its size. Nothing when it is to be read as a table
 // file: no --as, and a table file's size (33536 or 230148 bytes), a name
 // ending in .tab or a size no lump has, so that a damaged table file is
-// reported as one. A kind
-// name no lump has is a usage error; a file that cannot be read, or that
-// does not fit the kind named, a failure: both reported here, the result is
-// then the exit status.
-std::variant<std::optional<LumpFile>, int> ReadLumpArgument(std::string_view command, const std::string& path,
-                                                            const std::optional<std::string>& asName);
+// reported as one. A kind name no lump has is a usage error; a file that
+// cannot be read, or that does not fit the kind named, a failure: both
+// thrown.
+std::optional<LumpFile> RequireLumpArgument(std::string_view command, const std::string& path,
+                                            const std::optional<std::string>& asName);
 
 // The settings a lump is rebuilt with, as given: --fog, --fullbright,
 // --alpha, --mode, --tint and the search options.
@@ -49,8 +47,8 @@ void AddLumpOptions(CLI::App& cli, LumpOptions& options);
 // palette 0) with `options`, and prints how it compares (nothing when
 // `quiet`), the first `shown` differing cells listed. An option the lump's
 // kind is not built with, a missing --palette, --alpha or --mode, is a usage
-// error. Returns the exit status: 0 when every cell matches, 1 when not or
-// on a failure, 2 on a usage error.
+// error, thrown, as is a failure. Returns the exit status: 0 when every cell
+// matches, 1 when not.
 int VerifyLump(const std::string& path, const LumpFile& lump, const std::optional<std::string>& palette,
                const LumpOptions& options, std::optional<PaletteFormat> forced, std::optional<int> paletteIndex,
                std::size_t shown, bool quiet);

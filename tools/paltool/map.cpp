@@ -1,14 +1,11 @@
 // paltool map: the exact nearest-entry map of a palette, at 5 to 8 bits per
 // component, as raw bytes or a C header.
-#include <cmath>
-#include <cstdio>
-
 #include "command.hpp"
 #include "export/c_header.hpp"
-#include "io/file_io.hpp"
+#include "map_summary.hpp"
 #include "match_options.hpp"
 #include "palette_options.hpp"
-#include "paltab/inverse_map.hpp"
+#include "table_options.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -46,54 +43,6 @@ own map (a faster scan that may stop early) gives another entry.
 Exit status: 0 written, 1 error (nothing written), 2 usage error.
 )";
 
-struct Farthest {
-    double squared = -1;
-    std::size_t cell = 0;
-};
-
-// The cell farthest from its entry, by the map's metric.
-Farthest FarthestCell(const ExactColorMap& map, std::span<const Rgb8> palette, Metric metric) {
-    std::vector<MetricPoint> points;
-    for (const Rgb8 c : palette) {
-        points.push_back(ToMetricPoint(metric, c));
-    }
-    Farthest farthest;
-    const std::span<const std::uint8_t> cells = map.Cells();
-    for (std::size_t cell = 0; cell < cells.size(); ++cell) {
-        const double d =
-            SquaredDistance(ToMetricPoint(metric, ExactColorMap::CellColor(map.Bits(), cell)), points[cells[cell]]);
-        if (d > farthest.squared) {
-            farthest = {d, cell};
-        }
-    }
-    return farthest;
-}
-
-std::size_t CellsUnlikeGenerator(const ExactColorMap& map, std::span<const Rgb8> colors) {
-    auto distances = std::make_unique<DistanceBuffer>();
-    auto generated = std::make_unique<InverseColorMap>();
-    (void)BuildInverseColorMap(static_cast<int>(kPaletteSize), ToGeneratorPalette(colors), *distances, *generated);
-    std::size_t differ = 0;
-    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
-        differ += (*generated)[cell] != map.Cells()[cell] ? 1 : 0;
-    }
-    return differ;
-}
-
-std::string Describe(const Farthest& farthest, const ExactColorMap& map, Metric metric) {
-    const Rgb8 c = ExactColorMap::CellColor(map.Bits(), farthest.cell);
-    char text[200];
-    if (metric == Metric::kRgb) {
-        std::snprintf(text, sizeof text, "%.2f (squared %.0f), cell %zu (%d %d %d) -> entry %d",
-                      std::sqrt(farthest.squared), farthest.squared, farthest.cell, c.r, c.g, c.b,
-                      map.Cells()[farthest.cell]);
-    } else {
-        std::snprintf(text, sizeof text, "%.6f, cell %zu (%d %d %d) -> entry %d", std::sqrt(farthest.squared),
-                      farthest.cell, c.r, c.g, c.b, map.Cells()[farthest.cell]);
-    }
-    return text;
-}
-
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
@@ -127,35 +76,14 @@ int Run(std::span<const char* const> args) {
     const MatchPalette palette = RequireMatchPalette(files[0], colors, match);
     const ExactColorMap map = ExactColorMap::Build(palette, *bits);
 
-    const std::string about = "Exact " + std::to_string(*bits) + "-bit map of " + std::to_string(colors.size()) +
-                              " colours by " + std::string(MetricName(match.metric));
     if (headerName) {
-        std::string made = "paltool map";
-        for (const char* arg : args) {
-            made += ' ';
-            made += arg;
-        }
-        const std::string shift = std::to_string(8 - *bits);
-        const std::string description =
-            about + ".\n\n" + *headerName + "[(r >> " + shift + ") << " + std::to_string(2 * *bits) + " | (g >> " +
-            shift + ") << " + std::to_string(*bits) + " | (b >> " + shift +
-            ")]: the palette entry nearest to the\n    centre of the cell of the 8-bit colour r, g, b.";
-        WriteOrFail(*out, MakeCArrayHeader(*headerName, map.Cells(), description, made));
+        const std::string description = MapHeaderDescription(map, colors.size(), match.metric, *headerName);
+        WriteOrFail(*out, MakeCArrayHeader(*headerName, map.Cells(), description, CommandLine("map", args)));
     } else {
         WriteOrFail(*out, map.Cells());
     }
     if (!quiet) {
-        std::string summary = "wrote " + ShownPath(*out) + ": " + std::to_string(map.Cells().size()) + " cells, " +
-                              std::to_string(*bits) + " bits per component, " + std::to_string(colors.size()) +
-                              " colours (" + std::to_string(palette.Entries().size()) + " selectable), " +
-                              std::string(MetricName(match.metric)) + "\n";
-        summary += "largest distance from a cell to its entry: " +
-                   Describe(FarthestCell(map, colors, match.metric), map, match.metric) + "\n";
-        if (*bits == kCellBits && match.metric == Metric::kRgb && match.reserved.none()) {
-            summary += "cells where paltab's map gives another entry: " +
-                       std::to_string(CellsUnlikeGenerator(map, colors)) + " of " + std::to_string(kCellCount) + "\n";
-        }
-        Print(summary);
+        Print("wrote " + ShownPath(*out) + ": " + MapSummary(map, colors, palette.Entries().size(), match));
     }
     return kSuccess;
 }

@@ -24,30 +24,11 @@ MatchOptions RequireMatchOptions(std::string_view command, const std::optional<s
     return options;
 }
 
-std::variant<MatchOptions, int> MatchOptionsOf(std::string_view command, const std::optional<std::string>& metric,
-                                               const std::optional<std::string>& reserve) {
-    try {
-        return RequireMatchOptions(command, metric, reserve);
-    } catch (const CommandError& error) {
-        return Report(error);
-    }
-}
-
-std::optional<MatchPalette> MatchPaletteOf(const std::string& path, std::span<const Rgb8> palette,
-                                           const MatchOptions& options, std::string& error) {
+MatchPalette RequireMatchPalette(const std::string& path, std::span<const Rgb8> palette, const MatchOptions& options) {
     std::string cause;
     std::optional<MatchPalette> match = MatchPalette::Create(palette, options, cause);
     if (!match) {
-        error = "cannot use " + QuotedPath(path) + ": " + cause;
-    }
-    return match;
-}
-
-MatchPalette RequireMatchPalette(const std::string& path, std::span<const Rgb8> palette, const MatchOptions& options) {
-    std::string error;
-    std::optional<MatchPalette> match = MatchPaletteOf(path, palette, options, error);
-    if (!match) {
-        ThrowFailure(error);
+        ThrowFailure("cannot use " + QuotedPath(path) + ": " + cause);
     }
     return std::move(*match);
 }

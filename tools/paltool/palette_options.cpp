@@ -50,34 +50,6 @@ PaletteFile RequirePalette(std::string_view command, const std::string& path, co
                                   options.paletteIndex, quiet);
 }
 
-std::variant<std::optional<PaletteFormat>, int> FormatOption(std::string_view command, std::string_view option,
-                                                             const std::optional<std::string>& name) {
-    try {
-        return RequireFormat(command, option, name);
-    } catch (const CommandError& error) {
-        return Report(error);
-    }
-}
-
-std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, const std::string& path,
-                                                   std::optional<PaletteFormat> forced,
-                                                   std::optional<int> paletteIndex, bool quiet) {
-    try {
-        return RequirePaletteArgument(command, path, forced, paletteIndex, quiet);
-    } catch (const CommandError& error) {
-        return Report(error);
-    }
-}
-
-std::variant<PaletteFile, int> ReadPaletteWithOptions(std::string_view command, const std::string& path,
-                                                      const PaletteOptions& options, bool quiet) {
-    try {
-        return RequirePalette(command, path, options, quiet);
-    } catch (const CommandError& error) {
-        return Report(error);
-    }
-}
-
 void WarnAll(const std::vector<std::string>& warnings, bool quiet) {
     if (quiet) {
         return;

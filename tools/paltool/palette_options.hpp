@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "command.hpp"
@@ -36,16 +35,6 @@ void AddPaletteOptions(CLI::App& cli, PaletteOptions& options);
 // RequirePaletteArgument.
 PaletteFile RequirePalette(std::string_view command, const std::string& path, const PaletteOptions& options,
                            bool quiet);
-
-// The three above for the commands that return their errors: the result, or
-// the exit status of the error, reported here.
-std::variant<std::optional<PaletteFormat>, int> FormatOption(std::string_view command, std::string_view option,
-                                                             const std::optional<std::string>& name);
-std::variant<PaletteFile, int> ReadPaletteArgument(std::string_view command, const std::string& path,
-                                                   std::optional<PaletteFormat> forced,
-                                                   std::optional<int> paletteIndex, bool quiet);
-std::variant<PaletteFile, int> ReadPaletteWithOptions(std::string_view command, const std::string& path,
-                                                      const PaletteOptions& options, bool quiet);
 
 // Each warning as "paltool: warning: ..." unless `quiet`.
 void WarnAll(const std::vector<std::string>& warnings, bool quiet);

@@ -1,19 +1,13 @@
 // paltool remap: an image (PNG, JPEG, GIF, BMP, PCX, TGA) to palette indices,
 // written as an indexed PNG, BMP, PCX, TGA, GIF or raw file: every pixel its
 // exact nearest entry, or what a table file's map gives.
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <iterator>
 
 #include "command.hpp"
 #include "io/file_io.hpp"
 #include "match_options.hpp"
-#include "palette_options.hpp"
 #include "remap_batch.hpp"
-#include "paltab/remap_image.hpp"
-#include "paltab/table_reader.hpp"
+#include "remap_options.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -131,84 +125,18 @@ Exit status: 0 written, 1 error (nothing written; with -d, any file failed),
 2 usage error.
 )";
 
-// A whole number 1 or more in decimal digits only: CLI11 would read "-1"
-// into an unsigned value as its largest.
-std::optional<std::uint64_t> ParsePixelCount(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || text.front() < '0' || text.front() > '9' || ec != std::errc{} ||
-        end != text.data() + text.size() || value == 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The image formats remap writes, by the extension of the output name or
-// --to. A name without an extension (/dev/stdout) is written as the first.
-constexpr ImageFormat kOutputFormats[] = {ImageFormat::kPng, ImageFormat::kBmp, ImageFormat::kPcx,
-                                          ImageFormat::kTga, ImageFormat::kGif, ImageFormat::kRaw};
-
-bool Writes(std::optional<ImageFormat> format) {
-    return format && std::find(std::begin(kOutputFormats), std::end(kOutputFormats), *format) != std::end(kOutputFormats);
-}
-
-std::string OutputFormatList(bool extensions) {
-    std::string list;
-    for (const ImageFormat format : kOutputFormats) {
-        list += (list.empty() ? "" : ", ") +
-                std::string(extensions ? ImageFormatExtension(format) : ImageFormatName(format));
-    }
-    return list + (extensions ? ", .lmp" : "");
-}
-
-std::variant<RemapTarget, int> LoadPalette(const std::string& path, const PaletteOptions& paletteOptions,
-                                           MatchOptions options, std::optional<int> transparent, bool quiet) {
-    const auto read = ReadPaletteWithOptions("remap", path, paletteOptions, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    const std::vector<Rgb8>& colors = std::get<PaletteFile>(read).palette.colors;
-    if (transparent) {
-        if (static_cast<std::size_t>(*transparent) >= colors.size()) {
-            return UsageError("remap", "--transparent " + std::to_string(*transparent) + " is not an entry of " +
-                                           QuotedPath(path) + " (" + std::to_string(colors.size()) + " colours)");
-        }
-        options.reserved.set(static_cast<std::size_t>(*transparent));
-    }
-    auto target = RemapTargetOfPalette(colors, options);
-    if (!target) {
-        return Failure("cannot use " + QuotedPath(path) + ": " + target.error().Message());
-    }
-    return std::move(*target);
-}
-
-std::variant<RemapTarget, int> LoadTables(const std::string& path) {
-    std::string error;
-    const auto file = ColorTableFile::Load(path, error);
-    if (!file) {
-        return Failure(error);
-    }
-    return RemapTargetOfTables(file->View());
-}
-
 int Run(std::span<const char* const> args) {
     CLI::App cli;
     std::vector<std::string> files;
-    std::optional<std::string> out, palettePath, tablesPath, ditherName, metricName, reserve, maxPixelsText;
+    std::optional<std::string> out, palettePath, tablesPath, metricName, reserve, maxPixelsText;
     std::optional<int> transparent;
-    std::optional<std::string> spaceName;
-    std::optional<int> strength;
-    std::optional<double> spread;
-    bool quiet = false, serpentine = false, report = false;
+    DitherArguments ditherArguments;
+    bool quiet = false, report = false;
     cli.add_option("IMAGE", files);
     cli.add_option("-o", out);
     cli.add_option("--palette", palettePath);
     cli.add_option("--tables", tablesPath);
-    cli.add_option("--dither", ditherName);
-    cli.add_flag("--serpentine", serpentine);
-    cli.add_option("--strength", strength);
-    cli.add_option("--spread", spread);
-    cli.add_option("--dither-space", spaceName);
+    AddDitherOptions(cli, ditherArguments);
     cli.add_flag("--report", report);
     cli.add_option("--metric", metricName);
     cli.add_option("--reserve", reserve);
@@ -219,84 +147,32 @@ int Run(std::span<const char* const> args) {
     AddPaletteOptions(cli, paletteOptions);
     BatchOptions batch;
     AddBatchOptions(cli, batch);
-    if (const auto done = ParseArguments(cli, kRemapCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kRemapCommand, args)) {
+        return kSuccess;
     }
-    if (const auto status = CheckBatchArguments(batch, files, out.has_value())) {
-        return *status;
-    }
+    RequireBatchArguments(batch, files, out.has_value());
     if ((!batch.directory && (files.size() != 1 || !out)) || palettePath.has_value() == tablesPath.has_value()) {
-        return UsageError("remap", "expected an IMAGE, -o OUT and either --palette P or --tables T");
+        ThrowUsageError("remap", "expected an IMAGE, -o OUT and either --palette P or --tables T");
     }
-    const std::optional<std::string>& toName = batch.to;
-    std::optional<ImageFormat> output;
-    if (batch.directory) {
-        output = ImageFormat::kPng;  // -d DIR: --to, checked with the batch options
-    } else if (toName) {
-        output = ParseImageFormat(*toName);
-        if (!Writes(output)) {
-            return UsageError("remap", "--to '" + *toName + "' is not a format remap writes (" +
-                                           OutputFormatList(false) + ")");
-        }
-    } else {
-        output = FileExtension(*out).empty() ? std::optional(ImageFormat::kPng) : ImageFormatOfName(*out);
-        if (!Writes(output)) {
-            return UsageError("remap", "cannot write " + QuotedPath(*out) + ": remap writes " + OutputFormatList(true) +
-                                           " images (or --to FORMAT)");
-        }
-    }
-    if (tablesPath && (metricName || reserve)) {
-        return UsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
-    }
-    DitherOptions dither;
-    if (const auto method = ParseDitherMethod(ditherName.value_or("none"))) {
-        dither.method = *method;
-    } else {
-        return UsageError("remap", "--dither '" + *ditherName + "' is not a dithering method (see --help)");
-    }
-    if (const auto space = ParseDitherSpace(spaceName.value_or("srgb"))) {
-        dither.space = *space;
-    } else {
-        return UsageError("remap", "--dither-space '" + *spaceName + "' is not srgb, linear or oklab");
-    }
-    if (strength && (*strength < 0 || *strength > kMaxStrength)) {
-        return UsageError("remap", "--strength must be a percentage 0..100");
-    }
-    if (spread && !(*spread >= 0 && *spread <= 1e6)) {
-        return UsageError("remap", "--spread must be a number 0 or more");
-    }
-    dither.serpentine = serpentine;
-    dither.strength = strength.value_or(kMaxStrength);
-    dither.spread = spread;
-    if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
-        return UsageError("remap", "--transparent must be an index 0..255");
-    }
-    std::optional<std::uint64_t> maxPixels;
-    if (maxPixelsText) {
-        maxPixels = ParsePixelCount(*maxPixelsText);
-        if (!maxPixels) {
-            return UsageError("remap", "--max-pixels '" + *maxPixelsText + "' is not a whole number 1 or more");
-        }
-    }
-    const auto options = MatchOptionsOf("remap", metricName, reserve);
-    if (const int* status = std::get_if<int>(&options)) {
-        return *status;
-    }
-    auto loaded = palettePath ? LoadPalette(*palettePath, paletteOptions, std::get<MatchOptions>(options), transparent, quiet)
-                              : LoadTables(*tablesPath);
-    if (const int* status = std::get_if<int>(&loaded)) {
-        return *status;
-    }
-    const RemapTarget& target = std::get<RemapTarget>(loaded);
-
     ImageRemapOptions settings;
-    settings.maxPixels = maxPixels.value_or(kDefaultMaxPixels);
-    settings.dither = dither;
+    // -d DIR: --to, checked with the batch options, sets the format later.
+    settings.output = batch.directory ? ImageFormat::kPng : RequireOutputFormat("remap", batch.to, *out);
+    if (tablesPath && (metricName || reserve)) {
+        ThrowUsageError("remap", "--metric and --reserve apply to --palette; --tables uses the file's own map");
+    }
+    settings.dither = RequireDitherOptions("remap", ditherArguments);
+    if (transparent && (*transparent < 0 || *transparent >= static_cast<int>(kPaletteSize))) {
+        ThrowUsageError("remap", "--transparent must be an index 0..255");
+    }
+    settings.maxPixels = RequireMaxPixels("remap", maxPixelsText);
     settings.measureQuality = report;
-    settings.output = *output;
     if (transparent) {
         settings.transparentIndex = static_cast<std::uint8_t>(*transparent);
     }
+    const MatchOptions match = RequireMatchOptions("remap", metricName, reserve);
+    const RemapTarget target = palettePath
+                                   ? RequirePaletteTarget("remap", *palettePath, paletteOptions, match, transparent, quiet)
+                                   : RequireTablesTarget(*tablesPath);
     if (batch.directory) {
         return RunRemapBatch(files, batch, {target, settings, palettePath ? *palettePath : *tablesPath, tablesPath, quiet});
     }
@@ -304,14 +180,11 @@ int Run(std::span<const char* const> args) {
     const auto image = RemapImageFile(files[0], target, settings);
     if (!image) {
         const std::string cause = image.error().Message();
-        return Failure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
+        ThrowFailure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
     }
     const RemapMessages messages{target, settings, tablesPath, quiet};
     std::fputs(RemapWarnings(messages, files[0], *image).c_str(), stderr);
-    std::string error;
-    if (!WriteFileBytes(*out, image->file, error)) {
-        return Failure(error);
-    }
+    WriteOrFail(*out, image->file);
     Print(RemapReport(messages, files[0], *out, *image));
     return kSuccess;
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -30,67 +29,6 @@ using Clock = std::chrono::steady_clock;
 // How often a shown progress line is redrawn while no file finishes.
 constexpr auto kProgressTick = std::chrono::milliseconds(250);
 
-std::string Fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; bytes
-// that are not UTF-8 (a file name may hold any) become U+FFFD.
-std::string JsonString(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            if (byte == '"' || byte == '\\') {
-                out += '\\';
-                out += static_cast<char>(byte);
-            } else if (byte < 0x20 || byte == 0x7F) {
-                out += "\\u00";
-                out += kHex[byte >> 4];
-                out += kHex[byte & 15];
-            } else {
-                out += static_cast<char>(byte);
-            }
-            ++i;
-            continue;
-        }
-        // A well-formed sequence (no overlong forms, surrogates or values
-        // past U+10FFFF) is copied as it is.
-        const std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
-                                                                   : byte >= 0xF0 && byte <= 0xF4 ? 4
-                                                                                                  : 0;
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        }
-        if (valid && length > 2) {
-            const auto second = static_cast<unsigned char>(text[i + 1]);
-            valid = !(byte == 0xE0 && second < 0xA0) && !(byte == 0xED && second >= 0xA0) &&
-                    !(byte == 0xF0 && second < 0x90) && !(byte == 0xF4 && second >= 0x90);
-        }
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out += "\\ufffd";
-            ++i;
-        }
-    }
-    return out + "\"";
-}
-
-std::string_view StatusName(FileStatus status) {
-    switch (status) {
-        case FileStatus::kConverted: return "converted";
-        case FileStatus::kSkipped: return "skipped";
-        case FileStatus::kFailed: break;
-    }
-    return "failed";
-}
-
 // One file's outcome and the lines it prints: `out` for the standard
 // output, `err` for the standard error stream.
 struct FileRun {
@@ -98,62 +36,6 @@ struct FileRun {
     std::string out;
     std::string err;
 };
-
-}  // namespace
-
-std::string RemapWarnings(const RemapMessages& remap, const std::string& input, const RemappedImage& image) {
-    std::string lines;
-    if (remap.quiet) {
-        return lines;
-    }
-    if (image.clearPixels > 0) {
-        lines += "paltool: warning: " + std::to_string(image.clearPixels) + " pixels of " + QuotedPath(input) +
-                 " have alpha below 128 and get opaque colours; --transparent INDEX keeps them transparent\n";
-    }
-    if (remap.settings.transparentIndex && image.opaqueTransparent > 0) {
-        lines += "paltool: warning: " + std::to_string(image.opaqueTransparent) + " opaque pixels get entry " +
-                 std::to_string(*remap.settings.transparentIndex) +
-                 (image.keptIndices ? " as " + QuotedPath(input) + " has it"
-                                    : " from the map of " + QuotedPath(remap.tablesPath.value_or(""))) +
-                 " and show as transparent\n";
-    }
-    return lines;
-}
-
-std::string RemapReport(const RemapMessages& remap, const std::string& input, const std::string& output,
-                        const RemappedImage& image) {
-    std::string lines;
-    if (!remap.quiet) {
-        if (image.otherPalette) {
-            lines += QuotedPath(input) + " is indexed in another palette: its colours were matched to the palette's entries\n";
-        }
-        const std::string how =
-            image.keptIndices
-                ? "its indices kept (its palette is the palette)"
-                : "dither " + std::string(DitherMethodName(remap.settings.dither.method)) +
-                      (remap.target.search ? ", " + std::string(MetricName(remap.target.search->GetMetric()))
-                                           : ", map of " + ShownPath(remap.tablesPath.value_or("")));
-        const bool offsets = image.offsets && remap.settings.output == ImageFormat::kPng;
-        lines += "wrote " + ShownPath(output) + ": " + std::to_string(image.width) + " x " +
-                 std::to_string(image.height) + " pixels, " + std::to_string(remap.target.palette.size()) +
-                 " colours, " + how +
-                 (offsets ? ", offsets " + std::to_string(image.offsets->x) + "," + std::to_string(image.offsets->y)
-                          : "") +
-                 "\n";
-    }
-    if (const auto& quality = image.quality) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "mean squared error %.2f (root %.2f), blurred %.2f (root %.2f); Gaussian sigma 2, "
-                      "8-bit units per component\n",
-                      quality->meanSquaredError, std::sqrt(quality->meanSquaredError), quality->blurredError,
-                      std::sqrt(quality->blurredError));
-        lines += text;
-    }
-    return lines;
-}
-
-namespace {
 
 FileRun RemapOneFile(const std::string& input, const std::string& output, const BatchRemap& remap, bool force,
                      const std::optional<fs::file_time_type>& targetTime) {
@@ -302,92 +184,39 @@ std::optional<fs::file_time_type> ModificationTime(const std::string& path) {
     return time;
 }
 
-BatchSummary Summarise(std::span<const FileOutcome> outcomes, double seconds, int jobs) {
-    BatchSummary summary;
-    for (const FileOutcome& outcome : outcomes) {
-        (outcome.status == FileStatus::kConverted ? summary.converted
-         : outcome.status == FileStatus::kSkipped ? summary.skipped
-                                                  : summary.failed)++;
-    }
-    summary.seconds = seconds;
-    summary.jobs = jobs;
-    return summary;
-}
-
-std::string SummaryLine(const BatchSummary& summary) {
-    return "remap: " + std::to_string(summary.converted) + " converted, " + std::to_string(summary.skipped) +
-           " skipped (up to date), " + std::to_string(summary.failed) + " failed in " + Fixed(summary.seconds, 2) +
-           " s\n";
-}
-
-std::string BatchJson(const BatchSummary& summary, std::span<const FileOutcome> outcomes) {
-    std::string json = "{\"converted\": " + std::to_string(summary.converted) +
-                       ", \"skipped\": " + std::to_string(summary.skipped) +
-                       ", \"failed\": " + std::to_string(summary.failed) + ", \"seconds\": " +
-                       Fixed(summary.seconds, 3) + ", \"jobs\": " + std::to_string(summary.jobs) + ", \"files\": [";
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        const FileOutcome& file = outcomes[i];
-        json += i == 0 ? "\n  " : ",\n  ";
-        json += "{\"input\": " + JsonString(file.input) + ", \"output\": " + JsonString(file.output) +
-                ", \"status\": \"" + std::string(StatusName(file.status)) + "\"";
-        if (file.status == FileStatus::kConverted) {
-            json += ", \"width\": " + std::to_string(file.width) + ", \"height\": " + std::to_string(file.height);
-        }
-        if (file.status == FileStatus::kFailed) {
-            json += ", \"error\": " + JsonString(file.error);
-        }
-        if (file.quality) {
-            json += ", \"mean_squared_error\": " + Fixed(file.quality->meanSquaredError, 4) +
-                    ", \"blurred_error\": " + Fixed(file.quality->blurredError, 4);
-        }
-        json += "}";
-    }
-    return json + (outcomes.empty() ? "]}\n" : "\n]}\n");
-}
-
-std::string ProgressLine(std::size_t done, std::size_t total, double seconds) {
-    std::string line = "remap: " + std::to_string(done) + " of " + std::to_string(total) + " files, " +
-                       Fixed(seconds, 1) + " s";
-    if (done > 0 && done < total) {
-        line += ", about " + Fixed(seconds / static_cast<double>(done) * static_cast<double>(total - done), 1) +
-                " s left";
-    }
-    return line;
-}
-
-std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut) {
+void RequireBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut) {
     if (!options.directory) {
         if (files.size() > 1) {
-            return UsageError("remap", "several IMAGEs need -d DIR, where each is written as DIR/NAME.EXT");
+            ThrowUsageError("remap", "several IMAGEs need -d DIR, where each is written as DIR/NAME.EXT");
         }
         if (options.jobs || options.force || options.json) {
-            return UsageError("remap", "-j, --force and --json apply to -d DIR");
+            ThrowUsageError("remap", "-j, --force and --json apply to -d DIR");
         }
-        return std::nullopt;
+        return;
     }
     if (hasOut) {
-        return UsageError("remap", "-o names one output and -d DIR a directory for many: give one of them");
+        ThrowUsageError("remap", "-o names one output and -d DIR a directory for many: give one of them");
     }
     if (files.empty()) {
-        return UsageError("remap", "expected one or more IMAGEs with -d DIR");
+        ThrowUsageError("remap", "expected one or more IMAGEs with -d DIR");
     }
     if (options.jobs && (*options.jobs < 1 || *options.jobs > kMaxJobs)) {
-        return UsageError("remap", "-j must be a number of jobs 1.." + std::to_string(kMaxJobs));
+        ThrowUsageError("remap", "-j must be a number of jobs 1.." + std::to_string(kMaxJobs));
     }
     const auto format = BatchFormatOfName(options.to.value_or("png"));
     if (!format) {
-        return UsageError("remap", "--to '" + *options.to + "' is not an image format remap writes");
+        ThrowUsageError("remap", "--to '" + *options.to + "' is not an image format remap writes");
     }
     std::vector<std::string> outputs;
     for (const std::string& file : files) {
         const std::string name = BatchOutputName(file, format->extension);
         if (name.empty()) {
-            return UsageError("remap", QuotedPath(file) + " names no file to write in -d DIR");
+            ThrowUsageError("remap", QuotedPath(file) + " names no file to write in -d DIR");
         }
         outputs.push_back(BatchOutputPath(*options.directory, name));
     }
     if (const auto shared = FindSharedOutput(outputs)) {
-        return UsageError("remap", QuotedPath(files[shared->first]) + " and " + QuotedPath(files[shared->second]) +
+        ThrowUsageError("remap", QuotedPath(files[shared->first]) + " and " + QuotedPath(files[shared->second]) +
                                        " would both be written as " + QuotedPath(outputs[shared->first]));
     }
     // An output that is one of the inputs would replace the art it is made
@@ -402,10 +231,9 @@ std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<co
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         struct stat info {};
         if (::stat(outputs[i].c_str(), &info) == 0 && inputs.count({info.st_dev, info.st_ino}) != 0) {
-            return UsageError("remap", QuotedPath(outputs[i]) + " is an input; it would be written over");
+            ThrowUsageError("remap", QuotedPath(outputs[i]) + " is an input; it would be written over");
         }
     }
-    return std::nullopt;
 }
 
 int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& options, const BatchRemap& remap) {
@@ -414,14 +242,14 @@ int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& optio
     const std::optional<BatchFormat> format = BatchFormatOfName(options.to.value_or("png"));
     const std::optional<ImageRemapOptions> settings = format ? WithOutputFormat(remap.settings, *format) : std::nullopt;
     if (!settings) {
-        return UsageError("remap", "--to: not an image format remap writes");
+        ThrowUsageError("remap", "--to: not an image format remap writes");
     }
     const BatchRemap shared{remap.target, *settings, remap.targetPath, remap.tablesPath, remap.quiet};
     const std::string& directory = *options.directory;
     std::error_code error;
     fs::create_directories(directory, error);
     if (!fs::is_directory(directory)) {
-        return Failure(CannotWrite(directory, error ? error.message() : "not a directory"));
+        ThrowFailure(CannotWrite(directory, error ? error.message() : "not a directory"));
     }
 
     std::vector<FileOutcome> outcomes(inputs.size());

@@ -117,13 +117,15 @@ struct BatchRemap {
     bool quiet = false;
 };
 
-// The usage error of the batch options against `files` and -o (reported;
-// its exit status), or nothing when they agree: in batch mode every input
-// gets an output of its own that is no input.
-std::optional<int> CheckBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut);
+// Checks the batch options against `files` and -o: in batch mode every input
+// gets an output of its own that is no input. Where they disagree, a usage
+// error is thrown.
+void RequireBatchArguments(const BatchOptions& options, std::span<const std::string> files, bool hasOut);
 
 // Runs the batch and prints its messages and summary; returns the exit status
-// (1 when any file failed).
+// (1 when any file failed). A directory that cannot be made is a failure,
+// thrown before any file is read; a file that fails is only reported, and
+// the others go on.
 int RunRemapBatch(std::span<const std::string> inputs, const BatchOptions& options, const BatchRemap& remap);
 
 }  // namespace paltab::paltool

@@ -49,24 +49,20 @@ their colours. A PLAYPAL and a palette.dat carry their own.
 )";
 
 // The colours of a lump's indices: --palette, or the lump's own.
-std::variant<std::vector<Rgb8>, int> LumpPalette(const LumpFile& lump, const std::optional<std::string>& palette,
-                                                 const PaletteOptions& options, bool quiet) {
+std::vector<Rgb8> LumpPalette(const LumpFile& lump, const std::optional<std::string>& palette,
+                              const PaletteOptions& options, bool quiet) {
     const LumpKind kind = lump.info.kind;
     if (kind == LumpKind::kPlaypal && palette) {
-        return UsageError("render", "a PLAYPAL is drawn in its own colours, without --palette");
+        ThrowUsageError("render", "a PLAYPAL is drawn in its own colours, without --palette");
     }
     if (!palette) {
         if (kind == LumpKind::kPlaypal || kind == LumpKind::kBuildPalette) {
-            return std::vector<Rgb8>{};
+            return {};
         }
-        return UsageError("render", "a " + std::string(LumpTitle(kind)) +
-                                        " holds indices only: give --palette P to colour them");
+        ThrowUsageError("render", "a " + std::string(LumpTitle(kind)) +
+                                      " holds indices only: give --palette P to colour them");
     }
-    const auto read = ReadPaletteWithOptions("render", *palette, options, quiet);
-    if (const int* status = std::get_if<int>(&read)) {
-        return *status;
-    }
-    return std::get<PaletteFile>(read).palette.colors;
+    return RequirePalette("render", *palette, options, quiet).palette.colors;
 }
 
 int Run(std::span<const char* const> args) {
@@ -81,46 +77,40 @@ int Run(std::span<const char* const> args) {
     cli.add_option("--palette", palette);
     AddPaletteOptions(cli, paletteOptions);
     cli.add_flag("--quiet", quiet);
-    if (const auto done = ParseArguments(cli, kRenderCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kRenderCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1 || !directory) {
-        return UsageError("render", "expected one TABLES file and -o DIR");
+        ThrowUsageError("render", "expected one TABLES file and -o DIR");
     }
     if (!palette && (paletteOptions.format || paletteOptions.paletteIndex)) {
-        return UsageError("render", std::string(paletteOptions.format ? "--format" : "--palette-index") +
-                                        " needs --palette");
+        ThrowUsageError("render", std::string(paletteOptions.format ? "--format" : "--palette-index") +
+                                      " needs --palette");
     }
-    const auto lump = ReadLumpArgument("render", files[0], asName);
-    if (const int* status = std::get_if<int>(&lump)) {
-        return *status;
-    }
+    const std::optional<LumpFile> lump = RequireLumpArgument("render", files[0], asName);
     std::string error;
     std::vector<std::string> written;
-    if (const auto& file = std::get<std::optional<LumpFile>>(lump)) {
-        const auto colors = LumpPalette(*file, palette, paletteOptions, quiet);
-        if (const int* status = std::get_if<int>(&colors)) {
-            return *status;
-        }
-        const auto pictures = RenderLump(file->bytes, file->info, std::get<std::vector<Rgb8>>(colors));
-        const std::string heading = std::string(LumpTitle(file->info.kind)) + " " + files[0];
+    if (lump) {
+        const std::vector<Rgb8> colors = LumpPalette(*lump, palette, paletteOptions, quiet);
+        const auto pictures = RenderLump(lump->bytes, lump->info, colors);
+        const std::string heading = std::string(LumpTitle(lump->info.kind)) + " " + files[0];
         if (!WritePictures(pictures, heading, *directory, written, error)) {
-            return Failure(error);
+            ThrowFailure(error);
         }
     } else {
         if (palette) {
-            return UsageError("render", "a table file carries its palette; --palette is for lumps");
+            ThrowUsageError("render", "a table file carries its palette; --palette is for lumps");
         }
         const auto tables = ColorTableFile::Load(files[0], error);
         if (!tables) {
-            return Failure(error);
+            ThrowFailure(error);
         }
         if (!WritePreviews(tables->View(), files[0], *directory, written, error)) {
-            return Failure(error);
+            ThrowFailure(error);
         }
     }
-    for (const std::string& path : written) {
-        if (!quiet) {
+    if (!quiet) {
+        for (const std::string& path : written) {
             Print("wrote " + ShownPath(path) + "\n");
         }
     }

@@ -2,11 +2,10 @@
 // engines load.
 #include <charconv>
 
-#include "io/file_io.hpp"
-#include "export/layouts.hpp"
 #include "palette_options.hpp"
 #include "paltab/lumps.hpp"
 #include "table_options.hpp"
+#include "table_output.hpp"
 
 namespace paltab::paltool {
 namespace {
@@ -112,65 +111,16 @@ int Run(std::span<const char* const> args) {
     }
     LightSettings settings;
     settings.levels = *levels;
-    std::string error;
     settings.search = RequireSearchSettings("shade", search);
     ApplyLightOptions("shade", fog, fullbright, settings);
 
     const PaletteFile read = RequirePalette("shade", files[0], paletteOptions, quiet);
-    const std::span<const Rgb8> colors(read.palette.colors);
-    std::vector<std::uint8_t> bytes;
-    std::string text;
-    TableStats stats;
-    std::string what = "light table of " + std::to_string(*levels) + " levels";
-    if (*layout == LightLayout::kDoomColormap || *layout == LightLayout::kBuildPalette) {
-        const bool doom = *layout == LightLayout::kDoomColormap;
-        if (doom) {
-            const auto colormap = MakeDoomColormap(colors, settings, error);
-            if (colormap) {
-                bytes = colormap->bytes;
-                stats = colormap->stats;
-            }
-        } else {
-            const auto file = MakePaletteDat(colors, settings, error);
-            if (file) {
-                bytes = file->bytes;
-                stats = file->stats;
-            }
-        }
-        if (bytes.empty()) {
-            ThrowFailure(QuotedPath(files[0]) + ": " + error);
-        }
-        what = doom ? "Doom colormap" : "Build palette.dat with " + what + " and a 50 % translucency table";
-    } else {
-        const auto table = MakeLightTable(colors, settings, error);
-        if (!table) {
-            ThrowFailure(QuotedPath(files[0]) + ": " + error);
-        }
-        stats = table->stats;
-        if (*layout == LightLayout::kPng) {
-            const auto png = EncodePng(RenderLightTable(colors, *table), error);
-            if (!png) {
-                ThrowFailure(CannotWrite(*output, error));
-            }
-            bytes = *png;
-            what += " (picture)";
-        } else if (*layout == LightLayout::kCHeader) {
-            const std::string fogText = std::to_string(settings.fog.r) + " " + std::to_string(settings.fog.g) + " " +
-                                        std::to_string(settings.fog.b);
-            text = LightTableCHeader(*table, CNameFromPath(*output), what + " towards " + fogText,
-                                     CommandLine("shade", args));
-        } else {
-            bytes = table->bytes;
-        }
-    }
-    const bool written = text.empty() ? WriteFileBytes(*output, bytes, error) : WriteFileText(*output, text, error);
-    if (!written) {
-        ThrowFailure(error);
-    }
-    const std::size_t size = text.empty() ? bytes.size() : text.size();
+    const TableOutput table =
+        LightTableOutput(read.palette.colors, settings, *layout, files[0], *output, CommandLine("shade", args));
+    WriteTableOutput(*output, table);
     if (!quiet) {
-        Print("wrote " + ShownPath(*output) + ": " + what + ", " + std::to_string(size) + " bytes; " +
-              DistanceSummary(stats, settings.search.metric) + "\n");
+        Print("wrote " + ShownPath(*output) + ": " + table.what + ", " + std::to_string(table.Size()) + " bytes; " +
+              DistanceSummary(table.stats, settings.search.metric) + "\n");
     }
     return kSuccess;
 }

@@ -86,35 +86,26 @@ int Run(std::span<const char* const> args) {
     cli.add_flag("-c", weighted);
     cli.add_option("--format", formatName);
     cli.add_option("--palette-index", paletteIndex);
-    if (const auto done = ParseArguments(cli, kVerifyCommand, args)) {
-        return *done;
+    if (!ParseCommandLine(cli, kVerifyCommand, args)) {
+        return kSuccess;
     }
     if (files.size() != 1) {
-        return UsageError("verify", "expected one TABLES file");
+        ThrowUsageError("verify", "expected one TABLES file");
     }
-    const auto lump = ReadLumpArgument("verify", files[0], asName);
-    if (const int* status = std::get_if<int>(&lump)) {
-        return *status;
-    }
-    const std::optional<LumpFile>& lumpFile = std::get<std::optional<LumpFile>>(lump);
+    const std::optional<LumpFile> lumpFile = RequireLumpArgument("verify", files[0], asName);
     if (lumpFile && weighted) {
-        return UsageError("verify", "-c applies to table files, not to a " +
-                                        std::string(LumpTitle(lumpFile->info.kind)));
+        ThrowUsageError("verify", "-c applies to table files, not to a " + std::string(LumpTitle(lumpFile->info.kind)));
     }
     if (const std::string_view given = lumpOptions.FirstGiven(); !lumpFile && !given.empty()) {
-        return UsageError("verify", std::string(given) + " applies to lumps, not to a table file");
+        ThrowUsageError("verify", std::string(given) + " applies to lumps, not to a table file");
     }
     if (!palette && (weighted || formatName || paletteIndex)) {
-        return UsageError("verify", std::string(weighted ? "-c" : formatName ? "--format" : "--palette-index") +
-                                        " needs --palette");
+        ThrowUsageError("verify", std::string(weighted ? "-c" : formatName ? "--format" : "--palette-index") +
+                                      " needs --palette");
     }
-    const auto format = FormatOption("verify", "--format", formatName);
-    if (const int* status = std::get_if<int>(&format)) {
-        return *status;
-    }
-    const std::optional<PaletteFormat> forced = std::get<std::optional<PaletteFormat>>(format);
+    const std::optional<PaletteFormat> forced = RequireFormat("verify", "--format", formatName);
     if (paletteIndex && (*paletteIndex < 0 || (forced && *forced != PaletteFormat::kPlaypal))) {
-        return UsageError("verify", "--palette-index takes a number 0 or more and applies to playpal palettes only");
+        ThrowUsageError("verify", "--palette-index takes a number 0 or more and applies to playpal palettes only");
     }
     if (lumpFile) {
         return VerifyLump(files[0], *lumpFile, palette, lumpOptions, forced, paletteIndex, kMismatchesShown, quiet);
@@ -123,7 +114,7 @@ int Run(std::span<const char* const> args) {
     std::string error;
     const auto file = ColorTableFile::Load(tablesPath, error);
     if (!file) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     const ColorTableView& view = file->View();
     if (!palette) {
@@ -139,7 +130,7 @@ int Run(std::span<const char* const> args) {
         TablesOfPaletteFile(*palette, forced, {.paletteIndex = paletteIndex.value_or(0)},
                             {.weightedDistance = weighted, .writeExtension = view.HasExtension()}, warnings, error);
     if (!expected) {
-        return Failure(error);
+        ThrowFailure(error);
     }
     WarnAll(warnings, quiet);
     const TableComparison comparison = CompareTableFiles(*expected, view.Bytes(), kMismatchesShown);
