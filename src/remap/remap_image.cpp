@@ -206,50 +206,33 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
     if (KeepsIndices(image, target.palette)) {
         out.keptIndices = true;
         out.indices = std::move(image.indices);
-        for (std::size_t i = 0; i < pixels; ++i) {
-            const bool opaque = image.rgba[i * 4 + 3] >= kOpaqueAlpha;
-            if (const auto transparent = options.transparentIndex) {
-                out.opaqueTransparent += opaque && out.indices[i] == *transparent ? 1 : 0;
-                out.indices[i] = opaque ? out.indices[i] : *transparent;
+    } else {
+        out.otherPalette = image.indexed;
+        image.indices = {};
+        std::optional<ExactColorMap> exact;
+        DitherLookup lookup{EntryFinder::FromMap(target.map, target.mapBits), false};
+        if (target.search) {
+            if (ExactMapPays(pixels, *target.search)) {
+                exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
+                lookup.find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
             } else {
-                out.clearPixels += opaque ? 0 : 1;
+                lookup.find = EntryFinder::FromSearch(*target.search);
             }
+            lookup.byRgbDistance = target.search->GetMetric() == Metric::kRgb;
         }
-        if (options.measureQuality) {
-            out.quality = MeasureDitherQuality(image.width, image.height, image.rgba, target.palette, out.indices,
-                                               options.transparentIndex);
+        out.indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
+                                   options.transparentIndex, options.dither);
+        if (out.indices.size() != pixels) {
+            return Error{"", "the dithering settings are out of range", ErrorKind::kBadSettings};
         }
-        image = {};
-        auto file = Encode(out, target, options);
-        if (!file) {
-            return file.error();
-        }
-        out.file = std::move(*file);
-        return out;
     }
-    out.otherPalette = image.indexed;
-    image.indices = {};
-    std::optional<ExactColorMap> exact;
-    DitherLookup lookup{EntryFinder::FromMap(target.map, target.mapBits), false};
-    if (target.search) {
-        if (ExactMapPays(pixels, *target.search)) {
-            exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
-            lookup.find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
-        } else {
-            lookup.find = EntryFinder::FromSearch(*target.search);
-        }
-        lookup.byRgbDistance = target.search->GetMetric() == Metric::kRgb;
-    }
-    out.indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
-                               options.transparentIndex, options.dither);
-    if (out.indices.size() != pixels) {
-        return Error{"", "the dithering settings are out of range", ErrorKind::kBadSettings};
-    }
-    exact.reset();
     for (std::size_t i = 0; i < pixels; ++i) {
         const bool opaque = image.rgba[i * 4 + 3] >= kOpaqueAlpha;
         if (const auto transparent = options.transparentIndex) {
             out.opaqueTransparent += opaque && out.indices[i] == *transparent ? 1 : 0;
+            // Kept indices: clear pixels take the transparent entry here
+            // (the lookups gave it to them already).
+            out.indices[i] = opaque ? out.indices[i] : *transparent;
         } else {
             out.clearPixels += opaque ? 0 : 1;
         }
