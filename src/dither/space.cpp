@@ -12,14 +12,8 @@ namespace {
 
 using Matrix3 = std::array<std::array<double, 3>, 3>;
 
-// Björn Ottosson's Oklab, both ways: linear sRGB to LMS, LMS' (cube roots)
-// to Lab, and the inverses.
-constexpr Matrix3 kLinearToLms{{{0.4122214708, 0.5363325363, 0.0514459929},
-                                {0.2119034982, 0.6806995451, 0.1073969566},
-                                {0.0883024619, 0.2817188376, 0.6299787005}}};
-constexpr Matrix3 kLmsToLab{{{0.2104542553, 0.7936177850, -0.0040720468},
-                             {1.9779984951, -2.4285922050, 0.4505937099},
-                             {0.0259040371, 0.7827717662, -0.8086757660}}};
+// Björn Ottosson's Oklab, back: Lab to LMS' (cube roots), LMS to linear
+// sRGB. The way there is OklabFromLinear's.
 constexpr Matrix3 kLabToLms{
     {{1.0, 0.3963377774, 0.2158037573}, {1.0, -0.1055613458, -0.0638541728}, {1.0, -0.0894841775, -1.2914855480}}};
 constexpr Matrix3 kLmsToLinear{{{4.0767416621, -3.3077115913, 0.2309699292},
@@ -41,8 +35,7 @@ Point ClampEach(const Point& p, double hi) {
 }  // namespace
 
 Point OklabOf(const Point& linear) {
-    const Point lms = Apply(kLinearToLms, linear);
-    return Apply(kLmsToLab, {std::cbrt(lms[0]), std::cbrt(lms[1]), std::cbrt(lms[2])});
+    return OklabFromLinear(linear);
 }
 
 Point LinearOfOklab(const Point& lab) {

@@ -10,6 +10,7 @@
 // value is an exact integer in double precision. A box with few candidates
 // left is not halved further: its cells share its list.
 #include "nearest/batch_search.hpp"
+#include "nearest/first_least.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -51,29 +52,6 @@ int DepthFor(std::size_t queries) {
         ++depth;
     }
     return depth;
-}
-
-// The position of the first least of values[0..n): four running minimums
-// side by side, then a search for the first equal value.
-template <class T>
-std::size_t FirstLeast(const std::array<T, kPaletteSize>& values, std::size_t n) {
-    std::array<T, 4> least;
-    least.fill(std::numeric_limits<T>::max());
-    const std::size_t whole = n / 4 * 4;
-    for (std::size_t i = 0; i < whole; i += 4) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            least[j] = std::min(least[j], values[i + j]);
-        }
-    }
-    for (std::size_t i = whole; i < n; ++i) {
-        least[0] = std::min(least[0], values[i]);
-    }
-    const T m = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
-    std::size_t i = 0;
-    while (values[i] != m) {
-        ++i;
-    }
-    return i;
 }
 
 using Cell = CandidateGrid::Cell;

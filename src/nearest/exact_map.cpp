@@ -15,6 +15,7 @@
 //
 // Maps of 7 and 8 bits are built by two threads.
 #include "paltab/exact_map.hpp"
+#include "nearest/first_least.hpp"
 
 #include <algorithm>
 #include <array>
@@ -76,29 +77,6 @@ struct CandidateList {
     std::array<std::uint8_t, kPaletteSize> entry;
     std::array<std::array<Distance, kPaletteSize>, 3> point;
 };
-
-// The position of the first least of values[0..n): four running minimums
-// side by side, then a search for the first equal value.
-template <class Distance>
-std::size_t FirstLeast(std::array<Distance, kPaletteSize>& values, std::size_t n) {
-    std::array<Distance, 4> least;
-    least.fill(std::numeric_limits<Distance>::max());
-    const std::size_t whole = n / 4 * 4;
-    for (std::size_t i = 0; i < whole; i += 4) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            least[j] = std::min(least[j], values[i + j]);
-        }
-    }
-    for (std::size_t i = whole; i < n; ++i) {
-        least[0] = std::min(least[0], values[i]);
-    }
-    const Distance m = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
-    std::size_t i = 0;
-    while (values[i] != m) {
-        ++i;
-    }
-    return i;
-}
 
 template <class Space>
 class MapBuilder {
