@@ -63,6 +63,11 @@ public:
         return search_ != nullptr ? search_->NearestEntry(color) : cells_[ExactColorMap::CellOf(bits_, color)];
     }
 
+    // The map read, and its bits per component; no cells when the finder
+    // searches. For callers that read the map in a loop of their own.
+    std::span<const std::uint8_t> MapCells() const { return cells_; }
+    int MapBits() const { return bits_; }
+
 private:
     std::span<const std::uint8_t> cells_;
     int bits_ = 8;

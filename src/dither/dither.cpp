@@ -105,7 +105,7 @@ std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const st
         Undithered(pixels, lookup.find, indices);
         return indices;
     }
-    dither::Lookup cached(lookup, palette, indices.size());
+    dither::Lookup cached(lookup, palette, indices.size(), IsErrorDiffusion(settled.method));
     if (IsErrorDiffusion(settled.method)) {
         dither::Diffuse(pixels, palette, cached, settled, indices);
     } else if (settled.method == DitherMethod::kYliluoma) {

@@ -48,8 +48,9 @@ void Reach(const std::array<std::int32_t, 3>& lo, std::int32_t span, std::span<c
 
 }  // namespace
 
-Lookup::Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::size_t pixels) : find_(lookup.find) {
-    if (!lookup.byRgbDistance || pixels < kWorthwhile) {
+Lookup::Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::size_t pixels, bool boxesOverMap)
+    : find_(lookup.find) {
+    if (!lookup.byRgbDistance || pixels < kWorthwhile || (!boxesOverMap && !find_.MapCells().empty())) {
         return;
     }
     // The entries the lookup may give are those it gives for their own

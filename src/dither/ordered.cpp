@@ -146,8 +146,131 @@ Pattern PatternOf(DitherMethod method) {
     return pattern;
 }
 
-std::uint8_t Clamp8(int v) {
-    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+// Reads a lookup's 8-bit map: a colour's cell is its 24 bits.
+struct MapRead {
+    const std::uint8_t* cells;
+
+    std::uint8_t operator()(Rgb8 c) const {
+        return cells[std::size_t{c.r} << 16 | std::size_t{c.g} << 8 | std::size_t{c.b}];
+    }
+};
+
+// Offsets beyond a whole range move every colour to the cube's bounds, as
+// this does; in doubles, so that any spread converts to int safely.
+constexpr double kWidestOffset = 255.0;
+
+// sRGB: the offset of each cell of the tile, in whole units, added to each
+// component and clamped by a table.
+class SrgbMove {
+public:
+    explicit SrgbMove(std::span<const double> offsets) : offsets_(offsets.size()) {
+        for (std::size_t cell = 0; cell < offsets.size(); ++cell) {
+            offsets_[cell] = static_cast<std::int16_t>(std::trunc(offsets[cell]));
+        }
+        for (std::size_t k = 0; k < clamp_.size(); ++k) {
+            clamp_[k] = static_cast<std::uint8_t>(std::clamp<int>(static_cast<int>(k) - kBelow, 0, 255));
+        }
+    }
+
+    Rgb8 operator()(Rgb8 c, std::size_t cell) const {
+        const int offset = offsets_[cell] + kBelow;
+        return {clamp_[static_cast<std::size_t>(c.r + offset)], clamp_[static_cast<std::size_t>(c.g + offset)],
+                clamp_[static_cast<std::size_t>(c.b + offset)]};
+    }
+
+private:
+    static constexpr int kBelow = static_cast<int>(kWidestOffset);
+    std::vector<std::int16_t> offsets_;
+    std::array<std::uint8_t, 256 + 2 * kBelow> clamp_{};
+};
+
+// Linear light: the offset added to each component's linear value, clamped
+// and rounded back to 8 bits; a table per cell of the 256 results where the
+// image has pixels enough to repay it.
+class LinearMove {
+public:
+    LinearMove(std::span<const double> offsets, const Space& space, std::size_t pixels)
+        : offsets_(offsets), space_(space) {
+        if (pixels * 3 < offsets.size() * 256) {
+            return;
+        }
+        table_.resize(offsets.size() * 256);
+        for (std::size_t cell = 0; cell < offsets.size(); ++cell) {
+            for (std::size_t v = 0; v < 256; ++v) {
+                table_[cell * 256 + v] = Moved(static_cast<std::uint8_t>(v), cell);
+            }
+        }
+    }
+    bool Tabled() const { return !table_.empty(); }
+
+    std::uint8_t Moved(std::uint8_t v, std::size_t cell) const {
+        return space_.Srgb8OfLinear(std::clamp(space_.LinearOf(v) + offsets_[cell], 0.0, 1.0));
+    }
+    Rgb8 operator()(Rgb8 c, std::size_t cell) const {
+        if (!table_.empty()) {
+            const std::uint8_t* row = table_.data() + cell * 256;
+            return {row[c.r], row[c.g], row[c.b]};
+        }
+        return {Moved(c.r, cell), Moved(c.g, cell), Moved(c.b, cell)};
+    }
+
+private:
+    std::span<const double> offsets_;
+    const Space& space_;
+    std::vector<std::uint8_t> table_;
+};
+
+// Oklab: the offset added to lightness, the point clamped into the cube and
+// rounded.
+class OklabMove {
+public:
+    OklabMove(std::span<const double> offsets, const Space& space) : offsets_(offsets), space_(space) {}
+
+    Rgb8 operator()(Rgb8 c, std::size_t cell) const {
+        Point p = space_.Of(c);
+        p[0] += offsets_[cell];
+        return space_.Rounded(space_.Clamped(p));
+    }
+
+private:
+    std::span<const double> offsets_;
+    const Space& space_;
+};
+
+// Each pixel's colour moved by its cell of the tile, and looked up.
+template <bool kAnyTransparent, class Move, class Find>
+void Threshold(const Pixels& pixels, int side, const Move& move, Find& find, std::span<std::uint8_t> indices) {
+    const int mask = side - 1;
+    for (int y = 0; y < pixels.height; ++y) {
+        const std::size_t rowStart = static_cast<std::size_t>((y & mask) * side);
+        std::size_t i = pixels.Index(0, y);
+        for (int x = 0; x < pixels.width; ++x, ++i) {
+            if constexpr (kAnyTransparent) {
+                if (pixels.Transparent(i)) {
+                    indices[i] = *pixels.transparentIndex;
+                    continue;
+                }
+            }
+            indices[i] = find(move(pixels.Color(i), rowStart + static_cast<std::size_t>(x & mask)));
+        }
+    }
+}
+
+template <class Move>
+void ThresholdWith(const Pixels& pixels, int side, const Move& move, Lookup& lookup, std::span<std::uint8_t> indices) {
+    const auto with = [&](auto& find) {
+        if (pixels.transparentIndex) {
+            Threshold<true>(pixels, side, move, find, indices);
+        } else {
+            Threshold<false>(pixels, side, move, find, indices);
+        }
+    };
+    if (const std::uint8_t* cells = lookup.FullMap()) {
+        MapRead read{cells};
+        with(read);
+    } else {
+        with(lookup);
+    }
 }
 
 }  // namespace
@@ -159,41 +282,25 @@ void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup, 
     const double spread = (options.method == DitherMethod::kOrdered ? kOrderedSpread : *options.spread) *
                           (options.strength / static_cast<double>(kMaxStrength)) * space.SpreadUnit();
     // The offset of each threshold t of n: (2t + 1 - n) / 2n of the spread,
-    // strictly inside -1/2..1/2 and symmetric about 0.
+    // strictly inside -1/2..1/2 and symmetric about 0; by cell of the tile.
     const std::size_t levels = pattern.values.size();
     std::vector<double> offsets(levels);
-    std::vector<int> wholeOffsets(levels);
-    for (std::size_t t = 0; t < levels; ++t) {
-        offsets[t] =
+    for (std::size_t cell = 0; cell < levels; ++cell) {
+        const std::uint16_t t = pattern.values[cell];
+        const double offset =
             (static_cast<double>(2 * t + 1) - static_cast<double>(levels)) / static_cast<double>(2 * levels) * spread;
-        wholeOffsets[t] = static_cast<int>(std::trunc(offsets[t]));
+        offsets[cell] = std::clamp(offset, -kWidestOffset, kWidestOffset);
     }
-    const int mask = pattern.side - 1;
-    const bool anyTransparent = pixels.transparentIndex.has_value();
-    for (int y = 0; y < pixels.height; ++y) {
-        const std::uint16_t* row = pattern.values.data() + static_cast<std::size_t>((y & mask) * pattern.side);
-        std::size_t i = pixels.Index(0, y);
-        for (int x = 0; x < pixels.width; ++x, ++i) {
-            if (anyTransparent && pixels.Transparent(i)) {
-                indices[i] = *pixels.transparentIndex;
-                continue;
-            }
-            const std::uint16_t t = row[x & mask];
-            const Rgb8 color = pixels.Color(i);
-            if (space.Kind() == DitherSpace::kSrgb) {
-                const int offset = wholeOffsets[t];
-                indices[i] = lookup({Clamp8(color.r + offset), Clamp8(color.g + offset), Clamp8(color.b + offset)});
-                continue;
-            }
-            Point p = space.Of(color);
-            const double offset = offsets[t];
-            if (space.Kind() == DitherSpace::kOklab) {
-                p[0] += offset;
-            } else {
-                p = {p[0] + offset, p[1] + offset, p[2] + offset};
-            }
-            indices[i] = lookup(space.Rounded(space.Clamped(p)));
-        }
+    switch (options.space) {
+        case DitherSpace::kSrgb:
+            ThresholdWith(pixels, pattern.side, SrgbMove(offsets), lookup, indices);
+            break;
+        case DitherSpace::kLinear:
+            ThresholdWith(pixels, pattern.side, LinearMove(offsets, space, indices.size()), lookup, indices);
+            break;
+        case DitherSpace::kOklab:
+            ThresholdWith(pixels, pattern.side, OklabMove(offsets, space), lookup, indices);
+            break;
     }
 }
 

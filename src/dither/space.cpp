@@ -50,6 +50,11 @@ Space::Space(DitherSpace space) : kind_(space) {
     for (std::size_t v = 0; v < linearBounds_.size(); ++v) {
         linearBounds_[v] = LinearFromSrgb(static_cast<double>(v) + 0.5);
     }
+    for (std::size_t k = 0; k < fineCount_.size(); ++k) {
+        const double at = static_cast<double>(k) / kFineSteps;
+        fineCount_[k] = static_cast<std::uint8_t>(std::upper_bound(linearBounds_.begin(), linearBounds_.end(), at) -
+                                                  linearBounds_.begin());
+    }
 }
 
 Point Space::Of(Rgb8 color) const {
@@ -75,11 +80,6 @@ Point Space::Clamped(const Point& p) const {
         }
     }
     return p;
-}
-
-std::uint8_t Space::Srgb8OfLinear(double linear) const {
-    return static_cast<std::uint8_t>(std::upper_bound(linearBounds_.begin(), linearBounds_.end(), linear) -
-                                     linearBounds_.begin());
 }
 
 Rgb8 Space::Rounded(const Point& clamped) const {

@@ -31,15 +31,31 @@ public:
     Rgb8 Rounded(const Point& clamped) const;
     // How many space units one unit of DitherOptions::spread is.
     double SpreadUnit() const;
+    // The 8-bit sRGB value nearest to a linear value within 0..1.
+    std::uint8_t Srgb8OfLinear(double linear) const {
+        // Each step of the fine table holds at most one bound, so its count
+        // of bounds at or below the step's start is at most one short.
+        const double scaled = linear * kFineSteps;
+        const std::size_t step = scaled >= 0 ? (scaled < kFineSteps ? static_cast<std::size_t>(scaled) : kFineSteps) : 0;
+        const std::uint8_t below = fineCount_[step];
+        return below < linearBounds_.size() && linearBounds_[below] <= linear ? static_cast<std::uint8_t>(below + 1)
+                                                                              : below;
+    }
+    double LinearOf(std::uint8_t v) const { return linear_[v]; }
 
 private:
+    // Steps of the fine table per unit of linear light: the bounds lie at
+    // least 1 / (255 * 12.92) apart (the sRGB curve's straight foot), more
+    // than a step.
+    static constexpr std::size_t kFineSteps = 4096;
+
     DitherSpace kind_;
     std::array<double, 256> linear_{};
     // The linear value at which each 8-bit value v + 0.5 begins: a rounded
-    // sRGB value found by a binary search instead of a power.
+    // sRGB value is the count of those at or below the linear value.
     std::array<double, 255> linearBounds_{};
-
-    std::uint8_t Srgb8OfLinear(double linear) const;
+    // That count at each step k / kFineSteps.
+    std::array<std::uint8_t, kFineSteps + 1> fineCount_{};
 };
 
 Point OklabOf(const Point& linear);
@@ -50,11 +66,20 @@ Point LinearOfOklab(const Point& lab);
 // colours a lookup falls in gets, once, the few entries that can be nearest
 // to any colour in it (from those of its 16 x 16 x 16 parent, which come
 // from the palette): then a lookup compares a handful of entries held in
-// cache instead of reading a map far larger than the cache, and a box that
-// only one entry can serve needs no comparison at all.
+// cache instead of searching the palette or reading a map far larger than
+// the cache, and a box that only one entry can serve needs no comparison at
+// all. With `boxesOverMap` false a lookup that reads a map keeps to it: the
+// patterns' colours, which jump between a few offsets, choose among a box's
+// entries less predictably than diffusion's and read a map sooner.
 class Lookup {
 public:
-    Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::size_t pixels);
+    Lookup(const DitherLookup& lookup, std::span<const Rgb8> palette, std::size_t pixels, bool boxesOverMap);
+
+    // The cells of the 8-bit map that the lookup reads, a colour's cell its
+    // 24 bits; null when it searches or keeps boxes.
+    const std::uint8_t* FullMap() const {
+        return boxes_.empty() && find_.MapBits() == 8 && !find_.MapCells().empty() ? find_.MapCells().data() : nullptr;
+    }
 
     std::uint8_t operator()(Rgb8 color) {
         if (boxes_.empty()) {
