@@ -1,8 +1,9 @@
-// Every dithering mode on a 4096 x 4096 photograph-like image with 256
-// colours, beside the undithered remap of the same image (the lookup an 8-bit
-// exact map, as paltool uses for large images). Each checks what it made:
-// error diffusion keeps the image's mean colour, patterns keep it roughly,
-// and both move some pixels off their nearest entry.
+// Every dithering mode on a 4096 x 4096 photograph-like image, with a game's
+// 256 colours and with PICO-8's 16, beside the undithered remap of the same
+// image to the same colours (the lookup an 8-bit exact map, as paltool uses
+// for large images). Each checks what it made: error diffusion keeps the
+// image's mean colour, patterns keep it roughly, and both move some pixels
+// off their nearest entry.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -45,18 +46,37 @@ struct Target {
     std::optional<ExactColorMap> map;
 };
 
+Target MakeTarget(std::vector<Rgb8> palette) {
+    Target made;
+    made.palette = std::move(palette);
+    std::string error;
+    made.match = MatchPalette::Create(made.palette, {}, error);
+    made.map = ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
+    return made;
+}
+
 const Target& GameTarget() {
     static const Target target = [] {
-        Target made;
+        std::vector<Rgb8> palette;
         std::mt19937 rng(77);
         for (std::size_t i = 0; i < kPaletteSize; ++i) {
-            made.palette.push_back(
+            palette.push_back(
                 {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())});
         }
-        std::string error;
-        made.match = MatchPalette::Create(made.palette, {}, error);
-        made.map = ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
-        return made;
+        return MakeTarget(std::move(palette));
+    }();
+    return target;
+}
+
+const Target& Pico8Target() {
+    static const Target target = [] {
+        std::vector<Rgb8> palette;
+        for (const std::uint32_t c : {0x000000, 0x1d2b53, 0x7e2553, 0x008751, 0xab5236, 0x5f574f, 0xc2c3c7, 0xfff1e8,
+                                      0xff004d, 0xffa300, 0xffec27, 0x00e436, 0x29adff, 0x83769c, 0xff77a8, 0xffccaa}) {
+            palette.push_back({static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                               static_cast<std::uint8_t>(c)});
+        }
+        return MakeTarget(std::move(palette));
     }();
     return target;
 }
@@ -78,7 +98,8 @@ std::array<double, 3> MeanColor(std::span<const std::uint8_t> rgba, std::span<co
 
 void BM_Dither(benchmark::State& state) {
     const auto method = static_cast<DitherMethod>(state.range(0));
-    const Target& target = GameTarget();
+    const bool pico8 = state.range(1) == 1;
+    const Target& target = pico8 ? Pico8Target() : GameTarget();
     const std::vector<std::uint8_t>& rgba = Photo();
     const DitherLookup lookup{EntryFinder::FromMap(target.map->Cells(), target.map->Bits()), true};
     DitherOptions options;
@@ -88,7 +109,7 @@ void BM_Dither(benchmark::State& state) {
         indices = DitherPixels(kSide, kSide, rgba, target.palette, lookup, {}, options);
         benchmark::DoNotOptimize(indices.data());
     }
-    state.SetLabel(std::string(DitherMethodName(method)));
+    state.SetLabel(std::string(DitherMethodName(method)) + (pico8 ? ", PICO-8" : ", 256 colours"));
     // The source's mean colour, as the indices' mean with every pixel its own
     // colour: the undithered indices stand in for nothing here.
     std::array<double, 3> source{};
@@ -114,6 +135,10 @@ void BM_Dither(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_Dither)->DenseRange(0, kDitherMethodCount - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Second argument: 0 the game's 256 colours, 1 PICO-8's 16.
+BENCHMARK(BM_Dither)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kDitherMethodCount - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -236,10 +237,12 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
 }
 
 // Large images under the rgb metric look colours up among the few entries
-// that can be nearest in their box of colours; the indices are those of a
-// full search per colour, in every mode, with entries reserved and colours
-// repeated (which the boxes must leave to the lower entry).
-TEST(Dither, BoxesOfColoursChangeNothing) {
+// that can be nearest in their box of colours, or, where the lookup reads an
+// 8-bit map, the patterns and the positional mix read it themselves; the
+// indices are those of a full search per colour, in every mode, with entries
+// reserved and colours repeated (which the boxes must leave to the lower
+// entry).
+TEST(Dither, BoxesAndMapReadsChangeNothing) {
     const Image image = NoisyImage(128, 128, 12, true);
     std::vector<Rgb8> palette = RandomPalette(32, 5);
     palette[20] = palette[7];
@@ -250,12 +253,77 @@ TEST(Dither, BoxesOfColoursChangeNothing) {
     std::string error;
     const auto match = MatchPalette::Create(palette, options, error);
     const EntryFinder find = EntryFinder::FromSearch(*match);
+    const ExactColorMap map = ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
+    const EntryFinder read = EntryFinder::FromMap(map.Cells(), map.Bits());
     for (const DitherMethod method : AllMethods()) {
-        for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kOklab}) {
+        for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear, DitherSpace::kOklab}) {
             const DitherOptions dither = Options(method, space);
-            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, dither),
-                      DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, dither))
-                << DitherMethodName(method) << " in " << DitherSpaceName(space);
+            const auto plain = DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, dither);
+            const std::string what = std::string(DitherMethodName(method)) + " in " + std::string(DitherSpaceName(space));
+            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, dither), plain) << what;
+            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {read, true}, 3, dither), plain) << what;
+        }
+    }
+}
+
+// The patterns as DitherPixels states them, in sRGB and in linear light,
+// on an image small enough that linear light is worked out per pixel and on
+// one large enough for its tables; a spread far beyond the cube moves every
+// component to its bounds.
+TEST(Dither, PatternsMatchThePlainStatement) {
+    const std::vector<Rgb8> palette = RandomPalette(16, 21);
+    std::string error;
+    const auto match = MatchPalette::Create(palette, {}, error);
+    const DitherLookup lookup{EntryFinder::FromSearch(*match), true};
+    // The nearest 8-bit value to a linear one: how many values' upper
+    // halfway points lie at or below it.
+    std::array<double, 255> halfway{};
+    for (std::size_t v = 0; v < halfway.size(); ++v) {
+        halfway[v] = LinearFromSrgb(static_cast<double>(v) + 0.5);
+    }
+    const auto srgb8OfLinear = [&](double linear) {
+        return std::count_if(halfway.begin(), halfway.end(), [&](double h) { return h <= linear; });
+    };
+    const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
+    const std::vector<std::pair<DitherMethod, std::vector<std::uint16_t>>> patterns{
+        {DitherMethod::kOrdered, BayerPattern(8)}, {DitherMethod::kBayer2, BayerPattern(2)},
+        {DitherMethod::kBayer4, BayerPattern(4)},  {DitherMethod::kBayer16, BayerPattern(16)},
+        {DitherMethod::kBlueNoise, noise}};
+    for (const Image& image : {NoisyImage(37, 9, 1, true), NoisyImage(120, 80, 2, false)}) {
+        for (const auto& [method, pattern] : patterns) {
+            for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear}) {
+                for (const std::optional<double> spread : {std::optional(60.0), std::optional(1e12)}) {
+                    const DitherOptions options = Options(method, space, false, 70, spread);
+                    const auto side = static_cast<int>(std::lround(std::sqrt(pattern.size())));
+                    const double levels = static_cast<double>(pattern.size());
+                    const double unit = space == DitherSpace::kSrgb ? 1.0 : 1.0 / 255;
+                    const double full = (method == DitherMethod::kOrdered ? kOrderedSpread : *spread) * 0.7 * unit;
+                    const auto got = DitherPixels(image.width, image.height, image.rgba, palette, lookup, 2, options);
+                    ASSERT_EQ(got.size(), image.rgba.size() / 4);
+                    for (int y = 0; y < image.height; ++y) {
+                        for (int x = 0; x < image.width; ++x) {
+                            const auto i = static_cast<std::size_t>(y * image.width + x);
+                            const std::uint16_t t = pattern[static_cast<std::size_t>((y % side) * side + x % side)];
+                            const double offset = (2 * t + 1 - levels) / (2 * levels) * full;
+                            const auto moved = [&](std::uint8_t v) {
+                                if (space == DitherSpace::kSrgb) {
+                                    return std::clamp(v + std::clamp(std::trunc(offset), -255.0, 255.0), 0.0, 255.0);
+                                }
+                                return static_cast<double>(
+                                    srgb8OfLinear(std::clamp(LinearFromSrgb(v) + offset, 0.0, 1.0)));
+                            };
+                            const std::uint8_t* c = &image.rgba[i * 4];
+                            const std::uint8_t expected =
+                                c[3] < kOpaqueAlpha ? 2
+                                                    : match->NearestEntry({static_cast<std::uint8_t>(moved(c[0])),
+                                                                           static_cast<std::uint8_t>(moved(c[1])),
+                                                                           static_cast<std::uint8_t>(moved(c[2]))});
+                            ASSERT_EQ(got[i], expected) << DitherMethodName(method) << " in " << DitherSpaceName(space)
+                                                        << " spread " << *spread << " at " << x << ", " << y;
+                        }
+                    }
+                }
+            }
         }
     }
 }

@@ -146,15 +146,6 @@ Pattern PatternOf(DitherMethod method) {
     return pattern;
 }
 
-// Reads a lookup's 8-bit map: a colour's cell is its 24 bits.
-struct MapRead {
-    const std::uint8_t* cells;
-
-    std::uint8_t operator()(Rgb8 c) const {
-        return cells[std::size_t{c.r} << 16 | std::size_t{c.g} << 8 | std::size_t{c.b}];
-    }
-};
-
 // Offsets beyond a whole range move every colour to the cube's bounds, as
 // this does; in doubles, so that any spread converts to int safely.
 constexpr double kWidestOffset = 255.0;

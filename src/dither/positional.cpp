@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <type_traits>
 
 #include "dither/space.hpp"
 
@@ -33,11 +34,16 @@ constexpr std::size_t kPartners = 16;
 constexpr float kTextureWeight = 0.05f;
 
 // The mixes of recent colours: a photograph repeats its colours, if not
-// next to each other. A slot holds one colour (key bit 24 marks it filled);
-// the result is the same with or without it. Up to 2^18 slots (2 MiB), no
-// more than the image has pixels.
-constexpr std::size_t kMinCacheBits = 8;
-constexpr std::size_t kMaxCacheBits = 18;
+// next to each other. The result is the same with or without them. A
+// colour's slot is the low bits of each of its components, so that like
+// colours, which neighbouring pixels have, share lines of cache and pages
+// (a hash would scatter them); colours that share a slot differ by a
+// multiple of 2^bits in some component and seldom lie close in an image.
+// Slots of 8 bytes, at most one for every two pixels (4 bytes a pixel, as
+// the image has) and 2^21 (16 MiB, near one slot for each colour a large
+// photograph holds).
+constexpr int kMinCacheBitsEach = 3;
+constexpr int kMaxCacheBitsEach = 7;
 // How many pixels ahead a slot is asked for.
 constexpr std::size_t kAhead = 16;
 
@@ -48,23 +54,33 @@ constexpr std::size_t kAhead = 16;
 struct Mix {
     std::array<std::uint8_t, 3> entry{};
     std::array<std::uint8_t, 2> ends{};
+};
 
-    std::uint8_t At(std::uint16_t level) const {
-        return level < ends[0] ? entry[0] : level < ends[1] ? entry[1] : entry[2];
+// A colour and its mix in one word:
+//   bits  0..23  the colour, red highest
+//   bits 24..47  the entries, entry[0] lowest
+//   bits 48..63  ends[0], ends[1] (at most kLevels, so bit 63 is clear)
+// An empty slot has bit 63 set and so matches no colour.
+class CacheSlot {
+public:
+    static constexpr std::uint64_t kEmpty = std::uint64_t{1} << 63;
+
+    static std::uint32_t KeyOf(Rgb8 c) { return std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b; }
+    static std::uint64_t Of(std::uint32_t key, const Mix& mix) {
+        return key | std::uint64_t{mix.entry[0]} << 24 | std::uint64_t{mix.entry[1]} << 32 |
+               std::uint64_t{mix.entry[2]} << 40 | std::uint64_t{mix.ends[0]} << 48 | std::uint64_t{mix.ends[1]} << 56;
+    }
+    static bool Holds(std::uint64_t slot, std::uint32_t key) { return ((slot ^ key) & (kEmpty | 0xffffff)) == 0; }
+    static std::uint8_t At(std::uint64_t slot, std::uint16_t level) {
+        const int shift = level < (slot >> 48 & 0xff) ? 24 : level < (slot >> 56) ? 32 : 40;
+        return static_cast<std::uint8_t>(slot >> shift);
     }
 };
 
-struct CacheSlot {
-    std::uint32_t key = 0;
-    Mix mix;
-};
-
-std::uint32_t KeyOf(Rgb8 color) {
-    return 1u << 24 | std::uint32_t{color.r} << 16 | std::uint32_t{color.g} << 8 | color.b;
-}
-
-std::size_t SlotOf(std::uint32_t key, std::size_t bits) {
-    return static_cast<std::size_t>((key * 2654435761u) >> (32 - bits));
+std::size_t SlotOf(Rgb8 c, int bitsEach) {
+    const int mask = (1 << bitsEach) - 1;
+    return static_cast<std::size_t>(c.r & mask) << (2 * bitsEach) | static_cast<std::size_t>(c.g & mask) << bitsEach |
+           static_cast<std::size_t>(c.b & mask);
 }
 
 // An entry's partners, laid out for comparing all at once: each the step
@@ -82,7 +98,7 @@ struct Partners {
 class Mixer {
 public:
     Mixer(std::span<const Rgb8> palette, Lookup& lookup, const Space& space, double share)
-        : lookup_(lookup), space_(space), share_(share), size_(std::min(palette.size(), kPaletteSize)) {
+        : space_(space), share_(share), size_(std::min(palette.size(), kPaletteSize)) {
         for (std::size_t e = 0; e < kPaletteSize; ++e) {
             partners_[e].entry.fill(static_cast<std::uint8_t>(e));
         }
@@ -117,8 +133,8 @@ public:
         }
     }
 
-    Mix Of(Rgb8 color) {
-        const std::uint8_t nearest = lookup_(color);
+    // The mix of `color`, whose nearest entry is `nearest`.
+    Mix Of(Rgb8 color, std::uint8_t nearest) const {
         Mix mix{{nearest, nearest, nearest}, {0, 0}};
         if (nearest >= size_) {
             return mix;
@@ -209,7 +225,6 @@ private:
         return best;
     }
 
-    Lookup& lookup_;
     const Space& space_;
     double share_;
     std::size_t size_;
@@ -217,6 +232,47 @@ private:
     std::array<int, kPaletteSize> luma_{};
     std::array<Partners, kPaletteSize> partners_{};
 };
+
+// Each pixel's mix, from the cache or made, and its entry at the pixel's
+// level of the pattern.
+template <bool kAnyTransparent, class Find>
+void MixPixels(const Pixels& pixels, const Mixer& mixer, Find& find, std::span<std::uint8_t> indices) {
+    const std::vector<std::uint16_t> pattern = BayerPattern(kPatternSide);
+    int bitsEach = kMinCacheBitsEach;
+    while (bitsEach < kMaxCacheBitsEach && (std::size_t{2} << (3 * (bitsEach + 1))) <= indices.size()) {
+        ++bitsEach;
+    }
+    std::vector<std::uint64_t> cache(std::size_t{1} << (3 * bitsEach), CacheSlot::kEmpty);
+    for (int y = 0; y < pixels.height; ++y) {
+        const std::uint16_t* row = pattern.data() + static_cast<std::size_t>((y % kPatternSide) * kPatternSide);
+        std::size_t i = pixels.Index(0, y);
+        for (int x = 0; x < pixels.width; ++x, ++i) {
+            // The slot of a pixel ahead is asked for now, and its cell of the
+            // map, which a colour not held needs: both are read in no order
+            // the processor can foresee.
+            if (i + kAhead < indices.size()) {
+                const Rgb8 ahead = pixels.Color(i + kAhead);
+                __builtin_prefetch(&cache[SlotOf(ahead, bitsEach)]);
+                if constexpr (std::is_same_v<Find, MapRead>) {
+                    __builtin_prefetch(&find.cells[MapRead::CellOf(ahead)]);
+                }
+            }
+            if constexpr (kAnyTransparent) {
+                if (pixels.Transparent(i)) {
+                    indices[i] = *pixels.transparentIndex;
+                    continue;
+                }
+            }
+            const Rgb8 color = pixels.Color(i);
+            const std::uint32_t key = CacheSlot::KeyOf(color);
+            std::uint64_t& slot = cache[SlotOf(color, bitsEach)];
+            if (!CacheSlot::Holds(slot, key)) {
+                slot = CacheSlot::Of(key, mixer.Of(color, find(color)));
+            }
+            indices[i] = CacheSlot::At(slot, row[x % kPatternSide]);
+        }
+    }
+}
 
 }  // namespace
 
@@ -226,35 +282,18 @@ void PositionalMix(const Pixels& pixels, std::span<const Rgb8> palette, Lookup& 
     // About 90 KiB of partners: on the heap, not a caller's thread's stack.
     const auto mixer =
         std::make_unique<Mixer>(palette, lookup, space, options.strength / static_cast<double>(kMaxStrength));
-    const std::vector<std::uint16_t> pattern = BayerPattern(kPatternSide);
-    std::size_t cacheBits = kMinCacheBits;
-    while (cacheBits < kMaxCacheBits && (std::size_t{1} << cacheBits) < indices.size()) {
-        ++cacheBits;
-    }
-    std::vector<CacheSlot> cache(std::size_t{1} << cacheBits);
-    const bool anyTransparent = pixels.transparentIndex.has_value();
-    for (int y = 0; y < pixels.height; ++y) {
-        const std::uint16_t* row = pattern.data() + static_cast<std::size_t>((y % kPatternSide) * kPatternSide);
-        std::size_t i = pixels.Index(0, y);
-        for (int x = 0; x < pixels.width; ++x, ++i) {
-            // The slot of a pixel ahead is asked for now: slots are read in
-            // no order the processor can foresee, and a mix made in between
-            // would keep it from reading ahead by itself.
-            if (i + kAhead < indices.size()) {
-                __builtin_prefetch(&cache[SlotOf(KeyOf(pixels.Color(i + kAhead)), cacheBits)]);
-            }
-            if (anyTransparent && pixels.Transparent(i)) {
-                indices[i] = *pixels.transparentIndex;
-                continue;
-            }
-            const Rgb8 color = pixels.Color(i);
-            const std::uint32_t key = KeyOf(color);
-            CacheSlot& slot = cache[SlotOf(key, cacheBits)];
-            if (slot.key != key) {
-                slot = {key, mixer->Of(color)};
-            }
-            indices[i] = slot.mix.At(row[x % kPatternSide]);
+    const auto with = [&](auto& find) {
+        if (pixels.transparentIndex) {
+            MixPixels<true>(pixels, *mixer, find, indices);
+        } else {
+            MixPixels<false>(pixels, *mixer, find, indices);
         }
+    };
+    if (const std::uint8_t* cells = lookup.FullMap()) {
+        MapRead read{cells};
+        with(read);
+    } else {
+        with(lookup);
     }
 }
 

@@ -165,6 +165,14 @@ private:
     std::vector<Candidate> parentPool_;
 };
 
+// Reads the 8-bit map of Lookup::FullMap: a colour's cell is its 24 bits.
+struct MapRead {
+    const std::uint8_t* cells;
+
+    static std::size_t CellOf(Rgb8 c) { return std::size_t{c.r} << 16 | std::size_t{c.g} << 8 | std::size_t{c.b}; }
+    std::uint8_t operator()(Rgb8 c) const { return cells[CellOf(c)]; }
+};
+
 // The pixels of an image, with the transparency test of DitherPixels.
 struct Pixels {
     int width;
