@@ -228,21 +228,28 @@ private:
     const Space& space_;
 };
 
-// Each pixel's colour moved by its cell of the tile, and looked up.
+// Each pixel's colour moved by its cell of the tile, and looked up. A row
+// goes by the tile's columns, one offset at a time: like colours moved
+// alike read the lookup's map near each other, as an undithered row does,
+// where offsets taken in turn would spread the reads over the map.
 template <bool kAnyTransparent, class Move, class Find>
 void Threshold(const Pixels& pixels, int side, const Move& move, Find& find, std::span<std::uint8_t> indices) {
     const int mask = side - 1;
     for (int y = 0; y < pixels.height; ++y) {
         const std::size_t rowStart = static_cast<std::size_t>((y & mask) * side);
-        std::size_t i = pixels.Index(0, y);
-        for (int x = 0; x < pixels.width; ++x, ++i) {
-            if constexpr (kAnyTransparent) {
-                if (pixels.Transparent(i)) {
-                    indices[i] = *pixels.transparentIndex;
-                    continue;
+        const std::size_t rowIndex = pixels.Index(0, y);
+        for (int column = 0; column < side; ++column) {
+            const std::size_t cell = rowStart + static_cast<std::size_t>(column);
+            for (int x = column; x < pixels.width; x += side) {
+                const std::size_t i = rowIndex + static_cast<std::size_t>(x);
+                if constexpr (kAnyTransparent) {
+                    if (pixels.Transparent(i)) {
+                        indices[i] = *pixels.transparentIndex;
+                        continue;
+                    }
                 }
+                indices[i] = find(move(pixels.Color(i), cell));
             }
-            indices[i] = find(move(pixels.Color(i), rowStart + static_cast<std::size_t>(x & mask)));
         }
     }
 }
