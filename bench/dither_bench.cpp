@@ -9,32 +9,21 @@
 #include <cmath>
 #include <random>
 
+#include "inputs.hpp"
 #include "paltab/dither.hpp"
 
 namespace {
 
 using namespace paltab;
 
-constexpr int kSide = 4096;
+constexpr int kSide = bench::kPhotoSide;
 
-// Smooth colour fields with grain, as in a photograph.
+// The photograph of inputs.hpp, opaque RGBA.
 const std::vector<std::uint8_t>& Photo() {
     static const std::vector<std::uint8_t> rgba = [] {
         std::vector<std::uint8_t> made;
         made.reserve(std::size_t{kSide} * kSide * 4);
-        std::mt19937 rng(21);
-        std::normal_distribution<double> grain(0.0, 4.0);
-        for (int y = 0; y < kSide; ++y) {
-            for (int x = 0; x < kSide; ++x) {
-                const double u = x / static_cast<double>(kSide), v = y / static_cast<double>(kSide);
-                const auto c = [&](double base) {
-                    return static_cast<std::uint8_t>(std::clamp(base + grain(rng), 0.0, 255.0));
-                };
-                made.insert(made.end(),
-                            {c(128 + 100 * std::sin(3.1 * u + 1.3 * v)), c(128 + 90 * std::sin(2.3 * v - 1.7 * u + 1)),
-                             c(110 + 80 * std::cos(4.0 * u * v + 0.5)), 255});
-            }
-        }
+        bench::DrawPhoto([&](int, int, Rgb8 c) { made.insert(made.end(), {c.r, c.g, c.b, 255}); });
         return made;
     }();
     return rgba;

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "inputs.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/inverse_map.hpp"
 
@@ -13,20 +14,9 @@ namespace {
 
 using namespace paltab;
 
-std::vector<Rgb8> RandomColors() {
-    std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> colors(kPaletteSize);
-    for (Rgb8& c : colors) {
-        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
-             static_cast<std::uint8_t>(component(rng))};
-    }
-    return colors;
-}
-
 MatchPalette Match(Metric metric) {
     std::string error;
-    return *MatchPalette::Create(RandomColors(), {metric, {}}, error);
+    return *MatchPalette::Create(bench::RandomColors(12345), {metric, {}}, error);
 }
 
 // Random cells must agree with the single-colour full search.
@@ -57,7 +47,7 @@ void BM_ExactMap(benchmark::State& state, Metric metric, int bits) {
 // Every cell of the 8-bit cube against every entry, integer distances: what
 // the rgb map replaces. Its result must be the map's.
 void BM_FullSearch8Rgb(benchmark::State& state) {
-    const std::vector<Rgb8> colors = RandomColors();
+    const std::vector<Rgb8> colors = bench::RandomColors(12345);
     std::vector<std::uint8_t> cells(ExactColorMap::CellCount(8));
     for (auto _ : state) {
         std::size_t cell = 0;
@@ -89,7 +79,7 @@ void BM_FullSearch8Rgb(benchmark::State& state) {
 // The generator's map of the same palette, for scale: its vector walk, and
 // its plain cell-by-cell walk.
 void BM_GeneratorMap5(benchmark::State& state, BuildPath path) {
-    const std::vector<Rgb8> colors = RandomColors();
+    const std::vector<Rgb8> colors = bench::RandomColors(12345);
     Palette palette{};
     for (std::size_t i = 0; i < colors.size(); ++i) {
         palette[i] = {colors[i].r, colors[i].g, colors[i].b};

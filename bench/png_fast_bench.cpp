@@ -73,6 +73,17 @@ bool HoldsIndices(const std::vector<std::uint8_t>& png, const Remapped& remapped
     return true;
 }
 
+// Fails the benchmark with `failure` unless `png` holds the indices; its
+// size as a counter.
+void CheckHoldsIndices(benchmark::State& state, const std::vector<std::uint8_t>& png, const Remapped& remapped,
+                       const char* failure) {
+    if (!HoldsIndices(png, remapped)) {
+        state.SkipWithError(failure);
+        return;
+    }
+    state.counters["MB"] = static_cast<double>(png.size()) / 1e6;
+}
+
 void BM_PngDecodeLibpng(benchmark::State& state) {
     PhotoPng();  // made before the clock starts
     std::string error;
@@ -109,11 +120,7 @@ void BM_IndexedEncodeLibpng(benchmark::State& state) {
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
-    if (!HoldsIndices(png, remapped)) {
-        state.SkipWithError("the file does not hold the indices");
-        return;
-    }
-    state.counters["MB"] = static_cast<double>(png.size()) / 1e6;
+    CheckHoldsIndices(state, png, remapped, "the file does not hold the indices");
 }
 
 // Arguments: libdeflate's level, 1 for adaptive row filters.
@@ -130,11 +137,7 @@ void BM_IndexedEncodeFast(benchmark::State& state) {
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
-    if (!HoldsIndices(png, remapped)) {
-        state.SkipWithError("the file does not hold the indices");
-        return;
-    }
-    state.counters["MB"] = static_cast<double>(png.size()) / 1e6;
+    CheckHoldsIndices(state, png, remapped, "the file does not hold the indices");
 }
 
 // PNG in, exact remap, indexed PNG out: libpng's paths (0) or the fast
@@ -155,11 +158,7 @@ void BM_RemapPipeline(benchmark::State& state) {
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
-    if (!HoldsIndices(png, remapped)) {
-        state.SkipWithError("the file does not hold the exact indices");
-        return;
-    }
-    state.counters["MB"] = static_cast<double>(png.size()) / 1e6;
+    CheckHoldsIndices(state, png, remapped, "the file does not hold the exact indices");
 }
 
 void BM_RemapStage(benchmark::State& state) {

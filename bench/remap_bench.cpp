@@ -18,17 +18,6 @@ using bench::Photo;
 using bench::PhotoPng;
 constexpr int kSide = bench::kPhotoSide;
 
-std::vector<Rgb8> GamePalette() {
-    std::mt19937 rng(77);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> colors(kPaletteSize);
-    for (Rgb8& c : colors) {
-        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
-             static_cast<std::uint8_t>(component(rng))};
-    }
-    return colors;
-}
-
 // Every 997th pixel must have its exact nearest entry.
 bool Exact(const DecodedImage& image, std::span<const std::uint8_t> indices, const MatchPalette& match) {
     for (std::size_t i = 0; i < indices.size(); i += 997) {
@@ -42,7 +31,7 @@ bool Exact(const DecodedImage& image, std::span<const std::uint8_t> indices, con
 
 void BM_RemapPngToPng(benchmark::State& state) {
     const std::vector<std::uint8_t>& in = PhotoPng();
-    const std::vector<Rgb8> palette = GamePalette();
+    const std::vector<Rgb8> palette = bench::RandomPalette();
     const RemapTarget target = *RemapTargetOfPalette(palette, {});
     std::optional<RemappedImage> out;
     for (auto _ : state) {
@@ -60,19 +49,29 @@ void BM_RemapPngToPng(benchmark::State& state) {
     state.counters["png_out_MB"] = static_cast<double>(out->file.size()) / 1e6;
 }
 
-void BM_RemapOnly(benchmark::State& state) {
-    const std::vector<Rgb8> palette = GamePalette();
+// The photograph decoded and the palette's 8-bit exact map, made before the
+// clock starts.
+struct MappedPhoto {
+    std::vector<Rgb8> palette = bench::RandomPalette();
     std::string error;
-    const MatchPalette match = *MatchPalette::Create(palette, {}, error);
-    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
-    const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+    MatchPalette match = *MatchPalette::Create(palette, {}, error);
+    DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+    ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+
+    std::vector<std::uint8_t> Remap(const RemapOptions& options) const {
+        return RemapPixels(image.width, image.height, image.rgba, palette,
+                           EntryFinder::FromMap(map.Cells(), map.Bits()), options);
+    }
+};
+
+void BM_RemapOnly(benchmark::State& state) {
+    const MappedPhoto photo;
     std::vector<std::uint8_t> indices;
     for (auto _ : state) {
-        indices = RemapPixels(image.width, image.height, image.rgba, palette,
-                              EntryFinder::FromMap(map.Cells(), map.Bits()), {});
+        indices = photo.Remap({});
         benchmark::DoNotOptimize(indices.data());
     }
-    if (!Exact(image, indices, match)) {
+    if (!Exact(photo.image, indices, photo.match)) {
         state.SkipWithError("not exact");
     }
 }
@@ -90,7 +89,7 @@ void BM_DecodeOnly(benchmark::State& state) {
 }
 
 void BM_EncodeOnly(benchmark::State& state) {
-    const std::vector<Rgb8> palette = GamePalette();
+    const std::vector<Rgb8> palette = bench::RandomPalette();
     std::vector<std::uint8_t> indices(std::size_t{kSide} * kSide);
     std::mt19937 rng(3);
     for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -109,20 +108,15 @@ void BM_EncodeOnly(benchmark::State& state) {
 }
 
 void BM_RemapFloydSteinberg(benchmark::State& state) {
-    const std::vector<Rgb8> palette = GamePalette();
-    std::string error;
-    const MatchPalette match = *MatchPalette::Create(palette, {}, error);
-    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
-    const ExactColorMap map = ExactColorMap::Build(match, ExactColorMap::kMaxBits);
+    const MappedPhoto photo;
     RemapOptions options;
     options.dither = Dither::kFloydSteinberg;
     std::vector<std::uint8_t> indices;
     for (auto _ : state) {
-        indices = RemapPixels(image.width, image.height, image.rgba, palette,
-                              EntryFinder::FromMap(map.Cells(), map.Bits()), options);
+        indices = photo.Remap(options);
         benchmark::DoNotOptimize(indices.data());
     }
-    if (indices.size() != image.rgba.size() / 4) {
+    if (indices.size() != photo.image.rgba.size() / 4) {
         state.SkipWithError("wrong size");
     }
 }

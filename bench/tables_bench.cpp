@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <random>
 
+#include "inputs.hpp"
 #include "paltab/blend.hpp"
 #include "paltab/inverse_map.hpp"
 #include "paltab/shade.hpp"
@@ -22,13 +22,10 @@ PaletteEntry Rgb(int r, int g, int b) {
 }
 
 Palette RandomPalette() {
-    std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> component(0, 255);
+    const std::vector<Rgb8> colors = bench::RandomColors(12345);
     Palette palette{};
-    for (PaletteEntry& e : palette) {
-        // Braces fix the order of the draws.
-        const int c[3] = {component(rng), component(rng), component(rng)};
-        e = Rgb(c[0], c[1], c[2]);
+    for (std::size_t i = 0; i < kPaletteSize; ++i) {
+        palette[i] = Rgb(colors[i].r, colors[i].g, colors[i].b);
     }
     return palette;
 }

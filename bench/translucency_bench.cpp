@@ -8,9 +8,9 @@
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <vector>
 
+#include "inputs.hpp"
 #include "paltab/light_tables.hpp"
 #include "paltab/translucency_tables.hpp"
 
@@ -20,17 +20,6 @@ using namespace paltab;
 
 constexpr int kAlpha = 66;  // Boom's default tran_filter_pct
 using Pairs = std::array<std::uint8_t, kPairTableSize>;
-
-std::vector<Rgb8> RandomColors() {
-    std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> colors(kPaletteSize);
-    for (Rgb8& c : colors) {
-        const int v[3] = {component(rng), component(rng), component(rng)};
-        c = {static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2])};
-    }
-    return colors;
-}
 
 // A palette laid out as Doom's PLAYPAL is: a few odd colours, then ramps
 // from light to dark of pinks, browns, greys, greens, tans, olives, yellows,
@@ -166,7 +155,7 @@ void PlainLight(const std::vector<Rgb8>& colors, bool colormap, std::vector<std:
 
 const std::vector<Rgb8>& Colors(int which) {
     static const std::vector<Rgb8> doom = DoomLikeColors();
-    static const std::vector<Rgb8> random = RandomColors();
+    static const std::vector<Rgb8> random = bench::RandomColors(12345);
     return which == 0 ? doom : random;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "random_inputs.hpp"
+
 namespace paltab {
 namespace {
 
@@ -30,13 +32,7 @@ struct PaletteCase {
 
 std::vector<PaletteCase> Palettes() {
     std::vector<PaletteCase> cases;
-    std::mt19937 rng(5);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> random(256);
-    for (Rgb8& c : random) {
-        const int v[3] = {component(rng), component(rng), component(rng)};
-        c = {Byte(v[0]), Byte(v[1]), Byte(v[2])};
-    }
+    const std::vector<Rgb8> random = RandomColors(256, 5);
     cases.push_back({"random", random, {}});
 
     // Ramps towards black, as game palettes have them: dense dark colours.

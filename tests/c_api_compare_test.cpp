@@ -11,10 +11,11 @@
 #include "paltab/dither.hpp"
 #include "paltab/exact_map.hpp"
 #include "paltab/light_tables.hpp"
-#include "paltab/translucency_tables.hpp"
-#include "paltab/paltab.h"
 #include "paltab/palette_formats.hpp"
+#include "paltab/paltab.h"
 #include "paltab/remap.hpp"
+#include "paltab/translucency_tables.hpp"
+#include "random_inputs.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
@@ -33,15 +34,6 @@ std::vector<Rgb8> DefaultColors() {
         out.push_back({colors[i].r, colors[i].g, colors[i].b});
     }
     return out;
-}
-
-std::vector<Rgb8> RandomColors(std::size_t count, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<Rgb8> colors(count);
-    for (Rgb8& c : colors) {
-        c = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
-    }
-    return colors;
 }
 
 // A palette for both interfaces from the same colours and settings.
@@ -70,7 +62,7 @@ struct BothPalettes {
 TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
     ReservedEntries reserved;
     reserved.set(0).set(17);
-    const std::vector<std::vector<Rgb8>> palettes{DefaultColors(), RandomColors(256, 4), RandomColors(23, 9)};
+    const std::vector<std::vector<Rgb8>> palettes{DefaultColors(), RandomColors(256, 4, Draw::kLowByte), RandomColors(23, 9, Draw::kLowByte)};
     ASSERT_EQ(palettes[0].size(), 256u);
     for (const auto& colors : palettes) {
         for (const paltab_metric metric : {PALTAB_METRIC_RGB, PALTAB_METRIC_LINEAR, PALTAB_METRIC_OKLAB}) {
@@ -121,13 +113,9 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
 }
 
 TEST(CApiCompare, RemapEqualsTheCppLibrarysWithTheTransparentIndexReserved) {
-    const std::vector<Rgb8> colors = RandomColors(40, 21);
+    const std::vector<Rgb8> colors = RandomColors(40, 21, Draw::kLowByte);
     constexpr int kWidth = 37, kHeight = 23;
-    std::mt19937 rng(8);
-    Bytes rgba(kWidth * kHeight * 4);
-    for (std::size_t i = 0; i < rgba.size(); ++i) {
-        rgba[i] = static_cast<std::uint8_t>(i % 4 == 3 ? (rng() % 8 == 0 ? 0 : 255) : rng());
-    }
+    const Bytes rgba = RandomRgba(kWidth, kHeight, 8, 8);
     const struct {
         paltab_dither c;
         Dither cpp;
@@ -161,13 +149,9 @@ TEST(CApiCompare, RemapEqualsTheCppLibrarysWithTheTransparentIndexReserved) {
 // against DitherPixels and MeasureDitherQuality with the transparent index
 // reserved.
 TEST(CApiCompare, RemapExEqualsDitherPixels) {
-    const std::vector<Rgb8> colors = RandomColors(24, 5);
+    const std::vector<Rgb8> colors = RandomColors(24, 5, Draw::kLowByte);
     constexpr int kWidth = 31, kHeight = 19;
-    std::mt19937 rng(4);
-    Bytes rgba(kWidth * kHeight * 4);
-    for (std::size_t i = 0; i < rgba.size(); ++i) {
-        rgba[i] = static_cast<std::uint8_t>(i % 4 == 3 ? (rng() % 9 == 0 ? 0 : 255) : rng());
-    }
+    const Bytes rgba = RandomRgba(kWidth, kHeight, 4, 9);
     BothPalettes both(colors, PALTAB_METRIC_RGB, {});
     for (const int transparent : {-1, 5}) {
         MatchOptions match{Metric::kRgb, {}};

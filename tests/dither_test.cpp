@@ -13,6 +13,8 @@
 #include <random>
 #include <string>
 
+#include "random_inputs.hpp"
+
 namespace paltab {
 namespace {
 
@@ -56,15 +58,6 @@ Image NoisyImage(int width, int height, unsigned seed, bool withTransparency) {
         }
     }
     return image;
-}
-
-std::vector<Rgb8> RandomPalette(std::size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<Rgb8> palette(size);
-    for (Rgb8& c : palette) {
-        c = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
-    }
-    return palette;
 }
 
 // The kernels as their authors print them: "X" is the pixel being set, "-"
@@ -159,7 +152,7 @@ std::vector<std::uint8_t> PlainDiffusion(const Image& image, const std::vector<R
 
 TEST(Dither, DiffusionMatchesThePlainStatement) {
     const Image image = NoisyImage(23, 11, 5, true);
-    const std::vector<Rgb8> palette = RandomPalette(12, 8);
+    const std::vector<Rgb8> palette = RandomColors(12, 8, Draw::kLowByte);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
@@ -190,12 +183,7 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
         const auto level = [](int v) { return static_cast<std::uint8_t>(v == 0 ? 0 : v == 1 ? 128 : 255); };
         cube.push_back({level(i / 9), level(i / 3 % 3), level(i % 3)});
     }
-    Image image{29, 17, {}};
-    std::mt19937 rng(3);
-    for (int i = 0; i < image.width * image.height; ++i) {
-        const Rgb8 c = cube[rng() % cube.size()];
-        image.rgba.insert(image.rgba.end(), {c.r, c.g, c.b, 255});
-    }
+    const Image image{29, 17, RandomRgbaOf(cube, 29 * 17, 3)};
     const Image noisy = NoisyImage(29, 17, 4, false);
     for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear, DitherSpace::kOklab}) {
         // Patterns in linear light and Oklab move dark colours further in
@@ -244,7 +232,7 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
 // entry).
 TEST(Dither, BoxesAndMapReadsChangeNothing) {
     const Image image = NoisyImage(128, 128, 12, true);
-    std::vector<Rgb8> palette = RandomPalette(32, 5);
+    std::vector<Rgb8> palette = RandomColors(32, 5, Draw::kLowByte);
     palette[20] = palette[7];
     palette[9] = palette[30];
     MatchOptions options;
@@ -338,7 +326,7 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
             after.rgba[static_cast<std::size_t>(y * 40 + x) * 4] ^= 0x55;
         }
     }
-    const std::vector<Rgb8> palette = RandomPalette(16, 2);
+    const std::vector<Rgb8> palette = RandomColors(16, 2, Draw::kLowByte);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
@@ -439,7 +427,7 @@ TEST(Dither, BlueNoiseHasLittleLowFrequencyEnergy) {
 // its weights renormalised over the pixels inside the image.
 TEST(Dither, QualityFigureMatchesThePlainComputation) {
     const Image image = NoisyImage(21, 13, 9, true);
-    const std::vector<Rgb8> palette = RandomPalette(7, 3);
+    const std::vector<Rgb8> palette = RandomColors(7, 3, Draw::kLowByte);
     std::mt19937 rng(1);
     std::vector<std::uint8_t> indices(21 * 13);
     for (std::uint8_t& i : indices) {
@@ -502,7 +490,7 @@ TEST(Dither, NamesAndBadArguments) {
     EXPECT_EQ(AdaptiveSpread(std::vector<Rgb8>{{0, 0, 0}, {0, 0, 0}}, DitherSpace::kSrgb), 0);
     EXPECT_EQ(AdaptiveSpread(std::vector<Rgb8>{{0, 0, 0}, {0, 0, 10}, {0, 0, 0}, {255, 0, 0}}, DitherSpace::kSrgb), 10);
 
-    const std::vector<Rgb8> palette = RandomPalette(4, 1);
+    const std::vector<Rgb8> palette = RandomColors(4, 1, Draw::kLowByte);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "random_inputs.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
@@ -48,12 +49,6 @@ struct Reference {
     MatchOptions options;
     std::vector<MetricPoint> points;
 };
-
-Rgb8 RandomColor(std::mt19937& rng) {
-    std::uniform_int_distribution<int> component(0, 255);
-    return {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
-            static_cast<std::uint8_t>(component(rng))};
-}
 
 struct TestPalette {
     std::string name;

@@ -13,6 +13,8 @@
 #include <random>
 
 #include "export/layouts.hpp"
+#include "random_inputs.hpp"
+#include "test_png.hpp"
 
 namespace paltab {
 namespace {
@@ -139,15 +141,7 @@ std::vector<std::pair<std::string, std::vector<Rgb8>>> Palettes() {
     }
     palettes.emplace_back("cube and greys", cube);
 
-    std::mt19937 rng(11);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> random(256);
-    auto next = [&] { return static_cast<std::uint8_t>(component(rng)); };
-    for (Rgb8& c : random) {
-        c.r = next();
-        c.g = next();
-        c.b = next();
-    }
+    const std::vector<Rgb8> random = RandomColors(256, 11);
     palettes.emplace_back("random", random);
 
     palettes.emplace_back("sixteen with repeats",
@@ -395,37 +389,6 @@ TEST(BuildPaletteFile, SectionsInOrder) {
     EXPECT_EQ(file->stats.cells, light->stats.cells + blend->stats.cells);
 }
 
-struct Decoded {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-
-    Rgb8 At(int x, int y) const {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                static_cast<std::size_t>(x)) * 3;
-        return {pixels[at], pixels[at + 1], pixels[at + 2]};
-    }
-};
-
-Decoded DecodePng(const std::vector<std::uint8_t>& png) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    Decoded decoded;
-    if (png_image_begin_read_from_memory(&image, png.data(), png.size()) == 0) {
-        ADD_FAILURE() << image.message;
-        return decoded;
-    }
-    image.format = PNG_FORMAT_RGB;
-    decoded.width = static_cast<int>(image.width);
-    decoded.height = static_cast<int>(image.height);
-    decoded.pixels.resize(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, decoded.pixels.data(), 0, nullptr) == 0) {
-        ADD_FAILURE() << image.message;
-    }
-    return decoded;
-}
-
 // Both pictures, encoded and decoded again: every swatch or cell, at two of
 // its corners, is the colour of the entry its table cell holds.
 TEST(LightAndBlendPictures, DecodeToTheTableColours) {
@@ -439,7 +402,7 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
 
         const auto lightPng = EncodePng(RenderLightTable(colors, *light), error);
         ASSERT_TRUE(lightPng) << error;
-        const Decoded lightImage = DecodePng(*lightPng);
+        const RgbPixels lightImage = DecodeRgbPng(*lightPng);
         const int s = LightSwatchSize(colors.size());
         EXPECT_EQ(s, count <= 64 ? 16 : 4);
         ASSERT_EQ(lightImage.width, count * s);
@@ -454,7 +417,7 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
 
         const auto blendPng = EncodePng(RenderTranslucencyTable(colors, *blend), error);
         ASSERT_TRUE(blendPng) << error;
-        const Decoded blendImage = DecodePng(*blendPng);
+        const RgbPixels blendImage = DecodeRgbPng(*blendPng);
         ASSERT_EQ(blendImage.width, count * kPairCellSize);
         ASSERT_EQ(blendImage.height, count * kPairCellSize);
         for (int a = 0; a < count; ++a) {

@@ -10,8 +10,9 @@
 #include <functional>
 #include <random>
 
-#include "render/lump_pictures.hpp"
 #include "paltab/palette_formats.hpp"
+#include "random_inputs.hpp"
+#include "render/lump_pictures.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
@@ -20,13 +21,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::vector<Rgb8> RandomColours(std::size_t count, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> colours(count);
-    for (Rgb8& c : colours) {
-        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
-             static_cast<std::uint8_t>(component(rng))};
-    }
+    std::vector<Rgb8> colours = RandomColors(count, seed);
     // The extremes, where the floor of a negative step matters most.
     colours[0] = {0, 0, 0};
     colours[1] = {255, 255, 255};

@@ -11,8 +11,9 @@
 #include <fstream>
 #include <random>
 
-#include "paltab/palette_text.hpp"
 #include "paltab/image.hpp"
+#include "paltab/palette_text.hpp"
+#include "random_inputs.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
@@ -40,15 +41,6 @@ ByteVector Cat(std::initializer_list<ByteVector> parts) {
 ByteVector Big32(std::uint32_t v) {
     return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
             static_cast<std::uint8_t>(v)};
-}
-
-std::vector<Rgb8> RandomColors(std::size_t count, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<Rgb8> colors(count);
-    for (Rgb8& c : colors) {
-        c = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
-    }
-    return colors;
 }
 
 // A PNG built chunk by chunk, so that tests can declare any size, cut the
@@ -122,8 +114,8 @@ TEST(PaletteFormats, EveryWritableFormatReadsBackItsColours) {
     const std::vector<PaletteData> palettes{
         {{{12, 34, 56}}, "one", {}},
         {six, "six; with a name", 3},
-        {RandomColors(17, 1), "", {}},
-        {RandomColors(256, 2), "full", 255},
+        {RandomColors(17, 1, Draw::kLowByte), "", {}},
+        {RandomColors(256, 2, Draw::kLowByte), "full", 255},
     };
     for (const FormatInfo& info : PaletteFormats()) {
         if (!info.writes) {
@@ -360,7 +352,7 @@ TEST(PaletteFormats, StrictTextAgreesWithTheGeneratorsReader) {
         const std::size_t count = 1 + rng() % 256;
         const bool header = trial % 2 == 0;
         std::string text = header ? "PAL trial\n" + std::to_string(count) + "\n" : "";
-        for (const Rgb8 c : RandomColors(count, static_cast<unsigned>(trial))) {
+        for (const Rgb8 c : RandomColors(count, static_cast<unsigned>(trial), Draw::kLowByte)) {
             text += std::to_string(c.r) + (trial % 3 == 0 ? "\t" : " ") + std::to_string(c.g) + " " +
                     std::to_string(c.b) + (trial % 4 == 0 ? "\r\n" : "\n");
         }
@@ -437,7 +429,7 @@ TEST(PaletteFormats, FileErrorsAndWarningsNameTheFile) {
 }
 
 TEST(PngCodec, IndexedImageRoundTripsPixelsPaletteAndTransparency) {
-    const std::vector<Rgb8> palette = RandomColors(5, 3);
+    const std::vector<Rgb8> palette = RandomColors(5, 3, Draw::kLowByte);
     const ByteVector indices{0, 1, 2, 3, 4, 4, 3, 2, 1, 0, 2, 2};
     std::string error;
     const auto png = EncodeIndexedPng(4, 3, indices, palette, 2, error);

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <random>
 
+#include "random_inputs.hpp"
+#include "test_png.hpp"
 #include "test_process.hpp"
 
 namespace paltab::paltool {
@@ -109,23 +111,7 @@ TEST(BatchReport, SummaryJsonAndProgress) {
 // The command.
 
 std::vector<std::uint8_t> RandomPng(int width, int height, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height) * 4);
-    for (std::size_t i = 0; i < rgba.size(); ++i) {
-        rgba[i] = i % 4 == 3 ? 255 : static_cast<std::uint8_t>(rng());
-    }
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(width);
-    png.height = static_cast<png_uint_32>(height);
-    png.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    EXPECT_NE(png_image_write_to_memory(&png, nullptr, &size, 0, rgba.data(), 0, nullptr), 0);
-    std::vector<std::uint8_t> bytes(size);
-    EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, rgba.data(), 0, nullptr), 0);
-    bytes.resize(size);
-    return bytes;
+    return EncodeRgbaPng(width, height, RandomRgba(width, height, seed));
 }
 
 class RemapBatch : public testing::Test {

@@ -15,11 +15,13 @@
 
 #include "paltab/color_tables.hpp"
 #include "paltab/dither.hpp"
-#include "paltab/table_reader.hpp"
 #include "paltab/image.hpp"
 #include "paltab/image_formats.hpp"
 #include "paltab/remap_image.hpp"
+#include "paltab/table_reader.hpp"
+#include "random_inputs.hpp"
 #include "test_palettes.hpp"
+#include "test_png.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
@@ -49,14 +51,7 @@ TestImage MakeImage() {
 }
 
 std::vector<Rgb8> RandomPalette(std::size_t size) {
-    std::mt19937 rng(4);
-    std::uniform_int_distribution<int> component(0, 255);
-    std::vector<Rgb8> palette(size);
-    for (Rgb8& c : palette) {
-        c = {static_cast<std::uint8_t>(component(rng)), static_cast<std::uint8_t>(component(rng)),
-             static_cast<std::uint8_t>(component(rng))};
-    }
-    return palette;
+    return RandomColors(size, 4);
 }
 
 // Plain full search by the metric, lowest index among the nearest.
@@ -118,12 +113,8 @@ TEST(RemapPixels, PaletteColoursDitherToThemselves) {
         corners.push_back({static_cast<std::uint8_t>(i & 4 ? 255 : 0), static_cast<std::uint8_t>(i & 2 ? 255 : 0),
                            static_cast<std::uint8_t>(i & 1 ? 255 : 0)});
     }
-    std::mt19937 rng(2);
     TestImage image;
-    for (int i = 0; i < image.width * image.height; ++i) {
-        const Rgb8 c = corners[rng() % corners.size()];
-        image.rgba.insert(image.rgba.end(), {c.r, c.g, c.b, 255});
-    }
+    image.rgba = RandomRgbaOf(corners, image.width * image.height, 2);
     std::string error;
     const auto match = MatchPalette::Create(corners, {}, error);
     const auto find = EntryFinder::FromSearch(*match);
@@ -201,18 +192,7 @@ TEST(RemapPixels, TransparentPixelsKeepOutOfTheDiffusion) {
 // The commands.
 
 std::vector<std::uint8_t> EncodeRgba(const TestImage& image) {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    EXPECT_NE(png_image_write_to_memory(&png, nullptr, &size, 0, image.rgba.data(), 0, nullptr), 0);
-    std::vector<std::uint8_t> bytes(size);
-    EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgba.data(), 0, nullptr), 0);
-    bytes.resize(size);
-    return bytes;
+    return EncodeRgbaPng(image.width, image.height, image.rgba);
 }
 
 void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {

@@ -13,42 +13,13 @@
 
 #include "paltab/color_tables.hpp"
 #include "test_palettes.hpp"
+#include "test_png.hpp"
 #include "test_process.hpp"
 
 namespace paltab {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Decoded {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-
-    Rgb8 At(int x, int y) const {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
-        return {pixels[at], pixels[at + 1], pixels[at + 2]};
-    }
-};
-
-Decoded ReadPng(const fs::path& path) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    Decoded decoded;
-    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
-        ADD_FAILURE() << path << ": " << image.message;
-        return decoded;
-    }
-    image.format = PNG_FORMAT_RGB;
-    decoded.width = static_cast<int>(image.width);
-    decoded.height = static_cast<int>(image.height);
-    decoded.pixels.resize(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, decoded.pixels.data(), 0, nullptr) == 0) {
-        ADD_FAILURE() << path << ": " << image.message;
-    }
-    return decoded;
-}
 
 // The colour a picture must show for `index`: the stored 6-bit components of
 // the file with their top bits repeated below them. Nothing when unused.
@@ -63,7 +34,7 @@ std::optional<Rgb8> EntryColor(const std::vector<std::uint8_t>& file, std::uint8
 
 // Checks the pixel at (x, y) against entry `index`; an unused entry must show
 // the two checker greys at (x, y) and (x + step, y).
-void ExpectCell(const Decoded& image, int x, int y, int step, const std::vector<std::uint8_t>& file,
+void ExpectCell(const RgbPixels& image, int x, int y, int step, const std::vector<std::uint8_t>& file,
                 std::uint8_t index, const std::string& where) {
     const auto color = EntryColor(file, index);
     if (color) {
@@ -99,7 +70,7 @@ TEST(WritePreviews, PicturesShowTheTableEntries) {
         const fs::path dir = Render(name == "sixteen" ? "sixteen" : "sparse", file);
 
         // 16 x 16 swatches of 16 pixels.
-        const Decoded swatches = ReadPng(dir / "palette.png");
+        const RgbPixels swatches = ReadRgbPng(dir / "palette.png");
         ASSERT_EQ(swatches.width, 256);
         ASSERT_EQ(swatches.height, 256);
         for (int i = 0; i < 256; ++i) {
@@ -110,7 +81,7 @@ TEST(WritePreviews, PicturesShowTheTableEntries) {
         }
 
         // Planes of 32 x 32 cells of 4 pixels, 8 to a row, 4 pixels apart.
-        const Decoded map = ReadPng(dir / "map.png");
+        const RgbPixels map = ReadRgbPng(dir / "map.png");
         ASSERT_EQ(map.width, 8 * 128 + 7 * 4);
         ASSERT_EQ(map.height, 4 * 128 + 3 * 4);
         for (std::size_t cell = 0; cell < kCellCount; cell += (cell % 2 == 0 ? 97 : 31)) {
@@ -129,7 +100,7 @@ TEST(WritePreviews, PicturesShowTheTableEntries) {
             std::size_t offset;
         } pairTables[] = {{"shade.png", 33540}, {"add.png", 99076}, {"mul.png", 164612}};
         for (const auto& table : pairTables) {
-            const Decoded image = ReadPng(dir / table.file);
+            const RgbPixels image = ReadRgbPng(dir / table.file);
             ASSERT_EQ(image.width, 512);
             ASSERT_EQ(image.height, 512);
             for (int k = 0; k < 65536; k += 251) {
@@ -227,7 +198,7 @@ TEST(EncodePng, DecodesToTheSamePixels) {
     const fs::path path = fs::path(testing::TempDir()) / "render_test_small.png";
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()),
                                                static_cast<std::streamsize>(png->size()));
-    const Decoded decoded = ReadPng(path);
+    const RgbPixels decoded = ReadRgbPng(path);
     ASSERT_EQ(decoded.width, 3);
     ASSERT_EQ(decoded.height, 2);
     EXPECT_EQ(decoded.pixels, image.pixels);

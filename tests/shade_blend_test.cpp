@@ -13,13 +13,8 @@
 namespace paltab {
 namespace {
 
-struct Tables {
+struct Tables : BuiltTables {
     Palette palette{};
-    DistanceBuffer distances{};
-    InverseColorMap map{};
-    ShadeTable shade{};
-    AdditiveBlendTable additive{};
-    MultiplicativeBlendTable multiplicative{};
 };
 
 std::unique_ptr<Tables> BuildAll(const Palette& palette) {

@@ -171,17 +171,10 @@ TEST(ColorTableFile, SixteenColours) {
 // The file is the builders' tables laid end to end: build each table here on
 // its own and compare it with its section.
 TEST(ColorTableFile, SectionsEqualTheTablesBuiltSeparately) {
-    struct Tables {
-        DistanceBuffer distances{};
-        InverseColorMap map{};
-        ShadeTable shade{};
-        AdditiveBlendTable additive{};
-        MultiplicativeBlendTable multiplicative{};
-    };
     for (const auto& [name, palette] : TestPalettes()) {
         for (const bool weighted : {false, true}) {
             SCOPED_TRACE(name + (weighted ? ", weighted" : ""));
-            const auto t = std::make_unique<Tables>();
+            const auto t = std::make_unique<BuiltTables>();
             ASSERT_TRUE(BuildInverseColorMap(256, palette, t->distances, t->map, {.weightedDistance = weighted}));
             BuildShadeTable(palette, t->map, t->shade);
             BuildBlendTables(palette, t->map, t->shade, t->additive, t->multiplicative);

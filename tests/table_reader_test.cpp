@@ -24,14 +24,6 @@ std::uint8_t Byte(std::size_t v) {
 }
 
 // The tables built directly by the builders, independent of the file writer.
-struct BuiltTables {
-    DistanceBuffer distances{};
-    InverseColorMap map{};
-    ShadeTable shade{};
-    AdditiveBlendTable additive{};
-    MultiplicativeBlendTable multiplicative{};
-};
-
 std::unique_ptr<BuiltTables> Build(const Palette& palette, bool weighted) {
     auto built = std::make_unique<BuiltTables>();
     EXPECT_TRUE(BuildInverseColorMap(256, palette, built->distances, built->map, {.weightedDistance = weighted}));

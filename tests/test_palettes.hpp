@@ -1,4 +1,5 @@
-// Palettes shared by the table tests: each stresses the tables differently.
+// Palettes shared by the table tests, each stressing the tables differently,
+// and the set of tables they build.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "paltab/blend.hpp"
+#include "paltab/inverse_map.hpp"
+#include "paltab/shade.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -20,6 +24,15 @@ inline Palette MakePalette(const std::vector<PaletteEntry>& entries) {
     }
     return palette;
 }
+
+// Every table the generator builds, about 230 KB: made on the heap.
+struct BuiltTables {
+    DistanceBuffer distances{};
+    InverseColorMap map{};
+    ShadeTable shade{};
+    AdditiveBlendTable additive{};
+    MultiplicativeBlendTable multiplicative{};
+};
 
 inline PaletteEntry Rgb(int r, int g, int b) {
     return {static_cast<std::int16_t>(r), static_cast<std::int16_t>(g), static_cast<std::int16_t>(b)};

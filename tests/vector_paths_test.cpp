@@ -19,14 +19,6 @@ namespace {
 
 constexpr BuildPath kVectorPaths[] = {BuildPath::kVector, BuildPath::kVectorBaseline};
 
-struct Tables {
-    DistanceBuffer distances{};
-    InverseColorMap map{};
-    ShadeTable shade{};
-    AdditiveBlendTable additive{};
-    MultiplicativeBlendTable multiplicative{};
-};
-
 // Entries 0..count-1 drawn from a mix: plain colours, repeats of an earlier
 // entry, unused holes, components of -1 and components outside 0..255.
 Palette RandomPalette(std::mt19937& rng, int count) {
@@ -58,8 +50,8 @@ Palette RandomPalette(std::mt19937& rng, int count) {
 
 // Maps are built from `colorCount` entries, which may lie outside 0..256.
 // `plain` and `vector` are working space, reused across calls.
-void ExpectSameMaps(const Palette& palette, int colorCount, bool weighted, const std::string& name, Tables& plain,
-                    Tables& vector) {
+void ExpectSameMaps(const Palette& palette, int colorCount, bool weighted, const std::string& name, BuiltTables& plain,
+                    BuiltTables& vector) {
     // The map keeps what it held when no entry is used.
     plain.map.fill(0x5A);
     ASSERT_TRUE(BuildInverseColorMap(colorCount, palette, plain.distances, plain.map,
@@ -81,12 +73,12 @@ void ExpectSameMaps(const Palette& palette, int colorCount, bool weighted, const
 }
 
 void ExpectSameShadeAndBlend(const Palette& palette, const std::string& name) {
-    auto plain = std::make_unique<Tables>();
+    auto plain = std::make_unique<BuiltTables>();
     ASSERT_TRUE(BuildInverseColorMap(256, palette, plain->distances, plain->map));
     BuildShadeTable(palette, plain->map, plain->shade, BuildPath::kPlain);
     BuildBlendTables(palette, plain->map, plain->shade, plain->additive, plain->multiplicative, BuildPath::kPlain);
     for (BuildPath path : kVectorPaths) {
-        auto vector = std::make_unique<Tables>();
+        auto vector = std::make_unique<BuiltTables>();
         vector->map = plain->map;
         vector->shade.fill(0xAB);
         vector->additive.fill(0xCD);
@@ -163,8 +155,8 @@ TEST(VectorPaths, LineWalkAgreesWithTheCellByCellWalk) {
 }
 
 TEST(VectorPaths, MapsAgreeWithThePlainWalk) {
-    auto plain = std::make_unique<Tables>();
-    auto vector = std::make_unique<Tables>();
+    auto plain = std::make_unique<BuiltTables>();
+    auto vector = std::make_unique<BuiltTables>();
     for (const auto& [name, palette] : TestPalettes()) {
         for (bool weighted : {false, true}) {
             ExpectSameMaps(palette, 256, weighted, name, *plain, *vector);
@@ -193,8 +185,8 @@ TEST(VectorPaths, MapsAgreeWithThePlainWalk) {
 // lines won in part, entry after entry, with now and then a hole, a repeat
 // or an entry off the ramp.
 TEST(VectorPaths, MapsOfRampsAgreeWithThePlainWalk) {
-    auto plain = std::make_unique<Tables>();
-    auto vector = std::make_unique<Tables>();
+    auto plain = std::make_unique<BuiltTables>();
+    auto vector = std::make_unique<BuiltTables>();
     std::mt19937 rng(31);
     std::uniform_int_distribution<int> byte(0, 255);
     for (int i = 0; i < 120; ++i) {

@@ -3,19 +3,16 @@
 //
 // The map starts with the whole cube and every selectable entry as
 // candidates. A block's candidates are narrowed for each of its eight
-// octants, with the box that holds the octant's cell points in the metric's
-// space (MetricBoxOf). Take f, the candidate nearest the box's centre: for any
-// other candidate e, d(e, x) - d(f, x) is linear in x, so its least value
-// over the box is found axis by axis at the box's ends. When that least value
-// is above zero, e is farther than f from every cell of the octant, so it
-// wins none of them and is dropped. Ties are kept, and the survivors stay in
-// index order. An octant left with one candidate is filled with it; a small
-// one is searched cell by cell over its few candidates with the distance a
-// full search computes, so the result is the full search's, ties included.
+// octants (NarrowToBox), with the box that holds the octant's cell points in
+// the metric's space (MetricBoxOf): an entry dropped is farther than another
+// from every cell of the octant, so it wins none of them. An octant left
+// with one candidate is filled with it; a small one is searched cell by cell
+// over its few candidates with the distance a full search computes, so the
+// result is the full search's, ties included.
 //
 // Maps of 7 and 8 bits are built by two threads.
 #include "paltab/exact_map.hpp"
-#include "nearest/first_least.hpp"
+#include "nearest/box_pruning.hpp"
 
 #include <algorithm>
 #include <array>
@@ -49,8 +46,10 @@ struct RgbSpace {
     static constexpr int kLeafSide = 4;
     static int LeafSide() { return kLeafSide; }
 
+    // Whole numbers: any difference above zero counts.
+    static constexpr Distance kMargin = 0;
+
     static Point CellPoint(Rgb8 c) { return {static_cast<float>(c.r), static_cast<float>(c.g), static_cast<float>(c.b)}; }
-    static bool AlwaysFarther(Distance margin) { return margin > 0; }
 };
 
 // Cell points and distances for linear and oklab: the values ToMetricPoint
@@ -59,6 +58,8 @@ struct FloatSpace {
     using Point = MetricPoint;
     using Distance = double;
 
+    static constexpr Distance kMargin = kFloatMargin;
+
     Metric metric;
 
     // Each cell searched costs a conversion, dearer for oklab than the
@@ -66,16 +67,6 @@ struct FloatSpace {
     int LeafSide() const { return metric == Metric::kOklab ? 2 : 4; }
     Point CellPoint(Rgb8 c) const { return ToMetricPoint(metric, c); }
     static Distance Between(const Point& a, const Point& b) { return SquaredDistance(a, b); }
-    static bool AlwaysFarther(Distance margin) { return margin > kFloatMargin; }
-};
-
-// Candidates of a block: palette entries in index order, with their points
-// by component so that the loops over them vectorise.
-template <class Distance>
-struct CandidateList {
-    std::size_t count = 0;
-    std::array<std::uint8_t, kPaletteSize> entry;
-    std::array<std::array<Distance, kPaletteSize>, 3> point;
 };
 
 template <class Space>
@@ -83,6 +74,7 @@ class MapBuilder {
 public:
     using Point = typename Space::Point;
     using Distance = typename Space::Distance;
+    // A block's candidates: palette entries in index order.
     using List = CandidateList<Distance>;
     using Corner = std::array<int, 3>;
 
@@ -94,7 +86,7 @@ public:
         List& all = levels_[0];
         all.count = palette_.Entries().size();
         for (std::size_t i = 0; i < all.count; ++i) {
-            all.entry[i] = palette_.Entries()[i];
+            all.id[i] = palette_.Entries()[i];
             const Point p = space_.CellPoint(palette_.Colors()[i]);
             for (std::size_t axis = 0; axis < 3; ++axis) {
                 all.point[axis][i] = p[axis];
@@ -112,7 +104,7 @@ private:
     void Visit(const Corner& k0, int side, std::size_t depth) {
         const List& in = levels_[depth];
         if (in.count == 1) {
-            Fill(k0, side, in.entry[0]);
+            Fill(k0, side, in.id[0]);
             return;
         }
         if (side <= space_.LeafSide()) {
@@ -129,48 +121,14 @@ private:
         }
     }
 
-    // Keeps the candidates of `in` that may be nearest to some point of
-    // `box`: all but those farther than f, the one nearest the box's centre,
-    // from every point of it (see the top of the file).
     void Narrow(const MetricBox& box, const List& in, List& out) {
         Point lo{};
         Point hi{};
-        Point centre{};
         for (std::size_t axis = 0; axis < 3; ++axis) {
             lo[axis] = static_cast<Distance>(box.lo[axis]);
             hi[axis] = static_cast<Distance>(box.hi[axis]);
-            centre[axis] = (lo[axis] + hi[axis]) / 2;
         }
-        const std::size_t n = in.count;
-        std::array<Distance, kPaletteSize> work;
-        for (std::size_t i = 0; i < n; ++i) {
-            const Distance d0 = in.point[0][i] - centre[0];
-            const Distance d1 = in.point[1][i] - centre[1];
-            const Distance d2 = in.point[2][i] - centre[2];
-            work[i] = d0 * d0 + d1 * d1 + d2 * d2;
-        }
-        const std::size_t central = FirstLeast(work, n);
-        const Point f{in.point[0][central], in.point[1][central], in.point[2][central]};
-        for (std::size_t i = 0; i < n; ++i) {
-            Distance sum = 0;
-            for (std::size_t axis = 0; axis < 3; ++axis) {
-                const Distance e = in.point[axis][i];
-                const Distance slope = e - f[axis];
-                const Distance twice = e + f[axis];
-                sum += std::min(slope * (twice - 2 * lo[axis]), slope * (twice - 2 * hi[axis]));
-            }
-            work[i] = sum;
-        }
-        // Written whether kept or not, counted only when kept: no branch.
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            out.entry[count] = in.entry[i];
-            for (std::size_t axis = 0; axis < 3; ++axis) {
-                out.point[axis][count] = in.point[axis][i];
-            }
-            count += Space::AlwaysFarther(work[i]) ? 0 : 1;
-        }
-        out.count = count;
+        NarrowToBox(lo, hi, Space::kMargin, in, out);
     }
 
     MetricBox BoxOf(const Corner& k, int side) const {
@@ -202,7 +160,7 @@ private:
                             best = d < bestDistance ? i : best;
                             bestDistance = std::min(d, bestDistance);
                         }
-                        cells_[CellNumber(r, g, b)] = in.entry[best];
+                        cells_[CellNumber(r, g, b)] = in.id[best];
                     }
                 }
             }
@@ -239,7 +197,7 @@ private:
             for (std::size_t g = 0; g < n; ++g) {
                 std::uint8_t* out = cells_.data() + CellNumber(k0[0] + static_cast<int>(r), k0[1] + static_cast<int>(g), k0[2]);
                 for (std::size_t b = 0; b < n; ++b) {
-                    out[b] = in.entry[static_cast<std::size_t>(best[(r * n + g) * n + b] & 0xff)];
+                    out[b] = in.id[static_cast<std::size_t>(best[(r * n + g) * n + b] & 0xff)];
                 }
             }
         }

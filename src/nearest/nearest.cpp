@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "nearest/full_search.hpp"
+
 namespace paltab {
 
 std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options,
@@ -52,30 +54,14 @@ std::uint8_t MatchPalette::NearestEntry(Rgb8 color) const {
             }
         }
     } else {
-        const MetricPoint point = ToMetricPoint(metric_, color);
-        double bestDistance = std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < points_.size(); ++i) {
-            const double d = SquaredDistance(point, points_[i]);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
+        best = FirstNearestPoint(points_, ToMetricPoint(metric_, color)).at;
     }
     return entries_[best];
 }
 
 MatchPalette::Found MatchPalette::NearestTo(const MetricPoint& point) const {
-    double best = std::numeric_limits<double>::infinity();
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < points_.size(); ++k) {
-        const double d = SquaredDistance(points_[k], point);
-        if (d < best) {
-            best = d;
-            at = k;
-        }
-    }
-    return {entries_[at], std::sqrt(best)};
+    const FirstNearest<double> found = FirstNearestPoint(points_, point);
+    return {entries_[found.at], std::sqrt(found.squared)};
 }
 
 MatchPalette::Found MatchPalette::NearestToFraction(const std::array<std::int64_t, 3>& n, std::int64_t q) const {
@@ -85,20 +71,8 @@ MatchPalette::Found MatchPalette::NearestToFraction(const std::array<std::int64_
                                                             static_cast<double>(n[1]) / scale,
                                                             static_cast<double>(n[2]) / scale}));
     }
-    // At most 3 * (255 * 10000)^2: well inside 64 bits.
-    std::int64_t best = std::numeric_limits<std::int64_t>::max();
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < colors_.size(); ++k) {
-        const std::int64_t d0 = std::int64_t{colors_[k].r} * q - n[0];
-        const std::int64_t d1 = std::int64_t{colors_[k].g} * q - n[1];
-        const std::int64_t d2 = std::int64_t{colors_[k].b} * q - n[2];
-        const std::int64_t d = d0 * d0 + d1 * d1 + d2 * d2;
-        if (d < best) {
-            best = d;
-            at = k;
-        }
-    }
-    return {entries_[at], std::sqrt(static_cast<double>(best)) / static_cast<double>(q)};
+    const FirstNearest<std::int64_t> found = FirstNearestFraction(std::span<const Rgb8>(colors_), n, q);
+    return {entries_[found.at], std::sqrt(static_cast<double>(found.squared)) / static_cast<double>(q)};
 }
 
 }  // namespace paltab
