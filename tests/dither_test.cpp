@@ -259,7 +259,7 @@ TEST(Dither, BoxesAndMapReadsChangeNothing) {
 // one large enough for its tables; a spread far beyond the cube moves every
 // component to its bounds.
 TEST(Dither, PatternsMatchThePlainStatement) {
-    const std::vector<Rgb8> palette = RandomPalette(16, 21);
+    const std::vector<Rgb8> palette = RandomColors(16, 21, Draw::kLowByte);
     std::string error;
     const auto match = MatchPalette::Create(palette, {}, error);
     const DitherLookup lookup{EntryFinder::FromSearch(*match), true};
