@@ -53,9 +53,8 @@ const Target& GameTarget() {
             made.palette.push_back(
                 {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())});
         }
-        std::string error;
-        made.match = MatchPalette::Create(made.palette, {}, error);
-        made.map = ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
+        made.match = *MatchPalette::Create(made.palette, {});
+        made.map = *ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
         return made;
     }();
     return target;

@@ -47,14 +47,12 @@ std::optional<paltab::DecodedImage> Reference(std::span<const std::uint8_t> file
         return std::nullopt;
     }
     if (*format == ImageFormat::kPng) {
-        std::string error;
-        return DecodePng(file, kMaxPixels, error);
+        return DecodePng(file, kMaxPixels);
     }
-    ImageError error;
     std::optional<RgbaImage> rgba;
     if (*format == ImageFormat::kJpeg) {
-        rgba = ReadJpeg(file, kMaxPixels, error);
-    } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels, error)) {
+        rgba = ReadJpeg(file, kMaxPixels);
+    } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels)) {
         rgba = IndexedToRgba(*indexed);
     }
     if (!rgba) {
@@ -178,8 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    ImageError error;
-    const auto back = ReadIndexedImage(remapped->file, options.output, kMaxPixels, error);
+    const auto back = ReadIndexedImage(remapped->file, options.output, kMaxPixels);
     if (!back || back->indices != indices || back->palette.size() < palette.size() ||
         !std::equal(palette.begin(), palette.end(), back->palette.begin())) {
         Fail("the output does not read back with its indices and palette");

@@ -159,8 +159,7 @@ std::vector<std::uint8_t> PlainDiffusion(const Image& image, const std::vector<R
 TEST(Dither, DiffusionMatchesThePlainStatement) {
     const Image image = NoisyImage(23, 11, 5, true);
     const std::vector<Rgb8> palette = RandomPalette(12, 8);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const PublishedKernel& published : kPublished) {
         for (const bool serpentine : {false, true}) {
@@ -202,8 +201,7 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
         const Metric metric = space == DitherSpace::kSrgb     ? Metric::kRgb
                               : space == DitherSpace::kLinear ? Metric::kLinear
                                                               : Metric::kOklab;
-        std::string error;
-        const auto match = MatchPalette::Create(cube, {metric, {}}, error);
+        const auto match = MatchPalette::Create(cube, {metric, {}});
         const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
         const auto plain = DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, {});
         const auto plainNoisy = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, {});
@@ -247,8 +245,7 @@ TEST(Dither, BoxesOfColoursChangeNothing) {
     MatchOptions options;
     options.reserved.set(3);
     options.reserved.set(9);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, options, error);
+    const auto match = MatchPalette::Create(palette, options);
     const EntryFinder find = EntryFinder::FromSearch(*match);
     for (const DitherMethod method : AllMethods()) {
         for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kOklab}) {
@@ -271,8 +268,7 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
         }
     }
     const std::vector<Rgb8> palette = RandomPalette(16, 2);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const DitherMethod method : AllMethods()) {
         if (!IsPositional(method)) {
@@ -435,8 +431,7 @@ TEST(Dither, NamesAndBadArguments) {
     EXPECT_EQ(AdaptiveSpread(std::vector<Rgb8>{{0, 0, 0}, {0, 0, 10}, {0, 0, 0}, {255, 0, 0}}, DitherSpace::kSrgb), 10);
 
     const std::vector<Rgb8> palette = RandomPalette(4, 1);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     const std::vector<std::uint8_t> rgba(4 * 6, 100);
     EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis)).size(), 6u);

@@ -35,37 +35,39 @@ std::string CellText(const std::vector<std::uint8_t>& cell, std::span<const Rgb8
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
-                                                     const LumpSettings& settings, std::string& error) {
+Result<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
+                                              const LumpSettings& settings) {
+    using Bytes = Result<std::vector<std::uint8_t>>;
     LightSettings light = settings.light;
     light.levels = info.rows;
     switch (info.kind) {
         case LumpKind::kColormap: {
             light.levels = kDoomLightLevels;
-            auto table = MakeDoomColormap(colors, light, error);
-            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+            auto table = MakeDoomColormap(colors, light);
+            return table ? Bytes(std::move(table->bytes)) : Bytes(table.error());
         }
         case LumpKind::kTranmap: {
-            const auto table = MakeTranslucencyTable(colors, settings.blend, error);
-            return table ? std::optional(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
-                         : std::nullopt;
+            const auto table = MakeTranslucencyTable(colors, settings.blend);
+            return table ? Bytes(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
+                         : Bytes(table.error());
         }
         case LumpKind::kPlaypal:
             if (info.rows != kPlaypalPalettes) {
-                error = "a PLAYPAL of " + std::to_string(info.rows) + " palettes is not rebuilt; only one of 14";
-                return std::nullopt;
+                return Error{"",
+                             "a PLAYPAL of " + std::to_string(info.rows) + " palettes is not rebuilt; only one of 14",
+                             ErrorKind::kBadSettings};
             }
-            return MakePlaypal(colors, settings.tints, error);
+            return MakePlaypal(colors, settings.tints);
         case LumpKind::kBuildPalette: {
-            auto file = MakePaletteDat(colors, light, error);
-            return file ? std::optional(std::move(file->bytes)) : std::nullopt;
+            auto file = MakePaletteDat(colors, light);
+            return file ? Bytes(std::move(file->bytes)) : Bytes(file.error());
         }
         case LumpKind::kLightTable: {
-            auto table = MakeLightTable(colors, light, error);
-            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+            auto table = MakeLightTable(colors, light);
+            return table ? Bytes(std::move(table->bytes)) : Bytes(table.error());
         }
     }
-    return std::nullopt;
+    return Error{"", "unknown lump kind", ErrorKind::kBadSettings};
 }
 
 std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {

@@ -59,10 +59,10 @@ int Run(std::span<const char* const> args) {
     WarnAll(DuplicateColorWarnings(palette.palette.colors), quiet);
     // A palette text is meant for paltab too: say where paltab would take
     // other colours from the same file without anything to see in an editor.
-    std::vector<std::uint8_t> bytes;
-    std::string unread;
-    if (palette.format == PaletteFormat::kText && ReadPaletteFileBytes(files[0], bytes, unread)) {
-        if (const auto differs = GeneratorReadsDifferently(bytes, palette.palette.colors)) {
+    if (const auto bytes = palette.format == PaletteFormat::kText ? ReadPaletteFileBytes(files[0])
+                                                                   : Result<std::vector<std::uint8_t>>(Error{});
+        bytes) {
+        if (const auto differs = GeneratorReadsDifferently(*bytes, palette.palette.colors)) {
             WarnAll({"'" + files[0] + "': " + *differs}, quiet);
         }
     }
