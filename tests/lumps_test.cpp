@@ -104,7 +104,10 @@ TEST(Lumps, RebuiltLumpsAreRecognised) {
         ASSERT_TRUE(info) << info.error().Message();
         EXPECT_EQ(info->kind, c.info.kind);
         EXPECT_EQ(info->rows, c.info.rows);
-        EXPECT_EQ(CompareLump(*bytes, *bytes, *info).differing, 0u);
+        EXPECT_EQ(CompareLump(*bytes, *bytes, *info)->differing, 0u);
+        const auto cut = CompareLump(*bytes, std::span(*bytes).first(bytes->size() - 1), *info);
+        ASSERT_FALSE(cut);
+        EXPECT_EQ(cut.error().kind, ErrorKind::kBadInput);
     }
     const auto playpal = RebuildLump({LumpKind::kPlaypal, 3}, colours, settings);
     ASSERT_FALSE(playpal);
@@ -153,7 +156,7 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
     for (const std::size_t cell : {31u * 256 + 3, 31u * 256 + 200, 31u * 256 + 255, 2u * 256 + 7, 32u * 256 + 1}) {
         found[cell] = static_cast<std::uint8_t>(found[cell] + 1);
     }
-    const LumpComparison comparison = CompareLump(*expected, found, colormapInfo, 2);
+    const LumpComparison comparison = *CompareLump(*expected, found, colormapInfo, 2);
     EXPECT_EQ(comparison.cells, 8704u);
     EXPECT_EQ(comparison.differing, 5u);
     const std::string text = FormatLumpComparison(comparison, colormapInfo);
@@ -173,7 +176,7 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
                             "  grey row 32, entry 4: expected 1 #ff8000, found 2 unused\n"),
               std::string::npos)
         << coloured;
-    EXPECT_EQ(FormatLumpComparison(CompareLump(*expected, *expected, colormapInfo), colormapInfo),
+    EXPECT_EQ(FormatLumpComparison(*CompareLump(*expected, *expected, colormapInfo), colormapInfo),
               "all 8704 cells match\n");
 
     // Colours and the level count of a palette.dat.
@@ -183,7 +186,7 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
     Bytes changed = *dat;
     changed[3 * 3 + 1] = 99;
     changed[768] = 5;
-    const std::string datText = FormatLumpComparison(CompareLump(*dat, changed, build), build);
+    const std::string datText = FormatLumpComparison(*CompareLump(*dat, changed, build), build);
     EXPECT_NE(datText.find("  palette, entry 3: expected " + std::to_string((*dat)[9]) + " " +
                            std::to_string((*dat)[10]) + " " + std::to_string((*dat)[11]) + ", found " +
                            std::to_string((*dat)[9]) + " 99 " + std::to_string((*dat)[11]) + "\n"),
@@ -281,7 +284,7 @@ TEST(Lumps, PicturesShowEveryCellInItsColour) {
     }
     // A palette.dat without a palette given is drawn in its own colours.
     const std::vector<NamedPicture> own = RenderLump(dat, {LumpKind::kBuildPalette, 3}, {});
-    const std::vector<Rgb8> datColours = LumpColors(dat, {LumpKind::kBuildPalette, 3});
+    const std::vector<Rgb8> datColours = *LumpColors(dat, {LumpKind::kBuildPalette, 3});
     EXPECT_EQ(own[1].image.At(0, 0), datColours[dat[770]]);
 }
 

@@ -66,9 +66,10 @@ Result<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optiona
 std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& info);
 
 // The colours a lump carries: a playpal's palette `palette` (0..rows-1), a
-// palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); nothing
-// for the other kinds, or a palette past the playpal's rows.
-std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
+// palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); none
+// for the other kinds. Fails with kBadSettings for a palette past the
+// playpal's rows, kBadInput for bytes shorter than `info` says.
+Result<std::vector<Rgb8>> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
 // --- Build's palette.dat --------------------------------------------------
 
 //   offset            size          content
@@ -184,9 +185,9 @@ struct LumpComparison {
 };
 
 // Compares `found` with `expected` (both of `info`'s kind and size) cell by
-// cell, in file order.
-LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
-                           const LumpInfo& info, std::size_t firstCount = 10);
+// cell, in file order. Fails with kBadInput when either is shorter.
+Result<LumpComparison> CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                                   const LumpInfo& info, std::size_t firstCount = 10);
 
 // "12 of 8704 cells differ; worst rows: light row 31 (5 cells), ..." and a
 // line per listed cell ("light row 31, entry 17: expected 5, found 6"), or

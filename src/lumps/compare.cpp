@@ -33,6 +33,16 @@ std::string CellText(const std::vector<std::uint8_t>& cell, std::span<const Rgb8
     return text;
 }
 
+// Bytes enough for the lump `info` describes.
+Status CheckSize(std::span<const std::uint8_t> bytes, const LumpInfo& info) {
+    const std::size_t size = lumps::LumpSize(info);
+    if (bytes.size() < size) {
+        return Error{"", std::to_string(bytes.size()) + " bytes is short of the " + std::to_string(size) + " of a " +
+                             std::string(LumpKindName(info.kind)) + " of " + std::to_string(info.rows) + " rows"};
+    }
+    return {};
+}
+
 }  // namespace
 
 Result<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
@@ -70,10 +80,17 @@ Result<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<co
     return Error{"", "unknown lump kind", ErrorKind::kBadSettings};
 }
 
-std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {
-    const bool playpal = info.kind == LumpKind::kPlaypal && palette >= 0 && palette < info.rows;
-    if ((!playpal && info.kind != LumpKind::kBuildPalette) || bytes.size() < lumps::LumpSize(info)) {
-        return {};
+Result<std::vector<Rgb8>> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {
+    const bool playpal = info.kind == LumpKind::kPlaypal;
+    if (!playpal && info.kind != LumpKind::kBuildPalette) {
+        return std::vector<Rgb8>{};
+    }
+    if (playpal && (palette < 0 || palette >= info.rows)) {
+        return Error{"", "palette " + std::to_string(palette) + " is not 0.." + std::to_string(info.rows - 1),
+                     ErrorKind::kBadSettings};
+    }
+    if (Status sized = CheckSize(bytes, info); !sized) {
+        return std::move(sized).error();
     }
     const std::size_t at = playpal ? static_cast<std::size_t>(palette) * kPlaypalPaletteSize : 0;
     const auto component = [&](std::size_t k) {
@@ -87,13 +104,14 @@ std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo
     return colors;
 }
 
-LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
-                           const LumpInfo& info, std::size_t firstCount) {
-    LumpComparison comparison;
-    const std::size_t size = lumps::LumpSize(info);
-    if (expected.size() < size || found.size() < size) {
-        return comparison;
+Result<LumpComparison> CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                                   const LumpInfo& info, std::size_t firstCount) {
+    for (const std::span<const std::uint8_t> lump : {expected, found}) {
+        if (Status sized = CheckSize(lump, info); !sized) {
+            return std::move(sized).error();
+        }
     }
+    LumpComparison comparison;
     std::vector<RowDifferences> rows;
     for (const lumps::Section& section : lumps::SectionsOf(info)) {
         const auto cellBytes = static_cast<std::size_t>(section.cellBytes);

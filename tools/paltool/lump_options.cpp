@@ -113,7 +113,7 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
         colors = RequirePaletteArgument("verify", *palette, forced, paletteIndex, quiet).palette.colors;
         source = QuotedPath(*palette);
     } else if (kind == LumpKind::kPlaypal) {
-        colors = LumpColors(lump.bytes, lump.info);
+        colors = ValueOrFail(LumpColors(lump.bytes, lump.info));
         source = "its palette 0";
     } else {
         ThrowUsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
@@ -122,7 +122,7 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
     if (!rebuilt) {
         ThrowFailure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + rebuilt.error().Message());
     }
-    const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, shown);
+    const LumpComparison comparison = ValueOrFail(CompareLump(*rebuilt, lump.bytes, lump.info, shown));
     if (!quiet) {
         const std::string against = "the " + title + " rebuilt from " + source;
         Print(comparison.differing == 0
