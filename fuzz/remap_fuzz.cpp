@@ -47,11 +47,14 @@ std::optional<paltab::DecodedImage> Reference(std::span<const std::uint8_t> file
         return std::nullopt;
     }
     if (*format == ImageFormat::kPng) {
-        return DecodePng(file, kMaxPixels);
+        auto png = DecodePng(file, kMaxPixels);
+        return png ? std::optional<DecodedImage>(std::move(*png)) : std::nullopt;
     }
     std::optional<RgbaImage> rgba;
     if (*format == ImageFormat::kJpeg) {
-        rgba = ReadJpeg(file, kMaxPixels);
+        if (auto jpeg = ReadJpeg(file, kMaxPixels)) {
+            rgba = std::move(*jpeg);
+        }
     } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels)) {
         rgba = IndexedToRgba(*indexed);
     }
@@ -101,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MatchPalette search = *target.search;
     const bool map = (flags & 0x40) != 0;
     if (map) {
-        const ExactColorMap cells = ExactColorMap::Build(search, ExactColorMap::kMinBits);
+        const ExactColorMap cells = *ExactColorMap::Build(search, ExactColorMap::kMinBits);
         target.map.assign(cells.Cells().begin(), cells.Cells().end());
         target.mapBits = ExactColorMap::kMinBits;
         target.search.reset();
