@@ -38,9 +38,8 @@ struct Target {
 Target MakeTarget(std::vector<Rgb8> palette) {
     Target made;
     made.palette = std::move(palette);
-    std::string error;
-    made.match = MatchPalette::Create(made.palette, {}, error);
-    made.map = ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
+    made.match = *MatchPalette::Create(made.palette, {});
+    made.map = *ExactColorMap::Build(*made.match, ExactColorMap::kMaxBits);
     return made;
 }
 

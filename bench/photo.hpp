@@ -23,8 +23,7 @@ inline const RgbImage& Photo() {
 // default level).
 inline const std::vector<std::uint8_t>& PhotoPng() {
     static const std::vector<std::uint8_t> png = [] {
-        std::string error;
-        return EncodePng(Photo(), error).value();
+        return EncodePng(Photo()).value();
     }();
     return png;
 }

@@ -22,13 +22,12 @@ struct Remapped {
 };
 
 const MatchPalette& Match(const std::vector<Rgb8>& palette) {
-    static std::string error;
-    static const MatchPalette match = *MatchPalette::Create(palette, {}, error);
+    static const MatchPalette match = *MatchPalette::Create(palette, {});
     return match;
 }
 
 std::vector<std::uint8_t> RemapExactly(const DecodedImage& image, const std::vector<Rgb8>& palette) {
-    const ExactColorMap map = ExactColorMap::Build(Match(palette), ExactColorMap::kMaxBits);
+    const ExactColorMap map = *ExactColorMap::Build(Match(palette), ExactColorMap::kMaxBits);
     return RemapPixels(image.width, image.height, image.rgba, palette,
                        EntryFinder::FromMap(map.Cells(), map.Bits()), {});
 }
@@ -36,8 +35,7 @@ std::vector<std::uint8_t> RemapExactly(const DecodedImage& image, const std::vec
 const Remapped& PhotoRemapped() {
     static const Remapped remapped = [] {
         Remapped made;
-        std::string error;
-        made.indices = RemapExactly(*DecodePng(PhotoPng(), kDefaultMaxPixels, error), made.palette);
+        made.indices = RemapExactly(*DecodePng(PhotoPng(), kDefaultMaxPixels), made.palette);
         return made;
     }();
     return remapped;
@@ -59,8 +57,7 @@ bool SameAsPhoto(const std::optional<DecodedImage>& image) {
 
 // Whether `png` holds `indices` under `palette`, read by libpng.
 bool HoldsIndices(const std::vector<std::uint8_t>& png, const Remapped& remapped) {
-    std::string error;
-    const auto back = DecodePng(png, kDefaultMaxPixels, error);
+    const auto back = DecodePng(png, kDefaultMaxPixels);
     if (!back || back->plte != remapped.palette) {
         return false;
     }
@@ -86,10 +83,9 @@ void CheckHoldsIndices(benchmark::State& state, const std::vector<std::uint8_t>&
 
 void BM_PngDecodeLibpng(benchmark::State& state) {
     PhotoPng();  // made before the clock starts
-    std::string error;
     std::optional<DecodedImage> image;
     for (auto _ : state) {
-        image = DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+        image = *DecodePng(PhotoPng(), kDefaultMaxPixels);
         benchmark::DoNotOptimize(image->rgba.data());
     }
     if (!SameAsPhoto(image)) {
@@ -99,7 +95,6 @@ void BM_PngDecodeLibpng(benchmark::State& state) {
 
 void BM_PngDecodeFast(benchmark::State& state) {
     PhotoPng();
-    std::string error;
     std::optional<DecodedImage> image;
     for (auto _ : state) {
         image = DecodeCommonPng(PhotoPng(), kDefaultMaxPixels);
@@ -112,11 +107,10 @@ void BM_PngDecodeFast(benchmark::State& state) {
 
 void BM_IndexedEncodeLibpng(benchmark::State& state) {
     const Remapped& remapped = PhotoRemapped();
-    std::string error;
     std::vector<std::uint8_t> png;
     for (auto _ : state) {
         auto out = EncodeIndexedPng(bench::kPhotoSide, bench::kPhotoSide, remapped.indices, remapped.palette,
-                                    std::nullopt, error);
+                                    std::nullopt);
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
@@ -129,11 +123,10 @@ void BM_IndexedEncodeFast(benchmark::State& state) {
     IndexedPngSettings settings;
     settings.level = static_cast<int>(state.range(0));
     settings.filters = state.range(1) != 0 ? RowFilters::kAdaptive : RowFilters::kNone;
-    std::string error;
     std::vector<std::uint8_t> png;
     for (auto _ : state) {
         auto out = EncodeIndexedPngFast(bench::kPhotoSide, bench::kPhotoSide, remapped.indices, remapped.palette,
-                                        std::nullopt, error, settings);
+                                        std::nullopt, settings);
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
@@ -145,16 +138,13 @@ void BM_IndexedEncodeFast(benchmark::State& state) {
 void BM_RemapPipeline(benchmark::State& state) {
     const bool fast = state.range(0) != 0;
     const Remapped& remapped = PhotoRemapped();
-    std::string error;
     std::vector<std::uint8_t> png;
     for (auto _ : state) {
-        const auto image = fast ? DecodePngFast(PhotoPng(), kDefaultMaxPixels, error)
-                                : DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+        const auto image = fast ? DecodePngFast(PhotoPng(), kDefaultMaxPixels)
+                                : DecodePng(PhotoPng(), kDefaultMaxPixels);
         const std::vector<std::uint8_t> indices = RemapExactly(*image, remapped.palette);
-        auto out = fast ? EncodeIndexedPngFast(image->width, image->height, indices, remapped.palette, std::nullopt,
-                                               error)
-                        : EncodeIndexedPng(image->width, image->height, indices, remapped.palette, std::nullopt,
-                                           error);
+        auto out = fast ? EncodeIndexedPngFast(image->width, image->height, indices, remapped.palette, std::nullopt)
+                        : EncodeIndexedPng(image->width, image->height, indices, remapped.palette, std::nullopt);
         png = out ? std::move(*out) : std::vector<std::uint8_t>{};
         benchmark::DoNotOptimize(png.data());
     }
@@ -163,8 +153,7 @@ void BM_RemapPipeline(benchmark::State& state) {
 
 void BM_RemapStage(benchmark::State& state) {
     const std::vector<Rgb8>& palette = PhotoRemapped().palette;
-    std::string error;
-    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels, error);
+    const DecodedImage image = *DecodePng(PhotoPng(), kDefaultMaxPixels);
     std::vector<std::uint8_t> indices;
     for (auto _ : state) {
         indices = RemapExactly(image, palette);

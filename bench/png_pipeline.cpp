@@ -47,42 +47,43 @@ int main(int argc, char** argv) {
             return Fail(std::string("unknown option ") + argv[i]);
         }
     }
-    std::string error;
     std::vector<std::string> warnings;
-    const auto palette = ReadPaletteFile(argv[2], std::nullopt, {}, warnings, error);
+    const auto palette = ReadPaletteFile(argv[2], std::nullopt, {}, warnings);
     if (!palette) {
-        return Fail(error);
+        return Fail(palette.error().Message());
     }
-    const auto match = MatchPalette::Create(palette->palette.colors, {}, error);
+    const auto match = MatchPalette::Create(palette->palette.colors, {});
     if (!match) {
-        return Fail(error);
+        return Fail(match.error().Message());
     }
 
     const Clock::time_point start = Clock::now();
-    std::vector<std::uint8_t> bytes;
-    if (!ReadFileBytes(argv[1], std::size_t{1} << 31, bytes, error)) {
-        return Fail(error);
+    const auto bytes = ReadFileBytes(argv[1], std::size_t{1} << 31);
+    if (!bytes) {
+        return Fail(bytes.error().Message());
     }
-    const auto image = libpng ? DecodePng(bytes, kDefaultMaxPixels, error)
-                              : DecodePngFast(bytes, kDefaultMaxPixels, error);
+    const auto image = libpng ? DecodePng(*bytes, kDefaultMaxPixels) : DecodePngFast(*bytes, kDefaultMaxPixels);
     if (!image) {
-        return Fail(CannotRead(argv[1], error));
+        return Fail(CannotRead(argv[1], image.error()).Message());
     }
     const Clock::time_point decoded = Clock::now();
     const std::span<const Rgb8> colors = palette->palette.colors;
     std::optional<ExactColorMap> map;
     EntryFinder find = EntryFinder::FromSearch(*match);
     if (ExactMapPays(image->rgba.size() / 4, *match)) {
-        map = ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
+        map = *ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
         find = EntryFinder::FromMap(map->Cells(), ExactColorMap::kMaxBits);
     }
     const std::vector<std::uint8_t> indices = RemapPixels(image->width, image->height, image->rgba, colors, find, {});
     const Clock::time_point remapped = Clock::now();
-    const auto png = libpng ? EncodeIndexedPng(image->width, image->height, indices, colors, std::nullopt, error)
-                            : EncodeIndexedPngFast(image->width, image->height, indices, colors, std::nullopt, error,
+    const auto png = libpng ? EncodeIndexedPng(image->width, image->height, indices, colors, std::nullopt)
+                            : EncodeIndexedPngFast(image->width, image->height, indices, colors, std::nullopt,
                                                    settings);
-    if (!png || !WriteFileBytes(argv[3], *png, error)) {
-        return Fail(error);
+    if (!png) {
+        return Fail(CannotWrite(argv[3], png.error()).Message());
+    }
+    if (const Status written = WriteFileBytes(argv[3], *png); !written) {
+        return Fail(written.error().Message());
     }
     const Clock::time_point encoded = Clock::now();
     std::printf("decode %.1f ms, remap %.1f ms, encode %.1f ms, total %.1f ms, %zu bytes\n",

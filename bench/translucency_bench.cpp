@@ -202,8 +202,7 @@ void BM_PlainBlend(benchmark::State& state, int which) {
 void BM_BlendTable(benchmark::State& state, int which) {
     std::optional<TranslucencyTable> table;
     for (auto _ : state) {
-        std::string error;
-        table = MakeTranslucencyTable(Colors(which), {BlendMode::kAlpha, kAlpha, {}}, error);
+        table = *MakeTranslucencyTable(Colors(which), {BlendMode::kAlpha, kAlpha, {}});
         benchmark::DoNotOptimize(table->bytes.data());
     }
     if (table->bytes != ExactBlend(which)) {
@@ -231,9 +230,7 @@ void BM_LightTable(benchmark::State& state, int which, bool colormap) {
     LightSettings settings;
     settings.levels = kDoomLightLevels;
     for (auto _ : state) {
-        std::string error;
-        table = colormap ? MakeDoomColormap(Colors(which), settings, error)
-                         : MakeLightTable(Colors(which), settings, error);
+        table = *(colormap ? MakeDoomColormap(Colors(which), settings) : MakeLightTable(Colors(which), settings));
         benchmark::DoNotOptimize(table->bytes.data());
     }
     if (table->bytes != expected) {

@@ -8,7 +8,10 @@ include(CMakePackageConfigHelpers)
 # The library targets the package is made of: the one place that names them.
 set(PALTAB_LIBRARY_PARTS paltab_tables paltab_core paltab_lib)
 
-add_library(paltab_capi OBJECT src/c_api/paltab_c.cpp)
+add_library(paltab_capi OBJECT
+  src/c_api/paltab_c_palette.cpp
+  src/c_api/paltab_c_tables.cpp
+  src/c_api/paltab_c_remap.cpp)
 target_include_directories(paltab_capi PRIVATE ${PROJECT_SOURCE_DIR}/include)
 target_compile_features(paltab_capi PRIVATE cxx_std_20)
 target_compile_definitions(paltab_capi PRIVATE

@@ -21,22 +21,21 @@ constexpr std::uint64_t kMaxPixels = 1u << 16;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace paltab;
-    ImageError error;
-    const auto image = ReadGif(std::span(data, size), kMaxPixels, error);
+    const auto image = ReadGif(std::span(data, size), kMaxPixels);
     if (!image) {
-        if (error.cause.empty() || error.Message().find('\n') != std::string::npos) {
+        if (image.error().cause.empty() || image.error().Message().find('\n') != std::string::npos) {
             Fail("an error without a one-line cause");
         }
         return 0;
     }
-    if (!CheckIndexedImage(*image, error)) {
-        Fail(error.Message().c_str());
+    if (const Status checked = CheckIndexedImage(*image); !checked) {
+        Fail(checked.error().Message().c_str());
     }
-    const auto bytes = WriteGif(*image, error);
+    const auto bytes = WriteGif(*image);
     if (!bytes) {
-        Fail(error.Message().c_str());
+        Fail(bytes.error().Message().c_str());
     }
-    const auto back = ReadGif(*bytes, kMaxPixels, error);
+    const auto back = ReadGif(*bytes, kMaxPixels);
     if (!back || back->indices != image->indices || back->transparentIndex != image->transparentIndex) {
         Fail("the round trip changed the image");
     }

@@ -30,26 +30,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const ImageFormat reader = kFormats[data[0] % 4];
     const ImageFormat writer = kFormats[data[0] / 4 % 4];
-    ImageError error;
-    const auto image = ReadIndexedImage(std::span(data + 1, size - 1), reader, kMaxPixels, error);
+    const auto image = ReadIndexedImage(std::span(data + 1, size - 1), reader, kMaxPixels);
     if (!image) {
-        if (error.cause.empty() || error.Message().find('\n') != std::string::npos) {
+        if (image.error().cause.empty() || image.error().Message().find('\n') != std::string::npos) {
             Fail("an error without a one-line cause");
         }
         return 0;
     }
-    if (!CheckIndexedImage(*image, error)) {
-        Fail(error.Message().c_str());
+    if (const Status checked = CheckIndexedImage(*image); !checked) {
+        Fail(checked.error().Message().c_str());
     }
-    const auto bytes = WriteIndexedImage(*image, writer, error);
+    const auto bytes = WriteIndexedImage(*image, writer);
     // Only a side the writer's format cannot say is refused.
     if (!bytes) {
         if (image->width <= 65534 && image->height <= 65534) {
-            Fail(error.Message().c_str());
+            Fail(bytes.error().Message().c_str());
         }
         return 0;
     }
-    const auto back = ReadIndexedImage(*bytes, writer, kMaxPixels, error);
+    const auto back = ReadIndexedImage(*bytes, writer, kMaxPixels);
     if (!back || back->indices != image->indices || back->width != image->width) {
         Fail("the round trip changed the image");
     }

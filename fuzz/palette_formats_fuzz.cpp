@@ -41,10 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Small enough that a PNG declaring a large image is refused quickly.
     const PaletteReadOptions options{.paletteIndex = data[1] % 16, .maxPngPixels = 1u << 16};
     std::vector<std::string> warnings;
-    PaletteError error;
-    const auto palette = ReadPalette(bytes, format, options, warnings, error);
+    const auto palette = ReadPalette(bytes, format, options, warnings);
     if (!palette) {
-        if (error.cause.empty() || error.Message().find('\n') != std::string::npos) {
+        if (palette.error().cause.empty() || palette.error().Message().find('\n') != std::string::npos) {
             Fail("an error without a one-line cause");
         }
         return 0;
@@ -60,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!writer.writes) {
         return 0;
     }
-    const auto written = WritePalette(*palette, writer.format, warnings, error);
+    const auto written = WritePalette(*palette, writer.format, warnings);
     if (!written) {
         Fail("a palette that was read cannot be written");
     }
-    const auto back = ReadPalette(*written, writer.format, {}, warnings, error);
+    const auto back = ReadPalette(*written, writer.format, {}, warnings);
     if (!back) {
         Fail("a written palette cannot be read back");
     }

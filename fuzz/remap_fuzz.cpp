@@ -47,14 +47,15 @@ std::optional<paltab::DecodedImage> Reference(std::span<const std::uint8_t> file
         return std::nullopt;
     }
     if (*format == ImageFormat::kPng) {
-        std::string error;
-        return DecodePng(file, kMaxPixels, error);
+        auto png = DecodePng(file, kMaxPixels);
+        return png ? std::optional<DecodedImage>(std::move(*png)) : std::nullopt;
     }
-    ImageError error;
     std::optional<RgbaImage> rgba;
     if (*format == ImageFormat::kJpeg) {
-        rgba = ReadJpeg(file, kMaxPixels, error);
-    } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels, error)) {
+        if (auto jpeg = ReadJpeg(file, kMaxPixels)) {
+            rgba = std::move(*jpeg);
+        }
+    } else if (const auto indexed = ReadIndexedImage(file, *format, kMaxPixels)) {
         rgba = IndexedToRgba(*indexed);
     }
     if (!rgba) {
@@ -103,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MatchPalette search = *target.search;
     const bool map = (flags & 0x40) != 0;
     if (map) {
-        const ExactColorMap cells = ExactColorMap::Build(search, ExactColorMap::kMinBits);
+        const ExactColorMap cells = *ExactColorMap::Build(search, ExactColorMap::kMinBits);
         target.map.assign(cells.Cells().begin(), cells.Cells().end());
         target.mapBits = ExactColorMap::kMinBits;
         target.search.reset();
@@ -178,8 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    ImageError error;
-    const auto back = ReadIndexedImage(remapped->file, options.output, kMaxPixels, error);
+    const auto back = ReadIndexedImage(remapped->file, options.output, kMaxPixels);
     if (!back || back->indices != indices || back->palette.size() < palette.size() ||
         !std::equal(palette.begin(), palette.end(), back->palette.begin())) {
         Fail("the output does not read back with its indices and palette");

@@ -72,9 +72,8 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
 
             Bytes map(ExactColorMap::CellCount(6));
             ASSERT_EQ(paltab_exact_map(both.c, 6, map.data(), map.size()), PALTAB_OK);
-            std::string error;
-            const auto cppMap = ExactColorMap::Build(colors, 6, {both.search.metric, reserved}, error);
-            ASSERT_TRUE(cppMap) << error;
+            const auto cppMap = ExactColorMap::Build(colors, 6, {both.search.metric, reserved});
+            ASSERT_TRUE(cppMap) << cppMap.error().Message();
             EXPECT_TRUE(std::equal(map.begin(), map.end(), cppMap->Cells().begin())) << "6-bit map";
 
             LightSettings light;
@@ -87,16 +86,16 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
             Bytes table(24 * 256);
             ASSERT_EQ(paltab_light_table(both.c, 24, {96, 104, 120}, fullbright.data(), table.data(), table.size()),
                       PALTAB_OK);
-            const auto cppLight = MakeLightTable(colors, light, error);
-            ASSERT_TRUE(cppLight) << error;
+            const auto cppLight = MakeLightTable(colors, light);
+            ASSERT_TRUE(cppLight) << cppLight.error().Message();
             EXPECT_EQ(table, cppLight->bytes) << "light table";
 
             light = {};
             light.search = both.search;
             table.resize(PALTAB_DOOM_COLORMAP_SIZE);
             ASSERT_EQ(paltab_doom_colormap(both.c, table.data(), table.size()), PALTAB_OK);
-            const auto cppColormap = MakeDoomColormap(colors, light, error);
-            ASSERT_TRUE(cppColormap) << error;
+            const auto cppColormap = MakeDoomColormap(colors, light);
+            ASSERT_TRUE(cppColormap) << cppColormap.error().Message();
             EXPECT_EQ(table, cppColormap->bytes) << "Doom colormap";
 
             for (const auto& [mode, cppMode] : {std::pair{PALTAB_BLEND_ALPHA, BlendMode::kAlpha},
@@ -104,8 +103,8 @@ TEST(CApiCompare, TablesEqualTheCppLibrarysForEveryMetric) {
                 table.resize(PALTAB_BLEND_TABLE_SIZE);
                 ASSERT_EQ(paltab_blend_table(both.c, mode, 66, table.data(), table.size()), PALTAB_OK);
                 const auto cppBlend =
-                    MakeTranslucencyTable(colors, {cppMode, cppMode == BlendMode::kAlpha ? 66 : 50, both.search}, error);
-                ASSERT_TRUE(cppBlend) << error;
+                    MakeTranslucencyTable(colors, {cppMode, cppMode == BlendMode::kAlpha ? 66 : 50, both.search});
+                ASSERT_TRUE(cppBlend) << cppBlend.error().Message();
                 EXPECT_EQ(table, Bytes(cppBlend->bytes.begin(), cppBlend->bytes.end())) << "blend mode " << mode;
             }
         }
@@ -128,9 +127,8 @@ TEST(CApiCompare, RemapEqualsTheCppLibrarysWithTheTransparentIndexReserved) {
         if (transparent >= 0) {
             options.reserved.set(static_cast<std::size_t>(transparent));
         }
-        std::string error;
-        const auto match = MatchPalette::Create(colors, options, error);
-        ASSERT_TRUE(match) << error;
+        const auto match = MatchPalette::Create(colors, options);
+        ASSERT_TRUE(match) << match.error().Message();
         for (const auto& dither : dithers) {
             Bytes indices(kWidth * kHeight);
             ASSERT_EQ(paltab_remap(both.c, rgba.data(), kWidth, kHeight, 0, dither.c, transparent, indices.data()),
@@ -158,9 +156,8 @@ TEST(CApiCompare, RemapExEqualsDitherPixels) {
         if (transparent >= 0) {
             match.reserved.set(static_cast<std::size_t>(transparent));
         }
-        std::string error;
-        const auto palette = MatchPalette::Create(colors, match, error);
-        ASSERT_TRUE(palette) << error;
+        const auto palette = MatchPalette::Create(colors, match);
+        ASSERT_TRUE(palette) << palette.error().Message();
         const DitherLookup lookup{EntryFinder::FromSearch(*palette), true};
         std::optional<std::uint8_t> transparentIndex;
         if (transparent >= 0) {

@@ -20,9 +20,8 @@ bool SameBytes(const unsigned char (&array)[N], std::span<const std::uint8_t> by
 }
 
 TEST(ExportedHeader, ArraysEqualTheFile) {
-    std::string error;
-    const auto file = ColorTableFile::Load(EXPORTED_TABLES, error);
-    ASSERT_TRUE(file) << error;
+    const auto file = ColorTableFile::Load(EXPORTED_TABLES);
+    ASSERT_TRUE(file) << file.error().Message();
     const auto bytes = file->View().Bytes();
     ASSERT_TRUE(file->View().HasExtension());
     EXPECT_TRUE(SameBytes(default_tables_palette, bytes.subspan(kPaletteSectionOffset, kPaletteSectionSize)));

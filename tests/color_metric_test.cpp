@@ -104,22 +104,21 @@ TEST(ColorMetric, ParsesReservedLists) {
         {"2 3", {-1}},
     };
     for (const auto& c : cases) {
-        std::string error;
-        const auto parsed = ParseReservedList(c.text, error);
+        const auto parsed = ParseReservedList(c.text);
         if (c.reserved == std::vector<int>{-1}) {
             EXPECT_FALSE(parsed) << c.text;
-            EXPECT_NE(error.find("is not an index"), std::string::npos) << c.text << ": " << error;
+            EXPECT_NE(parsed.error().Message().find("is not an index"), std::string::npos)
+                << c.text << ": " << parsed.error().Message();
             continue;
         }
-        ASSERT_TRUE(parsed) << c.text << ": " << error;
+        ASSERT_TRUE(parsed) << c.text << ": " << parsed.error().Message();
         ReservedEntries expected;
         for (const int i : c.reserved) {
             expected.set(static_cast<std::size_t>(i));
         }
         EXPECT_EQ(*parsed, expected) << c.text;
     }
-    std::string error;
-    EXPECT_EQ(ParseReservedList("0-255", error)->count(), 256u);
+    EXPECT_EQ(ParseReservedList("0-255")->count(), 256u);
 }
 
 }  // namespace

@@ -153,8 +153,7 @@ std::vector<std::uint8_t> PlainDiffusion(const Image& image, const std::vector<R
 TEST(Dither, DiffusionMatchesThePlainStatement) {
     const Image image = NoisyImage(23, 11, 5, true);
     const std::vector<Rgb8> palette = RandomColors(12, 8, Draw::kLowByte);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const PublishedKernel& published : kPublished) {
         for (const bool serpentine : {false, true}) {
@@ -191,8 +190,7 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
         const Metric metric = space == DitherSpace::kSrgb     ? Metric::kRgb
                               : space == DitherSpace::kLinear ? Metric::kLinear
                                                               : Metric::kOklab;
-        std::string error;
-        const auto match = MatchPalette::Create(cube, {metric, {}}, error);
+        const auto match = MatchPalette::Create(cube, {metric, {}});
         const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
         const auto plain = DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, {});
         const auto plainNoisy = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, {});
@@ -238,10 +236,9 @@ TEST(Dither, BoxesAndMapReadsChangeNothing) {
     MatchOptions options;
     options.reserved.set(3);
     options.reserved.set(9);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, options, error);
+    const auto match = MatchPalette::Create(palette, options);
     const EntryFinder find = EntryFinder::FromSearch(*match);
-    const ExactColorMap map = ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
+    const ExactColorMap map = *ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
     const EntryFinder read = EntryFinder::FromMap(map.Cells(), map.Bits());
     for (const DitherMethod method : AllMethods()) {
         for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear, DitherSpace::kOklab}) {
@@ -260,8 +257,7 @@ TEST(Dither, BoxesAndMapReadsChangeNothing) {
 // component to its bounds.
 TEST(Dither, PatternsMatchThePlainStatement) {
     const std::vector<Rgb8> palette = RandomColors(16, 21, Draw::kLowByte);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const DitherLookup lookup{EntryFinder::FromSearch(*match), true};
     // The nearest 8-bit value to a linear one: how many values' upper
     // halfway points lie at or below it.
@@ -327,8 +323,7 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
         }
     }
     const std::vector<Rgb8> palette = RandomColors(16, 2, Draw::kLowByte);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     for (const DitherMethod method : AllMethods()) {
         if (!IsPositional(method)) {
@@ -491,8 +486,7 @@ TEST(Dither, NamesAndBadArguments) {
     EXPECT_EQ(AdaptiveSpread(std::vector<Rgb8>{{0, 0, 0}, {0, 0, 10}, {0, 0, 0}, {255, 0, 0}}, DitherSpace::kSrgb), 10);
 
     const std::vector<Rgb8> palette = RandomColors(4, 1, Draw::kLowByte);
-    std::string error;
-    const auto match = MatchPalette::Create(palette, {}, error);
+    const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     const std::vector<std::uint8_t> rgba(4 * 6, 100);
     EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis)).size(), 6u);

@@ -110,16 +110,15 @@ TEST(ExactColorMap, MatchesFullSearch) {
     std::mt19937 rng(5);
     for (const TestPalette& palette : StressPalettes()) {
         for (const Metric metric : kMetrics) {
-            std::string error;
-            const MatchOptions options{metric, *ParseReservedList(palette.reserved, error)};
+            const MatchOptions options{metric, *ParseReservedList(palette.reserved)};
             const Reference reference(palette.colors, options);
-            const auto match = MatchPalette::Create(palette.colors, options, error);
-            ASSERT_TRUE(match) << error;
+            const auto match = MatchPalette::Create(palette.colors, options);
+            ASSERT_TRUE(match) << match.error().Message();
             for (int bits = ExactColorMap::kMinBits; bits <= ExactColorMap::kMaxBits; ++bits) {
                 if (bits == 8 && metric != Metric::kRgb && !palette.floatMetricsAt8Bits) {
                     continue;
                 }
-                const ExactColorMap map = ExactColorMap::Build(*match, bits);
+                const ExactColorMap map = *ExactColorMap::Build(*match, bits);
                 ASSERT_EQ(map.Cells().size(), ExactColorMap::CellCount(bits));
                 const bool whole = bits <= kWholeMapBits;
                 const std::size_t checks = whole ? map.Cells().size() : kSampledCells;
@@ -157,15 +156,15 @@ TEST(ExactColorMap, RejectsWhatHasNothingToChoose) {
         {two, 9, {}, "the map has 9 bits per component; it takes 5 to 8"},
     };
     for (const auto& c : cases) {
-        std::string error;
-        EXPECT_FALSE(ExactColorMap::Build(c.palette, c.bits, {Metric::kRgb, c.reserved}, error));
-        EXPECT_EQ(error, c.error);
+        const auto map = ExactColorMap::Build(c.palette, c.bits, {Metric::kRgb, c.reserved});
+        ASSERT_FALSE(map) << c.error;
+        EXPECT_EQ(map.error().Message(), c.error);
     }
     // Reserving entries past the palette's end reserves nothing.
-    std::string error;
     ReservedEntries high;
     high.set(2).set(255);
-    EXPECT_TRUE(ExactColorMap::Build(two, 5, {Metric::kRgb, high}, error)) << error;
+    const auto map = ExactColorMap::Build(two, 5, {Metric::kRgb, high});
+    EXPECT_TRUE(map) << map.error().Message();
 }
 
 // Too little memory for a map is an error, as any other, not an exception.
@@ -178,9 +177,8 @@ TEST(ExactColorMapDeathTest, TooLittleMemoryIsAnError) {
     EXPECT_EXIT(
         {
             LimitAddressSpace(std::size_t{4} << 20);
-            std::string error;
-            const auto map = ExactColorMap::Build(std::vector<Rgb8>{{0, 0, 0}, {255, 255, 255}}, 8, {}, error);
-            std::fprintf(stderr, "%s\n", map ? "built under the limit" : error.c_str());
+            const auto map = ExactColorMap::Build(std::vector<Rgb8>{{0, 0, 0}, {255, 255, 255}}, 8, {});
+            std::fprintf(stderr, "%s\n", map ? "built under the limit" : map.error().Message().c_str());
             std::exit(0);
         },
         testing::ExitedWithCode(0), "^out of memory for a map of 16777216 cells\n$");

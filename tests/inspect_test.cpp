@@ -95,9 +95,8 @@ struct Flip {
 
 TEST(Verify, FindsAFlippedByteInEverySection) {
     const std::string palettePath = PALTAB_EXAMPLES_DIR "/sixteen.pal.txt";
-    std::string error;
-    const auto expected = TablesOfPaletteFile(palettePath, {.writeExtension = true}, error);
-    ASSERT_TRUE(expected) << error;
+    const auto expected = TablesOfPaletteFile(palettePath, {.writeExtension = true});
+    ASSERT_TRUE(expected) << expected.error().Message();
     const Flip flips[] = {
         {3 * 4 + 1, false},               // green of entry 4, 14 -> 15
         {3 * 200, true},                  // an unused entry's 255 -> 254
@@ -145,24 +144,26 @@ TEST(Verify, FindsAFlippedByteInEverySection) {
 
 TEST(Verify, RebuildsWithTheGeneratorsOptions) {
     const std::string palettePath = PALTAB_EXAMPLES_DIR "/default.pal.txt";
-    std::string error;
-    const auto plain = TablesOfPaletteFile(palettePath, {}, error);
-    const auto weighted = TablesOfPaletteFile(palettePath, {.weightedDistance = true, .writeExtension = true}, error);
-    ASSERT_TRUE(plain && weighted) << error;
+    const auto plain = TablesOfPaletteFile(palettePath, {});
+    const auto weighted = TablesOfPaletteFile(palettePath, {.weightedDistance = true, .writeExtension = true});
+    ASSERT_TRUE(plain) << plain.error().Message();
+    ASSERT_TRUE(weighted) << weighted.error().Message();
     EXPECT_EQ(plain->size(), kPlainFileSize);
     EXPECT_EQ(weighted->size(), kExtendedFileSize);
     // The weighted start moves some cells, so a file made with -c does not
     // match a rebuild without it.
-    const auto unweighted = TablesOfPaletteFile(palettePath, {.writeExtension = true}, error);
+    const auto unweighted = TablesOfPaletteFile(palettePath, {.writeExtension = true});
     ASSERT_TRUE(unweighted);
     EXPECT_GT(CompareTableFiles(*unweighted, *weighted, 0).differing, 0u);
 
     const std::string missing = TempPath("missing.pal.txt");
-    EXPECT_FALSE(TablesOfPaletteFile(missing, {}, error));
-    EXPECT_EQ(error, "cannot read '" + missing + "': No such file or directory");
+    const auto fromMissing = TablesOfPaletteFile(missing, {});
+    ASSERT_FALSE(fromMissing);
+    EXPECT_EQ(fromMissing.error().Message(), "cannot read '" + missing + "': No such file or directory");
     const std::string directory = std::filesystem::path(missing).parent_path().string();
-    EXPECT_FALSE(TablesOfPaletteFile(directory, {}, error));
-    EXPECT_EQ(error, "cannot read '" + directory + "': Is a directory");
+    const auto fromDirectory = TablesOfPaletteFile(directory, {});
+    ASSERT_FALSE(fromDirectory);
+    EXPECT_EQ(fromDirectory.error().Message(), "cannot read '" + directory + "': Is a directory");
 }
 
 TEST(Lookup, ParsesColoursAndPairs) {

@@ -177,9 +177,8 @@ TEST(LightTable, EveryCellIsThePlainNearest) {
             SCOPED_TRACE(paletteName + ", " + test.name);
             const LightSettings settings{.levels = test.levels, .fog = test.fog, .fullbright = test.fullbright,
                                          .search = {test.metric, test.linear, test.reserved}};
-            std::string error;
-            const auto table = MakeLightTable(colors, settings, error);
-            ASSERT_TRUE(table) << error;
+            const auto table = MakeLightTable(colors, settings);
+            ASSERT_TRUE(table) << table.error().Message();
             ASSERT_EQ(table->bytes.size(), static_cast<std::size_t>(test.levels) * 256);
             const PlainSearch plain(colors, test.metric, test.reserved | test.fullbright);
             std::size_t searched = 0;
@@ -214,9 +213,8 @@ TEST(LightTable, EveryCellIsThePlainNearest) {
 // not be chosen; the distances then are all zero.
 TEST(LightTable, RowZeroIsThePaletteAndStatsMeasureTheMiss) {
     const std::vector<Rgb8> colors{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    std::string error;
-    const auto table = MakeLightTable(colors, Levels(2), error);
-    ASSERT_TRUE(table) << error;
+    const auto table = MakeLightTable(colors, Levels(2));
+    ASSERT_TRUE(table) << table.error().Message();
     EXPECT_EQ(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.begin() + 5),
               (std::vector<std::uint8_t>{0, 1, 2, 3, 4}));
     // Row 1: each colour at half, (127.5, 0, 0) etc.; black is 127.5 away.
@@ -240,15 +238,16 @@ TEST(LightTable, BadSettingsAreRefused) {
          "no entry can be chosen: every colour of the palette is reserved or fullbright"},
     };
     for (const auto& test : cases) {
-        std::string error;
-        EXPECT_FALSE(MakeLightTable(test.colors, test.settings, error));
-        EXPECT_EQ(error, test.error);
+        const auto table = MakeLightTable(test.colors, test.settings);
+        ASSERT_FALSE(table) << test.error;
+        EXPECT_EQ(table.error().Message(), test.error);
     }
-    std::string error;
-    EXPECT_FALSE(MakeDoomColormap(two, Levels(64), error));
-    EXPECT_EQ(error, "a Doom colormap has 32 levels, not 64");
-    EXPECT_FALSE(MakeTranslucencyTable(two, Alpha(101), error));
-    EXPECT_EQ(error, "alpha must be 0 to 100 percent, not 101");
+    const auto colormap = MakeDoomColormap(two, Levels(64));
+    ASSERT_FALSE(colormap);
+    EXPECT_EQ(colormap.error().Message(), "a Doom colormap has 32 levels, not 64");
+    const auto blend = MakeTranslucencyTable(two, Alpha(101));
+    ASSERT_FALSE(blend);
+    EXPECT_EQ(blend.error().Message(), "alpha must be 0 to 100 percent, not 101");
 }
 
 // The target of blend mode `mode` from its definition, in exact fractions.
@@ -304,10 +303,9 @@ TEST(TranslucencyTable, EveryCellIsThePlainNearest) {
             SCOPED_TRACE(paletteName + ", " + std::string(BlendModeName(test.mode)) + " " +
                          std::to_string(test.percent) + " " + std::string(MetricName(test.metric)) +
                          (test.linear ? " linear" : ""));
-            std::string error;
             const TranslucencySettings settings{test.mode, test.percent, {test.metric, test.linear, test.reserved}};
-            const auto table = MakeTranslucencyTable(colors, settings, error);
-            ASSERT_TRUE(table) << error;
+            const auto table = MakeTranslucencyTable(colors, settings);
+            ASSERT_TRUE(table) << table.error().Message();
             const PlainSearch plain(colors, test.metric, test.reserved);
             // a the front colour, b the one behind it, at b * 256 + a.
             for (std::size_t b = 0; b < 256; ++b) {
@@ -345,10 +343,10 @@ TEST(DoomColormap, LightRowsGreyRowAndZeroRow) {
         const std::vector<Rgb8>& colors = palettes[p].second;
         SCOPED_TRACE(palettes[p].first);
         const LightSettings settings{32, {}, Entries({4}), {Metric::kRgb, false, Entries({0})}};
-        std::string error;
-        const auto colormap = MakeDoomColormap(colors, settings, error);
-        const auto light = MakeLightTable(colors, settings, error);
-        ASSERT_TRUE(colormap && light) << error;
+        const auto colormap = MakeDoomColormap(colors, settings);
+        const auto light = MakeLightTable(colors, settings);
+        ASSERT_TRUE(colormap) << colormap.error().Message();
+        ASSERT_TRUE(light) << light.error().Message();
         ASSERT_EQ(colormap->bytes.size(), 8704u);
         EXPECT_TRUE(std::equal(light->bytes.begin(), light->bytes.end(), colormap->bytes.begin()));
         const PlainSearch plain(colors, Metric::kRgb, Entries({0, 4}));
@@ -369,11 +367,12 @@ TEST(DoomColormap, LightRowsGreyRowAndZeroRow) {
 TEST(BuildPaletteFile, SectionsInOrder) {
     const std::vector<Rgb8> colors = Palettes()[2].second;
     const LightSettings settings{40, {10, 20, 30}, Entries({3}), {}};
-    std::string error;
-    const auto file = MakePaletteDat(colors, settings, error);
-    const auto light = MakeLightTable(colors, settings, error);
-    const auto blend = MakeTranslucencyTable(colors, {BlendMode::kAlpha, 50, {Metric::kRgb, false, Entries({3})}}, error);
-    ASSERT_TRUE(file && light && blend) << error;
+    const auto file = MakePaletteDat(colors, settings);
+    const auto light = MakeLightTable(colors, settings);
+    const auto blend = MakeTranslucencyTable(colors, {BlendMode::kAlpha, 50, {Metric::kRgb, false, Entries({3})}});
+    ASSERT_TRUE(file) << file.error().Message();
+    ASSERT_TRUE(light) << light.error().Message();
+    ASSERT_TRUE(blend) << blend.error().Message();
     ASSERT_EQ(file->bytes.size(), 768u + 2 + 40 * 256 + 65536);
     ASSERT_EQ(file->bytes.size(), PaletteDatSize(40));
     for (std::size_t i = 0; i < 256; ++i) {
@@ -394,14 +393,14 @@ TEST(BuildPaletteFile, SectionsInOrder) {
 TEST(LightAndBlendPictures, DecodeToTheTableColours) {
     for (const auto& [name, colors] : Palettes()) {
         SCOPED_TRACE(name);
-        std::string error;
-        const auto light = MakeLightTable(colors, Levels(12, {40, 40, 90}), error);
-        const auto blend = MakeTranslucencyTable(colors, {BlendMode::kScreen, 0, {}}, error);
-        ASSERT_TRUE(light && blend) << error;
+        const auto light = MakeLightTable(colors, Levels(12, {40, 40, 90}));
+        const auto blend = MakeTranslucencyTable(colors, {BlendMode::kScreen, 0, {}});
+        ASSERT_TRUE(light) << light.error().Message();
+        ASSERT_TRUE(blend) << blend.error().Message();
         const int count = static_cast<int>(colors.size());
 
-        const auto lightPng = EncodePng(RenderLightTable(colors, *light), error);
-        ASSERT_TRUE(lightPng) << error;
+        const auto lightPng = EncodePng(RenderLightTable(colors, *light));
+        ASSERT_TRUE(lightPng) << lightPng.error().Message();
         const RgbPixels lightImage = DecodeRgbPng(*lightPng);
         const int s = LightSwatchSize(colors.size());
         EXPECT_EQ(s, count <= 64 ? 16 : 4);
@@ -415,8 +414,8 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
             }
         }
 
-        const auto blendPng = EncodePng(RenderTranslucencyTable(colors, *blend), error);
-        ASSERT_TRUE(blendPng) << error;
+        const auto blendPng = EncodePng(RenderTranslucencyTable(colors, *blend));
+        ASSERT_TRUE(blendPng) << blendPng.error().Message();
         const RgbPixels blendImage = DecodeRgbPng(*blendPng);
         ASSERT_EQ(blendImage.width, count * kPairCellSize);
         ASSERT_EQ(blendImage.height, count * kPairCellSize);
@@ -432,9 +431,8 @@ TEST(LightAndBlendPictures, DecodeToTheTableColours) {
 
 // The header's array holds the table's bytes in order.
 TEST(LightAndBlendHeaders, ArrayHoldsTheTable) {
-    std::string error;
-    const auto light = MakeLightTable(Palettes()[3].second, Levels(3), error);
-    ASSERT_TRUE(light) << error;
+    const auto light = MakeLightTable(Palettes()[3].second, Levels(3));
+    ASSERT_TRUE(light) << light.error().Message();
     const std::string header = LightTableCHeader(*light, "fog_3", "light table", "paltool shade */ x");
     EXPECT_NE(header.find("static const unsigned char fog_3[768] = {"), std::string::npos) << header;
     EXPECT_EQ(header.find("*/ x"), std::string::npos);

@@ -62,15 +62,14 @@ TEST(Lumps, Recognition) {
         {Bytes{}, {}, {}, 0, "0 bytes is the size of no lump"},
     };
     for (const auto& c : cases) {
-        std::string error;
-        const auto info = RecogniseLump(c.bytes, c.as, error);
+        const auto info = RecogniseLump(c.bytes, c.as);
         SCOPED_TRACE(std::to_string(c.bytes.size()) + " bytes");
-        ASSERT_EQ(info.has_value(), c.kind.has_value()) << error;
+        ASSERT_EQ(info.has_value(), c.kind.has_value()) << info.error().Message();
         if (info) {
             EXPECT_EQ(info->kind, *c.kind);
             EXPECT_EQ(info->rows, c.rows);
         } else {
-            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+            EXPECT_EQ(info.error().Message().rfind(c.error, 0), 0u) << info.error().Message();
         }
     }
     EXPECT_EQ(ParseLumpKind("build-palette"), LumpKind::kBuildPalette);
@@ -92,20 +91,22 @@ TEST(Lumps, RebuiltLumpsAreRecognised) {
     LumpSettings settings;
     settings.light.fullbright.set(250).set(251);
     for (const auto& c : cases) {
-        std::string error;
-        const auto bytes = RebuildLump(c.info, colours, settings, error);
-        ASSERT_TRUE(bytes) << error;
+        const auto bytes = RebuildLump(c.info, colours, settings);
+        ASSERT_TRUE(bytes) << bytes.error().Message();
         ASSERT_EQ(bytes->size(), c.size);
         const auto info = RecogniseLump(*bytes, c.info.kind == LumpKind::kLightTable ? std::optional(c.info.kind)
-                                                                                     : std::nullopt, error);
-        ASSERT_TRUE(info) << error;
+                                                                                     : std::nullopt);
+        ASSERT_TRUE(info) << info.error().Message();
         EXPECT_EQ(info->kind, c.info.kind);
         EXPECT_EQ(info->rows, c.info.rows);
-        EXPECT_EQ(CompareLump(*bytes, *bytes, *info).differing, 0u);
+        EXPECT_EQ(CompareLump(*bytes, *bytes, *info)->differing, 0u);
+        const auto cut = CompareLump(*bytes, std::span(*bytes).first(bytes->size() - 1), *info);
+        ASSERT_FALSE(cut);
+        EXPECT_EQ(cut.error().kind, ErrorKind::kBadInput);
     }
-    std::string error;
-    EXPECT_FALSE(RebuildLump({LumpKind::kPlaypal, 3}, colours, settings, error));
-    EXPECT_NE(error.find("only one of 14"), std::string::npos);
+    const auto playpal = RebuildLump({LumpKind::kPlaypal, 3}, colours, settings);
+    ASSERT_FALSE(playpal);
+    EXPECT_NE(playpal.error().Message().find("only one of 14"), std::string::npos);
 }
 
 TEST(Lumps, DescriptionsStateTheFacts) {
@@ -113,9 +114,8 @@ TEST(Lumps, DescriptionsStateTheFacts) {
     colours[77] = colours[12];  // a repeated colour
     LumpSettings settings;
     settings.light.fullbright.set(250).set(252);
-    std::string error;
-    const auto colormap = RebuildLump({LumpKind::kColormap, 34}, colours, settings, error);
-    ASSERT_TRUE(colormap) << error;
+    const auto colormap = RebuildLump({LumpKind::kColormap, 34}, colours, settings);
+    ASSERT_TRUE(colormap) << colormap.error().Message();
     const std::string text = DescribeLump(*colormap, {LumpKind::kColormap, 34});
     EXPECT_TRUE(text.starts_with("Doom COLORMAP, 8704 bytes")) << text;
     // Entry 0 is black: towards black it keeps its index too.
@@ -124,8 +124,8 @@ TEST(Lumps, DescriptionsStateTheFacts) {
     EXPECT_NE(text.find("row 0 maps 255 of 256 entries to themselves"), std::string::npos) << text;
     EXPECT_NE(text.find("row 33: all zero"), std::string::npos) << text;
 
-    auto playpal = MakePlaypal(colours, DefaultPlaypalTints(), error);
-    ASSERT_TRUE(playpal) << error;
+    auto playpal = MakePlaypal(colours, DefaultPlaypalTints());
+    ASSERT_TRUE(playpal) << playpal.error().Message();
     (*playpal)[3 * 768 + 5 * 3] ^= 1;
     const std::string described = DescribeLump(*playpal, {LumpKind::kPlaypal, 14});
     EXPECT_NE(described.find("palette 0: entries that repeat an earlier colour: 77\n"), std::string::npos);
@@ -134,8 +134,8 @@ TEST(Lumps, DescriptionsStateTheFacts) {
               std::string::npos)
         << described;
 
-    const auto tranmap = RebuildLump({LumpKind::kTranmap, 256}, colours, settings, error);
-    ASSERT_TRUE(tranmap) << error;
+    const auto tranmap = RebuildLump({LumpKind::kTranmap, 256}, colours, settings);
+    ASSERT_TRUE(tranmap) << tranmap.error().Message();
     // A 50 % mix of a colour with itself is the colour: every diagonal cell
     // but the repeated entry's.
     EXPECT_NE(DescribeLump(*tranmap, {LumpKind::kTranmap, 256}).find("cells (c, c) holding c: 255 of 256"),
@@ -144,15 +144,14 @@ TEST(Lumps, DescriptionsStateTheFacts) {
 
 TEST(Lumps, ComparisonCountsRowsAndListsCells) {
     const std::vector<Rgb8> colours = RandomColours(256, 9);
-    std::string error;
     const LumpInfo colormapInfo{LumpKind::kColormap, 34};
-    const auto expected = RebuildLump(colormapInfo, colours, {}, error);
-    ASSERT_TRUE(expected) << error;
+    const auto expected = RebuildLump(colormapInfo, colours, {});
+    ASSERT_TRUE(expected) << expected.error().Message();
     Bytes found = *expected;
     for (const std::size_t cell : {31u * 256 + 3, 31u * 256 + 200, 31u * 256 + 255, 2u * 256 + 7, 32u * 256 + 1}) {
         found[cell] = static_cast<std::uint8_t>(found[cell] + 1);
     }
-    const LumpComparison comparison = CompareLump(*expected, found, colormapInfo, 2);
+    const LumpComparison comparison = *CompareLump(*expected, found, colormapInfo, 2);
     EXPECT_EQ(comparison.cells, 8704u);
     EXPECT_EQ(comparison.differing, 5u);
     const std::string text = FormatLumpComparison(comparison, colormapInfo);
@@ -172,17 +171,17 @@ TEST(Lumps, ComparisonCountsRowsAndListsCells) {
                             "  grey row 32, entry 4: expected 1 #ff8000, found 2 unused\n"),
               std::string::npos)
         << coloured;
-    EXPECT_EQ(FormatLumpComparison(CompareLump(*expected, *expected, colormapInfo), colormapInfo),
+    EXPECT_EQ(FormatLumpComparison(*CompareLump(*expected, *expected, colormapInfo), colormapInfo),
               "all 8704 cells match\n");
 
     // Colours and the level count of a palette.dat.
     const LumpInfo build{LumpKind::kBuildPalette, 4};
-    const auto dat = RebuildLump(build, colours, {}, error);
-    ASSERT_TRUE(dat) << error;
+    const auto dat = RebuildLump(build, colours, {});
+    ASSERT_TRUE(dat) << dat.error().Message();
     Bytes changed = *dat;
     changed[3 * 3 + 1] = 99;
     changed[768] = 5;
-    const std::string datText = FormatLumpComparison(CompareLump(*dat, changed, build), build);
+    const std::string datText = FormatLumpComparison(*CompareLump(*dat, changed, build), build);
     EXPECT_NE(datText.find("  palette, entry 3: expected " + std::to_string((*dat)[9]) + " " +
                            std::to_string((*dat)[10]) + " " + std::to_string((*dat)[11]) + ", found " +
                            std::to_string((*dat)[9]) + " 99 " + std::to_string((*dat)[11]) + "\n"),
@@ -280,7 +279,7 @@ TEST(Lumps, PicturesShowEveryCellInItsColour) {
     }
     // A palette.dat without a palette given is drawn in its own colours.
     const std::vector<NamedPicture> own = RenderLump(dat, {LumpKind::kBuildPalette, 3}, {});
-    const std::vector<Rgb8> datColours = LumpColors(dat, {LumpKind::kBuildPalette, 3});
+    const std::vector<Rgb8> datColours = *LumpColors(dat, {LumpKind::kBuildPalette, 3});
     EXPECT_EQ(own[1].image.At(0, 0), datColours[dat[770]]);
 }
 
@@ -295,9 +294,8 @@ TEST(Playpal, DefaultsAgainstAPlainComputation) {
     } scheme[] = {{1, 8, {255, 0, 0}, 9, 80}, {9, 12, {215, 186, 69}, 1, 8}, {13, 13, {0, 255, 0}, 1, 5}};
     for (const std::size_t count : {std::size_t{256}, std::size_t{16}}) {
         const std::vector<Rgb8> base = RandomColours(count, 11);
-        std::string error;
-        const auto playpal = MakePlaypal(base, DefaultPlaypalTints(), error);
-        ASSERT_TRUE(playpal) << error;
+        const auto playpal = MakePlaypal(base, DefaultPlaypalTints());
+        ASSERT_TRUE(playpal) << playpal.error().Message();
         ASSERT_EQ(playpal->size(), 10752u);
         for (std::size_t e = 0; e < 256; ++e) {
             const Rgb8 c = e < count ? base[e] : Rgb8{};
@@ -347,21 +345,19 @@ TEST(Playpal, FractionsAndTints) {
                  {"3:1,2,3:2", 0, {}, "'2' is not a fraction 0..1"},
                  {"3:1,2,3", 0, {}, "'3:1,2,3' is not K:R,G,B:F"}};
     for (const auto& t : tints) {
-        std::string error;
-        const auto option = ParseTintOption(t.text, error);
-        ASSERT_EQ(option.has_value(), t.palette != 0) << t.text << ": " << error;
+        const auto option = ParseTintOption(t.text);
+        ASSERT_EQ(option.has_value(), t.palette != 0) << t.text << ": " << option.error().Message();
         if (option) {
             EXPECT_EQ(option->palette, t.palette);
             EXPECT_EQ(option->tint, t.tint);
         } else {
-            EXPECT_EQ(error.rfind(t.error, 0), 0u) << error;
+            EXPECT_EQ(option.error().Message().rfind(t.error, 0), 0u) << option.error().Message();
         }
     }
     PlaypalTints bad = DefaultPlaypalTints();
     bad[4].amount = {3, 2};
-    std::string error;
-    EXPECT_FALSE(MakePlaypal(RandomColours(4, 1), bad, error));
-    EXPECT_FALSE(MakePlaypal({}, DefaultPlaypalTints(), error));
+    EXPECT_FALSE(MakePlaypal(RandomColours(4, 1), bad));
+    EXPECT_FALSE(MakePlaypal({}, DefaultPlaypalTints()));
 }
 
 // --- paltool playpal ---------------------------------------------------------
@@ -381,15 +377,13 @@ TEST(PlaypalCommand, WritesTheLumpThePaletteReaderReads) {
     EXPECT_NE(result.err.find("entries 16..255 of every palette are black"), std::string::npos) << result.err;
 
     std::vector<std::string> warnings;
-    std::string error;
-    const auto sixteen = ReadPaletteFile(base, {}, {}, warnings, error);
-    ASSERT_TRUE(sixteen) << error;
+    const auto sixteen = ReadPaletteFile(base, {}, {}, warnings);
+    ASSERT_TRUE(sixteen) << sixteen.error().Message();
     const std::string written = ReadFile(out);
     const Bytes bytes(written.begin(), written.end());
     for (const int palette : {0, 5, 13}) {
-        PaletteError readError;
-        const auto read = ReadPalette(bytes, PaletteFormat::kPlaypal, {.paletteIndex = palette}, warnings, readError);
-        ASSERT_TRUE(read) << readError.Message();
+        const auto read = ReadPalette(bytes, PaletteFormat::kPlaypal, {.paletteIndex = palette}, warnings);
+        ASSERT_TRUE(read) << read.error().Message();
         ASSERT_EQ(read->colors.size(), 256u);
         const PaletteTint tint = palette == 13 ? PaletteTint{{0, 128, 255}, {1, 4}}
                                                : DefaultPlaypalTints()[static_cast<std::size_t>(palette)];

@@ -97,14 +97,12 @@ ByteVector TextOfSize(std::size_t size) {
     return B(text);
 }
 
-std::optional<PaletteData> Read(const ByteVector& bytes, PaletteFormat format, std::string* message = nullptr,
-                                int paletteIndex = 0) {
+Result<PaletteData> Read(const ByteVector& bytes, PaletteFormat format, std::string* message = nullptr,
+                         int paletteIndex = 0) {
     std::vector<std::string> warnings;
-    PaletteError error;
-    auto palette = ReadPalette(bytes, format, {.paletteIndex = paletteIndex, .maxPngPixels = 1u << 20}, warnings,
-                               error);
+    auto palette = ReadPalette(bytes, format, {.paletteIndex = paletteIndex, .maxPngPixels = 1u << 20}, warnings);
     if (message != nullptr) {
-        *message = palette ? "" : error.Message();
+        *message = palette ? "" : palette.error().Message();
     }
     return palette;
 }
@@ -124,9 +122,8 @@ TEST(PaletteFormats, EveryWritableFormatReadsBackItsColours) {
         for (const PaletteData& palette : palettes) {
             SCOPED_TRACE(std::string(info.name) + ", " + std::to_string(palette.colors.size()) + " colours");
             std::vector<std::string> warnings;
-            PaletteError error;
-            const auto bytes = WritePalette(palette, info.format, warnings, error);
-            ASSERT_TRUE(bytes) << error.Message();
+            const auto bytes = WritePalette(palette, info.format, warnings);
+            ASSERT_TRUE(bytes) << bytes.error().Message();
             std::vector<Rgb8> expected = palette.colors;
             if (info.format == PaletteFormat::kVga) {
                 for (Rgb8& c : expected) {
@@ -408,19 +405,21 @@ TEST(PaletteFormats, FileErrorsAndWarningsNameTheFile) {
     };
     const std::string gpl = write("fire.gpl", "GIMP Palette\nName: fire\n#\n1 2 3\n4 5 6\n7 8 9\n12 300 4\n");
     std::vector<std::string> warnings;
-    std::string error;
-    EXPECT_FALSE(ReadPaletteFile(gpl, std::nullopt, {}, warnings, error));
-    EXPECT_EQ(error, "cannot read '" + gpl + "': line 7: expected three numbers 0..255, found \"12 300 4\"");
+    const auto bad = ReadPaletteFile(gpl, std::nullopt, {}, warnings);
+    ASSERT_FALSE(bad);
+    EXPECT_EQ(bad.error().Message(),
+              "cannot read '" + gpl + "': line 7: expected three numbers 0..255, found \"12 300 4\"");
+    EXPECT_EQ(bad.error().where, "line 7");
 
     const std::string vga = write("dark.pal", std::string("\0\1\2\77\77\77", 6));
-    const auto guessed = ReadPaletteFile(vga, std::nullopt, {}, warnings, error);
-    ASSERT_TRUE(guessed) << error;
+    const auto guessed = ReadPaletteFile(vga, std::nullopt, {}, warnings);
+    ASSERT_TRUE(guessed) << guessed.error().Message();
     EXPECT_EQ(guessed->format, PaletteFormat::kVga);
     EXPECT_EQ(guessed->palette.colors[1], (Rgb8{255, 255, 255}));
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(warnings[0].starts_with("'" + vga + "': every byte is 0..63, read as vga")) << warnings[0];
-    const auto forced = ReadPaletteFile(vga, PaletteFormat::kRaw, {}, warnings, error);
-    ASSERT_TRUE(forced) << error;
+    const auto forced = ReadPaletteFile(vga, PaletteFormat::kRaw, {}, warnings);
+    ASSERT_TRUE(forced) << forced.error().Message();
     EXPECT_EQ(forced->palette.colors[1], (Rgb8{63, 63, 63}));
 
     EXPECT_EQ(DuplicateColorWarnings(std::vector<Rgb8>{{1, 2, 3}, {0, 0, 0}, {1, 2, 3}}),
@@ -431,11 +430,10 @@ TEST(PaletteFormats, FileErrorsAndWarningsNameTheFile) {
 TEST(PngCodec, IndexedImageRoundTripsPixelsPaletteAndTransparency) {
     const std::vector<Rgb8> palette = RandomColors(5, 3, Draw::kLowByte);
     const ByteVector indices{0, 1, 2, 3, 4, 4, 3, 2, 1, 0, 2, 2};
-    std::string error;
-    const auto png = EncodeIndexedPng(4, 3, indices, palette, 2, error);
-    ASSERT_TRUE(png) << error;
-    const auto image = DecodePng(*png, kDefaultMaxPixels, error);
-    ASSERT_TRUE(image) << error;
+    const auto png = EncodeIndexedPng(4, 3, indices, palette, 2);
+    ASSERT_TRUE(png) << png.error().Message();
+    const auto image = DecodePng(*png, kDefaultMaxPixels);
+    ASSERT_TRUE(image) << image.error().Message();
     ASSERT_TRUE(image->indexed);
     EXPECT_EQ(image->plte, palette);
     for (int y = 0; y < 3; ++y) {
@@ -460,9 +458,8 @@ TEST(PngCodecDeathTest, TooLittleMemoryIsAnError) {
     EXPECT_EXIT(
         {
             LimitAddressSpace(std::size_t{32} << 20);
-            std::string error;
-            const auto image = DecodePng(png, kDefaultMaxPixels, error);
-            std::fprintf(stderr, "%s\n", image ? "decoded under the limit" : error.c_str());
+            const auto image = DecodePng(png, kDefaultMaxPixels);
+            std::fprintf(stderr, "%s\n", image ? "decoded under the limit" : image.error().Message().c_str());
             std::exit(0);
         },
         testing::ExitedWithCode(0), "^out of memory for 8192 x 4096 pixels\n$");

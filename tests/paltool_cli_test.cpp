@@ -287,24 +287,24 @@ TEST_F(PaltoolCli, ShadeAndBlendWriteTheLibrarysTables) {
         colors.push_back({static_cast<std::uint8_t>(e.r), static_cast<std::uint8_t>(e.g),
                           static_cast<std::uint8_t>(e.b)});
     }
-    std::string error;
     LightSettings light;
     light.levels = 12;
     light.fog = {20, 40, 60};
     light.fullbright.set(4);
     light.search.metric = Metric::kOklab;
     light.search.reserved.set(0);
-    const auto shade = MakeLightTable(colors, light, error);
+    const auto shade = MakeLightTable(colors, light);
     TranslucencySettings blend;
     blend.alphaPercent = 66;
     blend.search = {Metric::kLinear, true, {}};
-    const auto translucency = MakeTranslucencyTable(colors, blend, error);
-    ASSERT_TRUE(shade && translucency) << error;
+    const auto translucency = MakeTranslucencyTable(colors, blend);
+    ASSERT_TRUE(shade) << shade.error().Message();
+    ASSERT_TRUE(translucency) << translucency.error().Message();
 
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string err;  // the whole standard error
+        std::string err;  // the whole standard error stream
         std::size_t size;  // of the output file, 0 for none
     } cases[] = {
         {{"shade", palette, "-o", Path("light.raw"), "--levels", "12", "--fog", "20,40,60", "--fullbright", "4",
@@ -541,9 +541,8 @@ TEST_F(PaltoolCli, LumpsInInfoRenderAndVerify) {
         ASSERT_EQ(result.exitStatus, 0) << dir << ": " << result.err;
         EXPECT_TRUE(result.out.ends_with("wrote " + dir + "/index.html\n")) << result.out;
         for (const auto& [name, width] : r.pictures) {
-            std::string error;
-            const auto image = DecodePngFile(dir + "/" + name, kDefaultMaxPixels, error);
-            ASSERT_TRUE(image) << dir << "/" << name << ": " << error;
+            const auto image = DecodePngFile(dir + "/" + name, kDefaultMaxPixels);
+            ASSERT_TRUE(image) << dir << "/" << name << ": " << image.error().Message();
             EXPECT_EQ(image->width, width) << dir << "/" << name;
             EXPECT_NE(ReadFile(dir + "/index.html").find(name), std::string::npos) << dir;
         }
@@ -588,9 +587,8 @@ TEST_F(PaltoolCli, RunningOutOfMemoryIsOneLineAndExitStatus1) {
     // Enough to start, too little for 16 MiB of anything: the limit is set
     // by a shell that then becomes paltool.
     const std::string limitKb = std::to_string(16 * 1024);
-    std::string error;
-    const auto png = EncodePng(RgbImage(2048, 2048, Rgb8{}), error);  // 16 MiB as RGBA
-    ASSERT_TRUE(png) << error;
+    const auto png = EncodePng(RgbImage(2048, 2048, Rgb8{}));  // 16 MiB as RGBA
+    ASSERT_TRUE(png) << png.error().Message();
     WriteBytes(Path("large.png"), *png);
     WriteBytes(Path("long.txt"), std::vector<std::uint8_t>(std::size_t{12} << 20, '\n'));
     const std::string palette = PALTAB_EXAMPLES_DIR "/default.pal.txt";
@@ -626,9 +624,8 @@ TEST_F(PaltoolCli, ImageFileOverTheSizeLimitIsRefusedBeforeItIsRead) {
     IndexedImage image{2, 2, {0, 1, 1, 0}, {{0, 0, 0}, {255, 255, 255}}, std::nullopt, std::nullopt};
     for (const ImageFormat format : {ImageFormat::kBmp, ImageFormat::kTga, ImageFormat::kPcx, ImageFormat::kGif}) {
         const std::string name = "huge." + std::string(ImageFormatName(format));
-        ImageError imageError;
-        const auto bytes = WriteIndexedImage(image, format, imageError);
-        ASSERT_TRUE(bytes) << imageError.Message();
+        const auto bytes = WriteIndexedImage(image, format);
+        ASSERT_TRUE(bytes) << bytes.error().Message();
         WriteBytes(Path(name), *bytes);
         fs::resize_file(Path(name), std::uintmax_t{1} << 30);
         std::vector<std::string> argv{"sh", "-c", "ulimit -v " + limitKb + " && exec \"$0\" \"$@\"", PALTOOL_EXE,
@@ -756,9 +753,8 @@ TEST_F(PaltoolCli, BuildFromEveryFormatEqualsTheGeneratorOnTheSameColours) {
             extra = {"--palette-index", "1"};
         } else {
             std::vector<std::string> warnings;
-            PaletteError error;
-            const auto bytes = WritePalette({colors, "p", {}}, info.format, warnings, error);
-            ASSERT_TRUE(bytes) << error.Message();
+            const auto bytes = WritePalette({colors, "p", {}}, info.format, warnings);
+            ASSERT_TRUE(bytes) << bytes.error().Message();
             WriteBytes(palette, *bytes);
         }
         // Alternate the generator's options across the formats.

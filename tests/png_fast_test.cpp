@@ -128,12 +128,13 @@ std::vector<std::uint8_t> MakePng(const PngShape& shape, unsigned seed) {
 // DecodePngFast gives what DecodePng gives: the same pixels and palette, or
 // the same message.
 void ExpectSameAsLibpng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, const std::string& what) {
-    std::string slowError, fastError;
-    const auto slow = DecodePng(bytes, maxPixels, slowError);
-    const auto fast = DecodePngFast(bytes, maxPixels, fastError);
-    ASSERT_EQ(slow.has_value(), fast.has_value()) << what << ": " << slowError << " / " << fastError;
+    const auto slow = DecodePng(bytes, maxPixels);
+    const auto fast = DecodePngFast(bytes, maxPixels);
+    const auto message = [](const auto& result) { return result ? std::string() : result.error().Message(); };
+    ASSERT_EQ(slow.has_value(), fast.has_value()) << what << ": " << message(slow) << " / " << message(fast);
     if (!slow) {
-        EXPECT_EQ(slowError, fastError) << what;
+        EXPECT_EQ(slow.error().Message(), fast.error().Message()) << what;
+        EXPECT_EQ(slow.error().kind, fast.error().kind) << what;
         return;
     }
     EXPECT_EQ(slow->width, fast->width) << what;
@@ -330,11 +331,10 @@ TEST(PngFastEncode, FilesReadBackByLibpng) {
             indices[i] = static_cast<std::uint8_t>((x / 3 + y / 5 + rng() % 3) % c.colors);
         }
         const std::vector<Rgb8> palette = Palette(c.colors);
-        std::string error;
-        const auto png = EncodeIndexedPngFast(c.width, c.height, indices, palette, c.transparent, error, c.settings);
-        ASSERT_TRUE(png) << error;
-        const auto back = DecodePng(*png, kDefaultMaxPixels, error);
-        ASSERT_TRUE(back) << error;
+        const auto png = EncodeIndexedPngFast(c.width, c.height, indices, palette, c.transparent, c.settings);
+        ASSERT_TRUE(png) << png.error().Message();
+        const auto back = DecodePng(*png, kDefaultMaxPixels);
+        ASSERT_TRUE(back) << back.error().Message();
         ASSERT_EQ(back->width, c.width);
         ASSERT_EQ(back->height, c.height);
         EXPECT_TRUE(back->indexed);
@@ -376,14 +376,16 @@ TEST(PngFastEncode, RefusesWhatTheLibpngEncoderRefuses) {
             indices.back() = c.index;
         }
         const std::vector<Rgb8> palette = Palette(c.colors);
-        std::string slowError, fastError;
-        EXPECT_FALSE(EncodeIndexedPng(c.width, c.height, indices, palette, c.transparent, slowError));
-        EXPECT_FALSE(EncodeIndexedPngFast(c.width, c.height, indices, palette, c.transparent, fastError));
-        EXPECT_EQ(fastError, slowError);
+        const auto slow = EncodeIndexedPng(c.width, c.height, indices, palette, c.transparent);
+        const auto fast = EncodeIndexedPngFast(c.width, c.height, indices, palette, c.transparent);
+        ASSERT_FALSE(slow);
+        ASSERT_FALSE(fast);
+        EXPECT_EQ(fast.error().Message(), slow.error().Message());
     }
-    std::string error;
-    EXPECT_FALSE(EncodeIndexedPngFast(1, 1, std::vector<std::uint8_t>{0}, Palette(1), std::nullopt, error,
-                                      {13, RowFilters::kNone, 1}));
+    const auto badLevel =
+        EncodeIndexedPngFast(1, 1, std::vector<std::uint8_t>{0}, Palette(1), std::nullopt, {13, RowFilters::kNone, 1});
+    ASSERT_FALSE(badLevel);
+    EXPECT_EQ(badLevel.error().kind, ErrorKind::kBadSettings);
 }
 
 }  // namespace

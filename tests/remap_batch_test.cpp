@@ -227,13 +227,12 @@ TEST_F(RemapBatch, JobsGiveTheSameFiles) {
     for (int i = 0; i < 6; ++i) {
         const std::string png = ReadFile(Out("j1", i));
         const std::string gifFile = ReadFile(scratch_ / ("gif/s" + std::to_string(i) + ".gif"));
-        std::string error;
         const auto fromPng = DecodePng({reinterpret_cast<const std::uint8_t*>(png.data()), png.size()},
-                                       kDefaultMaxPixels, error);
-        ImageError imageError;
+                                       kDefaultMaxPixels);
         const auto fromGif = ReadGif({reinterpret_cast<const std::uint8_t*>(gifFile.data()), gifFile.size()},
-                                     kDefaultMaxPixels, imageError);
-        ASSERT_TRUE(fromPng && fromGif) << i << error << imageError.Message();
+                                     kDefaultMaxPixels);
+        ASSERT_TRUE(fromPng) << i << fromPng.error().Message();
+        ASSERT_TRUE(fromGif) << i << fromGif.error().Message();
         EXPECT_EQ(fromGif->indices, fromPng->indices) << i;
     }
 }

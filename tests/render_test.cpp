@@ -53,8 +53,8 @@ fs::path Render(const std::string& name, const std::vector<std::uint8_t>& file) 
     const auto view = ColorTableView::Parse(file);
     EXPECT_TRUE(view);
     std::vector<std::string> written;
-    std::string error;
-    EXPECT_TRUE(WritePreviews(*view, "x<&>.tab", dir.string(), written, error)) << error;
+    const Status status = WritePreviews(*view, "x<&>.tab", dir.string(), written);
+    EXPECT_TRUE(status) << status.error().Message();
     const std::size_t expected = view->HasExtension() ? 6 : 3;
     EXPECT_EQ(written.size(), expected);
     return dir;
@@ -133,12 +133,13 @@ TEST(WritePreviews, PlainFileHasNoPairTablesAndErrorsNameTheFile) {
     ASSERT_TRUE(view);
     const std::string nowhere = (dir / "missing" / "deeper").string();
     std::vector<std::string> written;
-    std::string error;
-    EXPECT_FALSE(WritePreviews(*view, "t.tab", nowhere, written, error));
-    EXPECT_EQ(error, "cannot write '" + nowhere + "': No such file or directory");
+    const Status missing = WritePreviews(*view, "t.tab", nowhere, written);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().Message(), "cannot write '" + nowhere + "': No such file or directory");
     const std::string notDirectory = (dir / "map.png").string();
-    EXPECT_FALSE(WritePreviews(*view, "t.tab", notDirectory, written, error));
-    EXPECT_EQ(error, "cannot write '" + notDirectory + "': Not a directory");
+    const Status notMade = WritePreviews(*view, "t.tab", notDirectory, written);
+    ASSERT_FALSE(notMade);
+    EXPECT_EQ(notMade.error().Message(), "cannot write '" + notDirectory + "': Not a directory");
     EXPECT_TRUE(written.empty());
 }
 
@@ -169,11 +170,13 @@ TEST(WritePreviews, AllOrNone) {
         std::string problems;
         for (const fs::path& dir : {earlier, fresh}) {
             std::vector<std::string> written;
-            std::string error;
-            if (WritePreviews(*view, "t.tab", dir.string(), written, error) || !written.empty()) {
+            const Status status = WritePreviews(*view, "t.tab", dir.string(), written);
+            if (status || !written.empty()) {
                 problems += dir.string() + " written; ";
+                continue;
             }
-            if (error != "cannot write '" + (dir / "map.png").string() + "': File too large") {
+            if (const std::string error = status.error().Message();
+                error != "cannot write '" + (dir / "map.png").string() + "': File too large") {
                 problems += "error: " + error + "; ";
             }
         }
@@ -192,9 +195,8 @@ TEST(EncodePng, DecodesToTheSamePixels) {
     RgbImage image(3, 2, {1, 2, 3});
     image.Set(2, 1, {250, 0, 128});
     image.Set(0, 1, {0, 255, 7});
-    std::string error;
-    const auto png = EncodePng(image, error);
-    ASSERT_TRUE(png) << error;
+    const auto png = EncodePng(image);
+    ASSERT_TRUE(png) << png.error().Message();
     const fs::path path = fs::path(testing::TempDir()) / "render_test_small.png";
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()),
                                                static_cast<std::streamsize>(png->size()));

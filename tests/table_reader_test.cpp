@@ -140,19 +140,19 @@ TEST(CheckColorTableFile, ReportsTheFirstFaultWithItsOffset) {
         const TableFileCheck check = CheckColorTableFile(bytes);
         EXPECT_EQ(check.fault, c.fault) << c.what;
         EXPECT_EQ(check.offset, c.offset) << c.what;
-        EXPECT_EQ(check.ok(), check.message.empty()) << c.what;
+        EXPECT_EQ(check.ok(), check.Message().empty()) << c.what;
         if (!check.ok()) {
-            EXPECT_TRUE(check.message.starts_with("offset " + std::to_string(c.offset) + ": ")) << check.message;
+            EXPECT_EQ(check.AsError().where, "offset " + std::to_string(c.offset)) << check.Message();
         }
         EXPECT_EQ(ColorTableView::Parse(bytes).has_value(), c.fault == TableFileFault::kNone) << c.what;
     }
 
     std::vector<std::uint8_t> badTag = good;
     badTag[kTagOffset + 3] = 0;
-    EXPECT_EQ(CheckColorTableFile(badTag).message, "offset 33539: expected tag \"CWEN\", found \"CWE\\x00\"");
+    EXPECT_EQ(CheckColorTableFile(badTag).Message(), "offset 33539: expected tag \"CWEN\", found \"CWE\\x00\"");
     std::vector<std::uint8_t> badByte = good;
     badByte[3 * 7 + 2] = 200;
-    EXPECT_EQ(CheckColorTableFile(badByte).message,
+    EXPECT_EQ(CheckColorTableFile(badByte).Message(),
               "offset 23: palette entry 7 blue is 200; a used entry's components are 0..63, an unused entry is "
               "255 255 255");
 }
@@ -174,9 +174,8 @@ TEST(ColorTableFile, LoadsAFileAndNamesItInEveryError) {
     longBytes.resize(3'000'000, 7);
     const std::string longPath = write("long.tab", longBytes);
 
-    std::string error;
-    auto loaded = ColorTableFile::Load(goodPath, error);
-    ASSERT_TRUE(loaded) << error;
+    auto loaded = ColorTableFile::Load(goodPath);
+    ASSERT_TRUE(loaded) << loaded.error().Message();
     // The view survives a move of the file object.
     const ColorTableFile moved = std::move(*loaded);
     EXPECT_TRUE(std::equal(moved.View().Bytes().begin(), moved.View().Bytes().end(), good.begin(), good.end()));
@@ -192,9 +191,9 @@ TEST(ColorTableFile, LoadsAFileAndNamesItInEveryError) {
                        "': offset 230148: data after the end of the tables; a table file is 33536 or 230148 bytes"},
     };
     for (const auto& f : failures) {
-        error.clear();
-        EXPECT_FALSE(ColorTableFile::Load(f.path, error));
-        EXPECT_EQ(error, f.error);
+        const auto failed = ColorTableFile::Load(f.path);
+        ASSERT_FALSE(failed) << f.path;
+        EXPECT_EQ(failed.error().Message(), f.error);
     }
 }
 

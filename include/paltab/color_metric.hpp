@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -69,8 +70,9 @@ MetricBox MetricBoxOf(Metric metric, Rgb8 lo, Rgb8 hi);
 using ReservedEntries = std::bitset<kPaletteSize>;
 
 // "0,240-255" -> entries 0 and 240 to 255. Spaces around items are allowed;
-// an empty list reserves nothing. On a malformed item or a number outside
-// 0..255 returns nothing and sets `error` ("'300' is not an index 0..255").
-std::optional<ReservedEntries> ParseReservedList(std::string_view list, std::string& error);
+// an empty list reserves nothing. Fails with kBadSettings on a malformed
+// item or a number outside 0..255 ("'300' is not an index 0..255 or a range
+// like 240-255").
+Result<ReservedEntries> ParseReservedList(std::string_view list);
 
 }  // namespace paltab

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "paltab/exact_map.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -165,10 +166,10 @@ struct DitherQuality {
     double blurredError = 0;
 };
 
-// Nothing when the sizes disagree or an index of an opaque pixel lies
-// outside `palette`.
-std::optional<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
-                                                  std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
-                                                  std::optional<std::uint8_t> transparentIndex);
+// Fails with kBadInput when the sizes disagree or an index of an opaque
+// pixel lies outside `palette`.
+Result<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
+                                           std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
+                                           std::optional<std::uint8_t> transparentIndex);
 
 }  // namespace paltab

@@ -11,6 +11,7 @@
 
 #include "paltab/color_metric.hpp"
 #include "paltab/nearest.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -24,14 +25,16 @@ public:
     static constexpr int kMinBits = 5;
     static constexpr int kMaxBits = 8;
 
-    // Fails, setting `error`, when bits is outside kMinBits..kMaxBits,
-    // MatchPalette::Create fails or the map's memory cannot be had.
-    static std::optional<ExactColorMap> Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
-                                              std::string& error);
-    // The same for a palette already checked; `bits` is clamped to
-    // kMinBits..kMaxBits. Maps of 7 and 8 bits are built by two threads.
-    // Throws std::bad_alloc when the map's memory cannot be had.
-    static ExactColorMap Build(const MatchPalette& palette, int bits);
+    // Fails with kBadSettings when bits is outside kMinBits..kMaxBits, as
+    // MatchPalette::Create fails, or with kTooLarge when the map's memory
+    // cannot be had.
+    static Result<ExactColorMap> Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options);
+    // The same for a palette already prepared; fails only for `bits` outside
+    // kMinBits..kMaxBits, and throws std::bad_alloc when the map's memory
+    // cannot be had. Maps of 7 and 8 bits are built by two threads.
+    static Result<ExactColorMap> Build(const MatchPalette& palette, int bits);
+    // Fails with kBadSettings for bits outside kMinBits..kMaxBits.
+    static Status CheckBits(int bits);
 
     static std::size_t CellCount(int bits) { return CellGeometry{bits}.CellCount(); }
     static Rgb8 CellColor(int bits, std::size_t cell) { return CellGeometry{bits}.CentreColor(cell); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -56,17 +57,16 @@ struct DecodedImage {
 // the PNG signature, or whose header declares more than `maxPixels` pixels
 // (width x height), is refused from its first 24 bytes. Every ancillary
 // chunk but tRNS and grAb is skipped unread (texts, profiles, private chunks), so
-// that memory goes to the pixels and a fixed amount besides. On failure (no
-// PNG signature, a truncated or corrupt file, too large, out of memory)
-// returns nothing and sets `error` to one line.
-std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
-                                      std::string& error);
+// that memory goes to the pixels and a fixed amount besides. Fails with
+// kBadInput (no PNG signature, a truncated or corrupt file) or kTooLarge
+// (over `maxPixels`, out of memory), the cause one line.
+Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
 // The same for the file at `path`, read as the decoder goes rather than held
 // whole: a file that is no PNG, or too large an image, is refused after its
-// first 24 bytes. `error` is the cause alone ("No such file or directory",
-// "bad PNG: ..."), for the caller to name the file.
-std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error);
+// first 24 bytes. The error names the file ("cannot read 'x.png': bad PNG:
+// ..."); one that cannot be opened or read fails with kIo.
+Result<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels);
 
 // The 8-bit indexed PNG file of an image of `width` x `height` palette
 // indices (rows top to bottom), always 8 bits per pixel so that every byte of
@@ -75,11 +75,10 @@ std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t
 // the one fully transparent entry (tRNS).
 // Rows are stored unfiltered and compressed at zlib's fastest level: indexed
 // rows gain little from filters, and a 4096 x 4096 image is written in a
-// small part of a second. Fails (nothing, `error` set) on sizes that do not
-// agree, an index outside the palette, a libpng error or too little memory.
-std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
-                                                          std::span<const std::uint8_t> indices,
-                                                          std::span<const Rgb8> palette,
-                                                          std::optional<int> transparentIndex, std::string& error);
+// small part of a second. Fails with kBadInput on sizes that do not agree or
+// an index outside the palette, kOutput on a libpng error or too little
+// memory.
+Result<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                                                   std::span<const Rgb8> palette, std::optional<int> transparentIndex);
 
 }  // namespace paltab

@@ -20,9 +20,10 @@
 //
 // Every reader checks the declared width x height against a pixel limit
 // before it allocates or decodes anything, never reads past the bytes it is
-// given, and fails with one line that names the cause and, where it helps,
-// the byte offset. Writers check the image first (sizes, indices inside the
-// palette) and produce nothing for a bad one.
+// given, and fails with an Error whose cause is one line and whose `where`
+// is the byte offset where it helps: kBadInput for bytes that are no such
+// image, kTooLarge for an image over the limit. Writers check the image first
+// (sizes, indices inside the palette) and produce nothing for a bad one.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,7 @@
 
 #include "paltab/image.hpp"
 #include "paltab/palette_formats.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -59,16 +61,6 @@ struct RgbaImage {
     std::vector<std::uint8_t> rgba;
 };
 
-// One failure: `where` is "offset 54" or empty, `cause` the reason.
-struct ImageError {
-    std::string where;
-    std::string cause;
-
-    // "offset 54: pixel index 200 lies outside the 16-colour palette", or the
-    // cause alone.
-    std::string Message() const;
-};
-
 enum class ImageFormat { kPng, kBmp, kPcx, kTga, kGif, kJpeg, kRaw };
 
 std::string_view ImageFormatName(ImageFormat format);
@@ -90,55 +82,55 @@ bool CanWriteImageFormat(ImageFormat format);
 
 // Checks what every writer needs: 1 <= width, height; width * height indices;
 // 1..256 palette colours; every index and the transparent index inside the
-// palette. Returns false and sets `error` otherwise.
-bool CheckIndexedImage(const IndexedImage& image, ImageError& error);
+// palette. Fails with kBadInput otherwise.
+Status CheckIndexedImage(const IndexedImage& image);
 
 // The image's colours: each pixel's palette colour, alpha 0 for the
 // transparent index and 255 otherwise. Expects an image CheckIndexedImage
 // accepts.
 RgbaImage IndexedToRgba(const IndexedImage& image);
 
-// Readers. Each returns nothing and sets `error` on bytes that are not such a
-// file, a truncated or corrupt one, a kind the reader does not take (a 24-bit
-// BMP, say), or an image over `maxPixels`.
-std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
-std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
-std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
+// Readers. Each fails with kBadInput on bytes that are not such a file, a
+// truncated or corrupt one or a kind the reader does not take (a 24-bit BMP,
+// say), and with kTooLarge for an image over `maxPixels`.
+Result<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
+Result<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
+Result<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 // The first frame, drawn on the logical screen and clipped to it: where the
 // frame does not cover it, the transparent index when the frame has one, else
 // the screen's background index. A screen with a zero side is taken to be
 // the frame's size. The frame's local colour map, else the global one.
-std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
+Result<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 // Baseline and progressive JPEG; alpha is 255. Adobe CMYK is converted as
 // Adobe writes it (inverted ink). A truncated or corrupt file is an error,
 // not a grey patch.
-std::optional<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
+Result<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 // A palette PNG (DecodePngFast): its PLTE, indices and grAb offsets; the
 // transparent index is its lowest entry of tRNS alpha 0 (other alpha values
 // are not kept). Any other colour type is refused as not indexed.
-std::optional<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error);
+Result<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
 // An indexed image from any readable indexed format (png, bmp, pcx, tga, gif).
-std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
-                                             std::uint64_t maxPixels, ImageError& error);
+// Fails with kBadSettings for a format that is not one of them.
+Result<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
+                                      std::uint64_t maxPixels);
 
-// Writers: the file's bytes, or nothing and `error` set for an image
-// CheckIndexedImage refuses or one larger than the format can say (65535
-// pixels a side for tga and gif, 65534 for pcx, whose even line length is a
-// 16-bit field). The palette is written in order;
+// Writers: the file's bytes. They fail as CheckIndexedImage does, and with
+// kOutput for an image larger than the format can say (65535 pixels a side
+// for tga and gif, 65534 for pcx, whose even line length is a 16-bit field)
+// or an encoder's failure. The palette is written in order;
 // entries the palette does not have are written black. Formats without
 // transparency (bmp, pcx, tga, raw) drop the transparent index: the index
 // stays, and with it whatever colour the palette gives it.
 // PNG: EncodeIndexedPngFast's file, with a grAb chunk before IDAT for offsets.
-std::optional<std::vector<std::uint8_t>> WritePng(const IndexedImage& image, ImageError& error);
-std::optional<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image, ImageError& error);
-std::optional<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image, ImageError& error);
-std::optional<std::vector<std::uint8_t>> WriteTga(const IndexedImage& image, ImageError& error);
-std::optional<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image, ImageError& error);
-std::optional<std::vector<std::uint8_t>> WriteRaw(const IndexedImage& image, ImageError& error);
+Result<std::vector<std::uint8_t>> WritePng(const IndexedImage& image);
+Result<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image);
+Result<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image);
+Result<std::vector<std::uint8_t>> WriteTga(const IndexedImage& image);
+Result<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image);
+Result<std::vector<std::uint8_t>> WriteRaw(const IndexedImage& image);
 
-// The writer of `format` (any but jpeg).
-std::optional<std::vector<std::uint8_t>> WriteIndexedImage(const IndexedImage& image, ImageFormat format,
-                                                           ImageError& error);
+// The writer of `format`; kBadSettings for jpeg.
+Result<std::vector<std::uint8_t>> WriteIndexedImage(const IndexedImage& image, ImageFormat format);
 
 }  // namespace paltab

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "paltab/light_tables.hpp"
+#include "paltab/result.hpp"
 #include "paltab/translucency_tables.hpp"
 #include "paltab/types.hpp"
 
@@ -53,10 +54,9 @@ struct LumpInfo {
 };
 
 // What `bytes` is, by its size (and a palette.dat's level count), or as
-// `as` says. Fails (nothing, `error` set to one line) for a size that fits
-// no kind, or not the kind asked for.
-std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as,
-                                      std::string& error);
+// `as` says. Fails with kBadInput for a size that fits no kind, or not the
+// kind asked for.
+Result<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as);
 
 // A short description a person reads: the kind and size, then a few facts
 // (rows that map every entry to itself, entries that keep their own index in
@@ -66,9 +66,10 @@ std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::
 std::string DescribeLump(std::span<const std::uint8_t> bytes, const LumpInfo& info);
 
 // The colours a lump carries: a playpal's palette `palette` (0..rows-1), a
-// palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); nothing
-// for the other kinds, or a palette past the playpal's rows.
-std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
+// palette.dat's 6-bit palette expanded to 8 bits (all 256 entries); none
+// for the other kinds. Fails with kBadSettings for a palette past the
+// playpal's rows, kBadInput for bytes shorter than `info` says.
+Result<std::vector<Rgb8>> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette = 0);
 // --- Build's palette.dat --------------------------------------------------
 
 //   offset            size          content
@@ -93,9 +94,8 @@ struct PaletteDat {
 // renderer draws a translucent pixel as transluc[(behind << 8) + front] (the
 // transpose with its reversing flag, cstat bit 512), which is
 // TranslucencyTable's layout; at 50 % both operands weigh the same, so both
-// ways draw alike.
-std::optional<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings,
-                                         std::string& error);
+// ways draw alike. Fails as MakeLightTable and MakeTranslucencyTable do.
+Result<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings);
 
 // --- PLAYPAL ----------------------------------------------------------------
 
@@ -129,9 +129,9 @@ PlaypalTints DefaultPlaypalTints();
 
 // 14 palettes of 256 colours: palette 0 the base, palette k the base tinted
 // by tints[k]. A base of fewer than 256 colours is padded with black.
-// Fails for no colours, more than 256, or a fraction outside 0..1.
-std::optional<std::vector<std::uint8_t>> MakePlaypal(std::span<const Rgb8> base, const PlaypalTints& tints,
-                                                     std::string& error);
+// Fails with kBadInput for no colours or more than 256, kBadSettings for a
+// fraction outside 0..1.
+Result<std::vector<std::uint8_t>> MakePlaypal(std::span<const Rgb8> base, const PlaypalTints& tints);
 
 // "0.125", "1/8", "1", "0": a fraction 0..1 kept exact.
 std::optional<Fraction> ParseFraction(std::string_view text);
@@ -141,8 +141,8 @@ struct TintOption {
     PaletteTint tint;
 };
 // "K:R,G,B:F" (palette 1..13, components 0..255, F as ParseFraction reads
-// it). Fails with `error` naming what is wrong.
-std::optional<TintOption> ParseTintOption(std::string_view text, std::string& error);
+// it). Fails with kBadSettings, the cause naming what is wrong.
+Result<TintOption> ParseTintOption(std::string_view text);
 
 // --- Rebuilding and comparing ------------------------------------------------
 
@@ -156,10 +156,10 @@ struct LumpSettings {
 };
 
 // The lump of `info`'s kind and size rebuilt from `colors` with the library's
-// builders. Fails (nothing, `error` set) on bad settings, or for a playpal of
-// other than 14 palettes.
-std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
-                                                     const LumpSettings& settings, std::string& error);
+// builders. Fails as they do on bad settings, and with kBadSettings for a
+// playpal of other than 14 palettes.
+Result<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
+                                              const LumpSettings& settings);
 
 // One cell that differs: a palette index (1 byte), a colour (3 bytes, r g b)
 // or the level count (2 bytes, little-endian).
@@ -185,9 +185,9 @@ struct LumpComparison {
 };
 
 // Compares `found` with `expected` (both of `info`'s kind and size) cell by
-// cell, in file order.
-LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
-                           const LumpInfo& info, std::size_t firstCount = 10);
+// cell, in file order. Fails with kBadInput when either is shorter.
+Result<LumpComparison> CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                                   const LumpInfo& info, std::size_t firstCount = 10);
 
 // "12 of 8704 cells differ; worst rows: light row 31 (5 cells), ..." and a
 // line per listed cell ("light row 31, entry 17: expected 5, found 6"), or

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "paltab/color_metric.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -35,10 +36,10 @@ struct MatchOptions {
 // out: it could only tie with that entry, and ties go to the lower index.
 class MatchPalette {
 public:
-    // Fails, setting `error`, when the palette is empty, has more than 256
-    // colours, or every entry is reserved: there is nothing to choose.
-    static std::optional<MatchPalette> Create(std::span<const Rgb8> palette, const MatchOptions& options,
-                                              std::string& error);
+    // Fails when the palette is empty or has more than 256 colours
+    // (kBadInput), or every entry is reserved (kBadSettings): there is
+    // nothing to choose.
+    static Result<MatchPalette> Create(std::span<const Rgb8> palette, const MatchOptions& options);
 
     Metric GetMetric() const { return metric_; }
     // Selectable entries, lowest index first.

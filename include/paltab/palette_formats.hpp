@@ -24,8 +24,9 @@
 //
 // Every reader is strict: a number outside 0..255, a line with fewer than
 // three numbers, a count that disagrees with the lines, a short binary file,
-// no colour at all or more than 256 colours is an error naming the line
-// (1-based, text formats) or byte offset (binary formats). In text and gpl,
+// no colour at all or more than 256 colours is an Error of kind kBadInput
+// whose `where` names the line (1-based, text formats: "line 7") or byte
+// offset (binary formats: "offset 768"). In text and gpl,
 // blank lines and lines beginning with '#' are skipped; text after the last
 // number of a colour line is allowed (GIMP's colour names). A hex line is a
 // colour or blank. Lines end in LF, CR LF or CR; text formats also read
@@ -55,9 +56,6 @@ struct PaletteData {
     std::string name;                     // gpl Name:, empty when none
     std::optional<int> transparentIndex;  // act 772 form, png tRNS; < colors.size()
 };
-
-// One reading or writing failure: the library's one error type.
-using PaletteError = Error;
 
 struct FormatInfo {
     PaletteFormat format;
@@ -105,20 +103,21 @@ DetectedFormat DetectPaletteFormat(std::span<const std::uint8_t> bytes, std::str
 // extension.
 std::optional<PaletteFormat> FormatOfOutputName(std::string_view path);
 
-// Reads `bytes` as `format`. On failure returns nothing and sets `error`.
-// Appends to `warnings` what was read but not used (an act's or riff's
-// colours beyond its count, a png transparency it cannot express).
-std::optional<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, PaletteFormat format,
-                                       const PaletteReadOptions& options, std::vector<std::string>& warnings,
-                                       PaletteError& error);
+// Reads `bytes` as `format`. Fails with kBadInput for bytes that are no such
+// palette, kTooLarge for a png over options.maxPngPixels and kBadSettings
+// for a playpal index past its palettes. Appends to `warnings` what was read
+// but not used (an act's or riff's colours beyond its count, a png
+// transparency it cannot express).
+Result<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, PaletteFormat format,
+                                const PaletteReadOptions& options, std::vector<std::string>& warnings);
 
-// The bytes of `palette` in `format`. Fails (returns nothing, sets `error`) for
-// a format that is not written (playpal), no colours, more than kPaletteSize
-// colours or a transparent index outside them. Appends a warning when the
-// format loses something: vga's low two bits, or a transparent index the
-// format has no place for.
-std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
-                                                      std::vector<std::string>& warnings, PaletteError& error);
+// The bytes of `palette` in `format`. Fails with kBadSettings for a format
+// that is not written (playpal), kBadInput for no colours, more than
+// kPaletteSize colours or a transparent index outside them. Appends a
+// warning when the format loses something: vga's low two bits, or a
+// transparent index the format has no place for.
+Result<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
+                                               std::vector<std::string>& warnings);
 
 // Palette files of every format but png larger than this are refused
 // before they are held: 256 colour lines with names and comments stay
@@ -128,11 +127,14 @@ std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette
 // bounded by its declared pixels (PaletteReadOptions::maxPngPixels).
 inline constexpr std::size_t kMaxPaletteFileSize = std::size_t{1} << 20;
 
+// The file wrappers below fail with an Error that names the file: its
+// Message() is "cannot read 'x': No such file or directory" (kIo), or the
+// reader's error with the file's name in front.
+
 // Reads the whole file at `path`, refusing one larger than
-// kMaxPaletteFileSize after reading no more than one byte past it. On
-// failure returns false and sets `error` ("cannot read 'x': No such file or
-// directory").
-bool ReadPaletteFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// kMaxPaletteFileSize (kTooLarge) after reading no more than one byte past
+// it.
+Result<std::vector<std::uint8_t>> ReadPaletteFileBytes(const std::string& path);
 
 struct PaletteFile {
     PaletteData palette;
@@ -141,19 +143,19 @@ struct PaletteFile {
 
 // Reads the palette file at `path` in `forced` format, or the detected one.
 // Reads no more than kMaxPaletteFileSize and one byte of it, a png
-// excepted, which is decoded as it is read. On failure (out of memory
-// included) returns nothing and sets `error` to one line:
+// excepted, which is decoded as it is read. Fails as ReadPalette does, or
+// with kTooLarge for a larger file or too little memory; the Message() is
+// one line:
 //   cannot read 'fire.gpl': line 7: expected three numbers 0..255, found "12 300 4"
 // Warnings (a vga guess, colours beyond the file's count) are prefixed with
 // the quoted path.
-std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
-                                           const PaletteReadOptions& options, std::vector<std::string>& warnings,
-                                           std::string& error);
+Result<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                    const PaletteReadOptions& options, std::vector<std::string>& warnings);
 
-// Writes `palette` as `format` to `path`, whole or not at all. On failure
-// returns false and sets `error` ("cannot write 'x.act': ...").
-bool WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
-                      std::vector<std::string>& warnings, std::string& error);
+// Writes `palette` as `format` to `path`, whole or not at all. Fails as
+// WritePalette does, or with kIo ("cannot write 'x.act': ...").
+Status WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
+                        std::vector<std::string>& warnings);
 
 // For a palette text file `bytes` that the strict reader read as `colors`:
 // one line saying how paltab would read it otherwise, where the difference

@@ -99,9 +99,8 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
 
 // The same from an image file's bytes, its format by content (or
 // options.input). Fails besides with kTooLarge for a file over the size limit
-// and kBadInput for one that does not decode or is of no format read (an
-// image over maxPixels among them: the decoder's cause says so). `file` is
-// released once decoded.
+// or an image over maxPixels, and kBadInput for one that does not decode or
+// is of no format read. `file` is released once decoded.
 Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarget& target,
                                  const ImageRemapOptions& options);
 
@@ -111,8 +110,8 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
 // ImageFileLimit bytes) for the fast decoder, or decoded by libpng as it is
 // read when it is larger or no regular file (a pipe); the other formats are
 // read whole, at most ImageFileLimit bytes (kTooLarge beyond). A file that
-// cannot be read or decoded fails with kBadInput and the cause alone, for
-// the caller to name the file.
+// cannot be read fails with kIo. Every error but kOutput's (the encoding's,
+// which concerns the output) names the file: "cannot read 'x.png': ...".
 Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
                                      const ImageRemapOptions& options);
 

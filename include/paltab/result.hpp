@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cassert>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -18,15 +19,26 @@ enum class ErrorKind {
 };
 
 // One failure. `where` is "line 7", "offset 12" or empty; `cause` is one line
-// without the file's name, which only the file wrappers add.
+// without the file's name. `file` is "cannot read 'x.gpl'" or "cannot write
+// 'x.act'", set by the file wrappers alone and empty everywhere else.
 struct Error {
     std::string where;
     std::string cause;
     ErrorKind kind = ErrorKind::kBadInput;
+    std::string file = {};
 
-    // "line 7: expected three numbers 0..255, found \"12 300 4\"", or the
-    // cause alone when `where` is empty.
-    std::string Message() const { return where.empty() ? cause : where + ": " + cause; }
+    // "cannot read 'x.gpl': line 7: expected three numbers 0..255, found
+    // \"12 300 4\"", leaving out the parts that are empty.
+    std::string Message() const {
+        std::string text = file;
+        for (const std::string* part : {&where, &cause}) {
+            if (!part->empty()) {
+                text += text.empty() ? "" : ": ";
+                text += *part;
+            }
+        }
+        return text;
+    }
 };
 
 // A T or an Error. C++20 has no std::expected; this is the part of it the
@@ -38,6 +50,7 @@ public:
     Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return state_.index() == 0; }
+    bool has_value() const { return ok(); }
     explicit operator bool() const { return ok(); }
 
     T& value() & {
@@ -54,16 +67,51 @@ public:
     }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
+    T&& operator*() && { return std::move(*this).value(); }
+    template <class U>
+    T value_or(U&& fallback) const& {
+        return ok() ? value() : static_cast<T>(std::forward<U>(fallback));
+    }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
-    const Error& error() const {
+    const Error& error() const& {
         assert(!ok());
         return std::get<1>(state_);
+    }
+    Error&& error() && {
+        assert(!ok());
+        return std::get<1>(std::move(state_));
     }
 
 private:
     std::variant<T, Error> state_;
 };
+
+// Nothing, or an Error: what a fallible function that produces nothing
+// returns.
+template <>
+class Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)) {}
+
+    bool ok() const { return !error_.has_value(); }
+    explicit operator bool() const { return ok(); }
+
+    const Error& error() const& {
+        assert(!ok());
+        return *error_;
+    }
+    Error&& error() && {
+        assert(!ok());
+        return *std::move(error_);
+    }
+
+private:
+    std::optional<Error> error_;
+};
+
+using Status = Result<void>;
 
 }  // namespace paltab

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "paltab/result.hpp"
 #include "paltab/table_file.hpp"
 #include "paltab/types.hpp"
 
@@ -56,12 +57,17 @@ enum class TableFileFault {
     kBadPaletteByte,  // a component above 63 in an entry that is not 255 255 255
 };
 
+// The verdict of CheckColorTableFile: good, or which fault and where.
 struct TableFileCheck {
     TableFileFault fault = TableFileFault::kNone;
     std::size_t offset = 0;  // the first byte that is wrong, or where the file ends
-    std::string message;     // "offset 33536: ...", empty when the bytes are good
+    std::string cause;       // "expected tag ...", empty when the bytes are good
 
     bool ok() const { return fault == TableFileFault::kNone; }
+    // A fault as the library's Error: kBadInput at "offset N".
+    Error AsError() const;
+    // "offset 33536: ...", empty when the bytes are good.
+    std::string Message() const;
 };
 
 // Every structural check of a table file, first fault first: the size, the
@@ -74,9 +80,9 @@ TableFileCheck CheckColorTableFile(std::span<const std::uint8_t> bytes);
 // every lookup stays inside its table.
 class ColorTableView {
 public:
-    // The view of `bytes`, or nothing when CheckColorTableFile finds a fault;
-    // then `check`, when given, says what and where.
-    static std::optional<ColorTableView> Parse(std::span<const std::uint8_t> bytes, TableFileCheck* check = nullptr);
+    // The view of `bytes`; fails with the first fault CheckColorTableFile
+    // finds (kBadInput, at "offset N").
+    static Result<ColorTableView> Parse(std::span<const std::uint8_t> bytes);
 
     std::span<const std::uint8_t> Bytes() const { return bytes_; }
     bool HasExtension() const { return bytes_.size() == kExtendedFileSize; }
@@ -109,11 +115,11 @@ private:
 // A table file read from disk: owns its bytes and the view of them.
 class ColorTableFile {
 public:
-    // Reads and checks the file at `path`. On failure returns nothing and sets
-    // `error` to one line naming the file and the cause:
+    // Reads and checks the file at `path`. Fails as Parse does or with kIo,
+    // the Error naming the file; its Message() is one line:
     //   cannot read 'x.tab': No such file or directory
     //   cannot read 'x.tab': offset 33536: expected tag "CWEN", found "CWEX"
-    static std::optional<ColorTableFile> Load(const std::string& path, std::string& error);
+    static Result<ColorTableFile> Load(const std::string& path);
 
     const ColorTableView& View() const { return view_; }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "paltab/result.hpp"
 #include "paltab/table_search.hpp"
 #include "paltab/types.hpp"
 
@@ -46,9 +47,8 @@ struct TranslucencyTable {
     TableStats stats;
 };
 
-// On bad settings (no colours, alpha out of range, every entry reserved)
-// returns nothing and sets `error`.
-std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors,
-                                                       const TranslucencySettings& settings, std::string& error);
+// Fails with kBadInput for other than 1..256 colours, kBadSettings for an
+// alpha out of range or every entry reserved.
+Result<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors, const TranslucencySettings& settings);
 
 }  // namespace paltab

@@ -1,6 +1,7 @@
 // The quality figure of a dithered image: mean squared error against the
 // source, plain and after a Gaussian blur.
 #include <cmath>
+#include <string>
 
 #include "dither/space.hpp"
 
@@ -33,20 +34,23 @@ Window WindowAt(int at, int size, const std::array<double, kTaps>& gaussian) {
 
 }  // namespace
 
-std::optional<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
-                                                  std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
-                                                  std::optional<std::uint8_t> transparentIndex) {
-    if (width <= 0 || height <= 0) {
-        return std::nullopt;
-    }
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (rgba.size() != count * dither::Pixels::kChannels || indices.size() != count) {
-        return std::nullopt;
+Result<DitherQuality> MeasureDitherQuality(int width, int height, std::span<const std::uint8_t> rgba,
+                                           std::span<const Rgb8> palette, std::span<const std::uint8_t> indices,
+                                           std::optional<std::uint8_t> transparentIndex) {
+    const std::size_t count = width > 0 && height > 0
+                                  ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
+                                  : 0;
+    if (count == 0 || rgba.size() != count * dither::Pixels::kChannels || indices.size() != count) {
+        return Error{"", "the image and its indices do not both hold " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels"};
     }
     const dither::Pixels pixels{width, height, rgba, transparentIndex};
     for (std::size_t i = 0; i < count; ++i) {
         if (!pixels.Transparent(i) && indices[i] >= palette.size()) {
-            return std::nullopt;
+            return Error{"", "pixel " + std::to_string(i % static_cast<std::size_t>(width)) + "," +
+                                 std::to_string(i / static_cast<std::size_t>(width)) + " has index " +
+                                 std::to_string(indices[i]) + ", outside the " + std::to_string(palette.size()) +
+                                 "-colour palette"};
         }
     }
     // The difference of the two images, per component; 0 at transparent

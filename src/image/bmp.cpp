@@ -35,21 +35,18 @@ std::size_t RowStride(std::size_t width) {
 
 }  // namespace
 
-std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+Result<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (bytes.size() < kFileHeaderSize + 4 || bytes[0] != 'B' || bytes[1] != 'M') {
-        error = {"", "not a BMP file (no \"BM\" signature)"};
-        return std::nullopt;
+        return Error{"", "not a BMP file (no \"BM\" signature)"};
     }
     const std::size_t dataOffset = Le32(bytes, 10);
     const std::size_t headerSize = Le32(bytes, kFileHeaderSize);
     const bool core = headerSize == kCoreHeaderSize;
     if (!core && (headerSize < kInfoHeaderSize || headerSize > kLargestInfoHeaderSize)) {
-        error = At(kFileHeaderSize, "unknown info header size " + std::to_string(headerSize));
-        return std::nullopt;
+        return At(kFileHeaderSize, "unknown info header size " + std::to_string(headerSize));
     }
     if (bytes.size() < kFileHeaderSize + headerSize) {
-        error = At(bytes.size(), "the file ends inside its info header");
-        return std::nullopt;
+        return At(bytes.size(), "the file ends inside its info header");
     }
     std::int64_t width = 0;
     std::int64_t height = 0;
@@ -67,27 +64,23 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
     height = topDown ? -height : height;
     const unsigned bitsPerPixel = Le16(bytes, field + 2);
     if (bitsPerPixel != 8) {
-        error = At(field + 2, std::to_string(bitsPerPixel) + " bits per pixel; only 8-bit indexed BMP is read");
-        return std::nullopt;
+        return At(field + 2, std::to_string(bitsPerPixel) + " bits per pixel; only 8-bit indexed BMP is read");
     }
     std::size_t colours = kPaletteSize;
     if (!core) {
         const std::uint32_t compression = Le32(bytes, field + 4);
         if (compression != kUncompressed) {
-            error = At(field + 4, "compression " + std::to_string(compression) +
+            return At(field + 4, "compression " + std::to_string(compression) +
                                       "; only uncompressed BMP is read");
-            return std::nullopt;
         }
         const std::uint32_t used = Le32(bytes, field + 20);
         if (used > kPaletteSize) {
-            error = At(field + 20, std::to_string(used) + " colours in the table of an 8-bit image");
-            return std::nullopt;
+            return At(field + 20, std::to_string(used) + " colours in the table of an 8-bit image");
         }
         colours = used == 0 ? kPaletteSize : used;
     }
-    if (!CheckSize(width, height, maxPixels, error)) {
-        error.where = "offset 18";
-        return std::nullopt;
+    if (Status size = CheckSize(width, height, maxPixels); !size) {
+        return At(18, std::move(size).error());
     }
     const std::size_t tableOffset = kFileHeaderSize + headerSize;
     const std::size_t entrySize = core ? 3 : 4;
@@ -95,13 +88,11 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
         // OS/2 files give no count: the table fills the space before the rows.
         colours = dataOffset > tableOffset ? std::min(kPaletteSize, (dataOffset - tableOffset) / entrySize) : 0;
         if (colours == 0) {
-            error = At(tableOffset, "no colour table");
-            return std::nullopt;
+            return At(tableOffset, "no colour table");
         }
     }
     if (bytes.size() < tableOffset + colours * entrySize) {
-        error = At(bytes.size(), "the file ends inside its colour table");
-        return std::nullopt;
+        return At(bytes.size(), "the file ends inside its colour table");
     }
     IndexedImage image;
     image.width = static_cast<int>(width);
@@ -115,9 +106,8 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
     const std::size_t stride = RowStride(w);
     // The last row's padding may be missing.
     if (dataOffset > bytes.size() || bytes.size() - dataOffset < stride * (h - 1) + w) {
-        error = At(bytes.size(), "the file ends before its " + std::to_string(h) + " rows of " + std::to_string(w) +
+        return At(bytes.size(), "the file ends before its " + std::to_string(h) + " rows of " + std::to_string(w) +
                                      " pixels");
-        return std::nullopt;
     }
     image.indices.resize(w * h);
     for (std::size_t row = 0; row < h; ++row) {
@@ -126,9 +116,8 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
         for (std::size_t x = 0; x < w; ++x) {
             const std::uint8_t index = bytes[at + x];
             if (index >= colours) {
-                error = At(at + x, "pixel index " + std::to_string(index) + " lies outside the " +
+                return At(at + x, "pixel index " + std::to_string(index) + " lies outside the " +
                                        std::to_string(colours) + "-colour table");
-                return std::nullopt;
             }
             image.indices[y * w + x] = index;
         }
@@ -136,9 +125,9 @@ std::optional<IndexedImage> ReadBmp(std::span<const std::uint8_t> bytes, std::ui
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image, ImageError& error) {
-    if (!CheckWritable(image, std::numeric_limits<std::int32_t>::max(), "bmp", error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image) {
+    if (Status writable = CheckWritable(image, std::numeric_limits<std::int32_t>::max(), "bmp"); !writable) {
+        return std::move(writable).error();
     }
     const std::size_t w = static_cast<std::size_t>(image.width);
     const std::size_t h = static_cast<std::size_t>(image.height);
@@ -146,8 +135,8 @@ std::optional<std::vector<std::uint8_t>> WriteBmp(const IndexedImage& image, Ima
     const std::size_t dataOffset = kFileHeaderSize + kInfoHeaderSize + kPaletteSize * 4;
     const std::uint64_t fileSize = dataOffset + std::uint64_t(stride) * h;
     if (fileSize > std::numeric_limits<std::uint32_t>::max()) {
-        error = {"", "a bmp file of " + std::to_string(fileSize) + " bytes is more than its size field holds"};
-        return std::nullopt;
+        return Error{"", "a bmp file of " + std::to_string(fileSize) + " bytes is more than its size field holds",
+                     ErrorKind::kOutput};
     }
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(fileSize));

@@ -33,17 +33,24 @@ inline void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     PutLe16(out, value >> 16);
 }
 
-inline ImageError At(std::size_t offset, std::string cause) {
+// A reader's failure at byte `offset` of the file: bad input.
+inline Error At(std::size_t offset, std::string cause) {
     return {"offset " + std::to_string(offset), std::move(cause)};
 }
+// `error` placed at byte `offset`.
+inline Error At(std::size_t offset, Error error) {
+    error.where = "offset " + std::to_string(offset);
+    return error;
+}
 
-// Sets `error` and returns false unless 1 <= width, height and
-// width * height <= maxPixels. Both come straight from a header, so they may
-// be anything a field holds.
-bool CheckSize(std::int64_t width, std::int64_t height, std::uint64_t maxPixels, ImageError& error);
+// Fails unless 1 <= width, height (kBadInput) and width * height <=
+// maxPixels (kTooLarge). Both come straight from a header, so they may be
+// anything a field holds.
+Status CheckSize(std::int64_t width, std::int64_t height, std::uint64_t maxPixels);
 
-// A writer's checks: CheckIndexedImage and each side at most `maxSide`.
-bool CheckWritable(const IndexedImage& image, int maxSide, std::string_view format, ImageError& error);
+// A writer's checks: CheckIndexedImage, and each side at most `maxSide`
+// (kOutput: the format cannot say more).
+Status CheckWritable(const IndexedImage& image, int maxSide, std::string_view format);
 
 // The palette as 256 colours, black past its end.
 std::vector<Rgb8> FullPalette(const std::vector<Rgb8>& palette);

@@ -71,17 +71,15 @@ std::vector<int> RowOrder(int height, bool interlaced) {
 
 }  // namespace
 
-std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+Result<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (DetectImageFormat(bytes) != ImageFormat::kGif) {
-        error = {"", "not a GIF file (no GIF87a or GIF89a signature)"};
-        return std::nullopt;
+        return Error{"", "not a GIF file (no GIF87a or GIF89a signature)"};
     }
     MemoryReader reader{bytes, 0};
     int code = 0;
     const std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, ReadFromMemory, &code));
     const auto fail = [&](std::string cause) {
-        error = At(reader.at, std::move(cause));
-        return std::nullopt;
+        return At(reader.at, std::move(cause));
     };
     if (!gif) {
         return fail("bad GIF header (" + GiflibCause(code) + ")");
@@ -132,9 +130,12 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
     const std::int64_t height = noScreen ? frame.Height : gif->SHeight;
     const std::size_t left = noScreen ? 0 : static_cast<std::size_t>(frame.Left);
     const std::size_t top = noScreen ? 0 : static_cast<std::size_t>(frame.Top);
-    if (!CheckSize(width, height, maxPixels, error) || !CheckSize(frame.Width, frame.Height, maxPixels, error)) {
-        error.where = "offset 6";
-        return std::nullopt;
+    Status size = CheckSize(width, height, maxPixels);
+    if (size) {
+        size = CheckSize(frame.Width, frame.Height, maxPixels);
+    }
+    if (!size) {
+        return At(6, std::move(size).error());
     }
     const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     if (map == nullptr || map->ColorCount < 1) {
@@ -174,30 +175,28 @@ std::optional<IndexedImage> ReadGif(std::span<const std::uint8_t> bytes, std::ui
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image, ImageError& error) {
-    if (!CheckWritable(image, kLargestSide, "gif", error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image) {
+    if (Status writable = CheckWritable(image, kLargestSide, "gif"); !writable) {
+        return std::move(writable).error();
     }
     std::vector<std::uint8_t> out;
     int code = 0;
     GifFileType* gif = EGifOpen(&out, WriteToMemory, &code);
     if (gif == nullptr) {
-        error = {"", GiflibCause(code)};
-        return std::nullopt;
+        return Error{"", GiflibCause(code), ErrorKind::kOutput};
     }
-    const auto fail = [&](const char* what) {
-        error = {"", std::string("cannot write the GIF's ") + what + " (" + GiflibCause(gif->Error) + ")"};
+    const auto fail = [&](std::string cause) {
         int ignored = 0;
         EGifCloseFile(gif, &ignored);
-        return std::nullopt;
+        return Error{"", std::move(cause), ErrorKind::kOutput};
+    };
+    const auto failed = [&](const char* what) {
+        return fail(std::string("cannot write the GIF's ") + what + " (" + GiflibCause(gif->Error) + ")");
     };
     const std::vector<Rgb8> palette = FullPalette(image.palette);
     ColorMapObject* map = GifMakeMapObject(kPaletteSize, nullptr);
     if (map == nullptr) {
-        error = {"", "out of memory"};
-        int ignored = 0;
-        EGifCloseFile(gif, &ignored);
-        return std::nullopt;
+        return fail("out of memory");
     }
     for (std::size_t k = 0; k < kPaletteSize; ++k) {
         map->Colors[k] = {palette[k].r, palette[k].g, palette[k].b};
@@ -206,7 +205,7 @@ std::optional<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image, Ima
     const int described = EGifPutScreenDesc(gif, image.width, image.height, kColourResolution, 0, map);
     GifFreeMapObject(map);
     if (described == GIF_ERROR) {
-        return fail("screen descriptor");
+        return failed("screen descriptor");
     }
     if (image.transparentIndex) {
         GraphicsControlBlock control{};
@@ -215,23 +214,22 @@ std::optional<std::vector<std::uint8_t>> WriteGif(const IndexedImage& image, Ima
         GifByteType block[kGraphicControlSize];
         EGifGCBToExtension(&control, block);
         if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, kGraphicControlSize, block) == GIF_ERROR) {
-            return fail("graphic control extension");
+            return failed("graphic control extension");
         }
     }
     if (EGifPutImageDesc(gif, 0, 0, image.width, image.height, false, nullptr) == GIF_ERROR) {
-        return fail("image descriptor");
+        return failed("image descriptor");
     }
     const std::size_t w = static_cast<std::size_t>(image.width);
     std::vector<GifPixelType> line(w);
     for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y) {
         std::copy_n(image.indices.begin() + static_cast<std::ptrdiff_t>(y * w), w, line.begin());
         if (EGifPutLine(gif, line.data(), image.width) == GIF_ERROR) {
-            return fail("image data");
+            return failed("image data");
         }
     }
     if (EGifCloseFile(gif, &code) == GIF_ERROR) {
-        error = {"", "cannot finish the GIF (" + GiflibCause(code) + ")"};
-        return std::nullopt;
+        return Error{"", "cannot finish the GIF (" + GiflibCause(code) + ")", ErrorKind::kOutput};
     }
     return out;
 }

@@ -26,10 +26,6 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string ImageError::Message() const {
-    return where.empty() ? cause : where + ": " + cause;
-}
-
 std::string_view ImageFormatName(ImageFormat format) {
     for (const FormatName& entry : kNames) {
         if (entry.format == format) {
@@ -111,37 +107,32 @@ bool CanWriteImageFormat(ImageFormat format) {
     return format != ImageFormat::kJpeg;
 }
 
-bool CheckIndexedImage(const IndexedImage& image, ImageError& error) {
+Status CheckIndexedImage(const IndexedImage& image) {
     if (image.width < 1 || image.height < 1) {
-        error = {"", "the image is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                         " pixels; both sides must be at least 1"};
-        return false;
+        return Error{"", "the image is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                             " pixels; both sides must be at least 1"};
     }
     const std::uint64_t pixels = std::uint64_t(image.width) * std::uint64_t(image.height);
     if (image.indices.size() != pixels) {
-        error = {"", "the image has " + std::to_string(image.indices.size()) + " indices for " +
-                         std::to_string(pixels) + " pixels"};
-        return false;
+        return Error{"", "the image has " + std::to_string(image.indices.size()) + " indices for " +
+                             std::to_string(pixels) + " pixels"};
     }
     if (image.palette.empty() || image.palette.size() > kPaletteSize) {
-        error = {"", "the palette has " + std::to_string(image.palette.size()) + " colours, not 1..256"};
-        return false;
+        return Error{"", "the palette has " + std::to_string(image.palette.size()) + " colours, not 1..256"};
     }
     const std::uint8_t largest = *std::max_element(image.indices.begin(), image.indices.end());
     if (largest >= image.palette.size()) {
         const auto at = std::find(image.indices.begin(), image.indices.end(), largest) - image.indices.begin();
-        error = {"", "pixel " + std::to_string(at % image.width) + "," + std::to_string(at / image.width) +
-                         " has index " + std::to_string(largest) + ", outside the " +
-                         std::to_string(image.palette.size()) + "-colour palette"};
-        return false;
+        return Error{"", "pixel " + std::to_string(at % image.width) + "," + std::to_string(at / image.width) +
+                             " has index " + std::to_string(largest) + ", outside the " +
+                             std::to_string(image.palette.size()) + "-colour palette"};
     }
     if (image.transparentIndex && (*image.transparentIndex < 0 ||
                                    static_cast<std::size_t>(*image.transparentIndex) >= image.palette.size())) {
-        error = {"", "transparent index " + std::to_string(*image.transparentIndex) + " lies outside the " +
-                         std::to_string(image.palette.size()) + "-colour palette"};
-        return false;
+        return Error{"", "transparent index " + std::to_string(*image.transparentIndex) + " lies outside the " +
+                             std::to_string(image.palette.size()) + "-colour palette"};
     }
-    return true;
+    return {};
 }
 
 RgbaImage IndexedToRgba(const IndexedImage& image) {
@@ -155,61 +146,60 @@ RgbaImage IndexedToRgba(const IndexedImage& image) {
     return out;
 }
 
-std::optional<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
-                                             std::uint64_t maxPixels, ImageError& error) {
+Result<IndexedImage> ReadIndexedImage(std::span<const std::uint8_t> bytes, ImageFormat format,
+                                      std::uint64_t maxPixels) {
     switch (format) {
-        case ImageFormat::kPng: return ReadPng(bytes, maxPixels, error);
-        case ImageFormat::kBmp: return ReadBmp(bytes, maxPixels, error);
-        case ImageFormat::kPcx: return ReadPcx(bytes, maxPixels, error);
-        case ImageFormat::kTga: return ReadTga(bytes, maxPixels, error);
-        case ImageFormat::kGif: return ReadGif(bytes, maxPixels, error);
+        case ImageFormat::kPng: return ReadPng(bytes, maxPixels);
+        case ImageFormat::kBmp: return ReadBmp(bytes, maxPixels);
+        case ImageFormat::kPcx: return ReadPcx(bytes, maxPixels);
+        case ImageFormat::kTga: return ReadTga(bytes, maxPixels);
+        case ImageFormat::kGif: return ReadGif(bytes, maxPixels);
         case ImageFormat::kJpeg:
         case ImageFormat::kRaw: break;
     }
-    error = {"", std::string(ImageFormatName(format)) + " is not an indexed format paltool reads"};
-    return std::nullopt;
+    return Error{"", std::string(ImageFormatName(format)) + " is not an indexed format paltool reads",
+                 ErrorKind::kBadSettings};
 }
 
-std::optional<std::vector<std::uint8_t>> WriteIndexedImage(const IndexedImage& image, ImageFormat format,
-                                                           ImageError& error) {
+Result<std::vector<std::uint8_t>> WriteIndexedImage(const IndexedImage& image, ImageFormat format) {
     switch (format) {
-        case ImageFormat::kPng: return WritePng(image, error);
-        case ImageFormat::kBmp: return WriteBmp(image, error);
-        case ImageFormat::kPcx: return WritePcx(image, error);
-        case ImageFormat::kTga: return WriteTga(image, error);
-        case ImageFormat::kGif: return WriteGif(image, error);
-        case ImageFormat::kRaw: return WriteRaw(image, error);
+        case ImageFormat::kPng: return WritePng(image);
+        case ImageFormat::kBmp: return WriteBmp(image);
+        case ImageFormat::kPcx: return WritePcx(image);
+        case ImageFormat::kTga: return WriteTga(image);
+        case ImageFormat::kGif: return WriteGif(image);
+        case ImageFormat::kRaw: return WriteRaw(image);
         case ImageFormat::kJpeg: break;
     }
-    error = {"", "jpeg is not written: it cannot hold palette indices"};
-    return std::nullopt;
+    return Error{"", "jpeg is not written: it cannot hold palette indices", ErrorKind::kBadSettings};
 }
 
 namespace image_codec {
 
-bool CheckSize(std::int64_t width, std::int64_t height, std::uint64_t maxPixels, ImageError& error) {
+Status CheckSize(std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
     if (width < 1 || height < 1) {
-        error = {"", "the image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels"};
-        return false;
+        return Error{"", "the image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels"};
     }
     if (std::uint64_t(width) * std::uint64_t(height) > maxPixels) {
-        error = {"", "the image is " + std::to_string(width) + " x " + std::to_string(height) +
-                         " pixels, more than the limit of " + std::to_string(maxPixels)};
-        return false;
+        return Error{"",
+                     "the image is " + std::to_string(width) + " x " + std::to_string(height) +
+                         " pixels, more than the limit of " + std::to_string(maxPixels),
+                     ErrorKind::kTooLarge};
     }
-    return true;
+    return {};
 }
 
-bool CheckWritable(const IndexedImage& image, int maxSide, std::string_view format, ImageError& error) {
-    if (!CheckIndexedImage(image, error)) {
-        return false;
+Status CheckWritable(const IndexedImage& image, int maxSide, std::string_view format) {
+    if (Status checked = CheckIndexedImage(image); !checked) {
+        return checked;
     }
     if (image.width > maxSide || image.height > maxSide) {
-        error = {"", "a " + std::string(format) + " file holds at most " + std::to_string(maxSide) +
-                         " pixels a side, not " + std::to_string(image.width) + " x " + std::to_string(image.height)};
-        return false;
+        return Error{"",
+                     "a " + std::string(format) + " file holds at most " + std::to_string(maxSide) +
+                         " pixels a side, not " + std::to_string(image.width) + " x " + std::to_string(image.height),
+                     ErrorKind::kOutput};
     }
-    return true;
+    return {};
 }
 
 std::vector<Rgb8> FullPalette(const std::vector<Rgb8>& palette) {

@@ -55,7 +55,7 @@ std::uint8_t Product255(unsigned a, unsigned b) {
 // Everything between setjmp and the end lives in `info`, `image` and the
 // managers, all outside this frame, so nothing here is left stale by a longjmp.
 bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_mgr& progress, Bytes bytes,
-            std::uint64_t maxPixels, RgbaImage& image, ImageError& error) {
+            std::uint64_t maxPixels, RgbaImage& image, Error& error) {
     if (setjmp(manager.jump) != 0) {
         error = {"", std::string("bad JPEG: ") + manager.message};
         return false;
@@ -65,7 +65,8 @@ bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_m
     info.progress = &progress;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
-    if (!CheckSize(info.image_width, info.image_height, maxPixels, error)) {
+    if (Status size = CheckSize(info.image_width, info.image_height, maxPixels); !size) {
+        error = std::move(size).error();
         return false;
     }
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
@@ -97,10 +98,9 @@ bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_m
 
 }  // namespace
 
-std::optional<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+Result<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (DetectImageFormat(bytes) != ImageFormat::kJpeg) {
-        error = {"", "not a JPEG file (no start-of-image marker)"};
-        return std::nullopt;
+        return Error{"", "not a JPEG file (no start-of-image marker)"};
     }
     jpeg_decompress_struct info{};
     ErrorManager manager{};
@@ -110,10 +110,11 @@ std::optional<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint
     jpeg_progress_mgr progress{};
     progress.progress_monitor = OnProgress;
     RgbaImage image;
+    Error error;
     const bool decoded = Decode(info, manager, progress, bytes, maxPixels, image, error);
     jpeg_destroy_decompress(&info);
     if (!decoded) {
-        return std::nullopt;
+        return error;
     }
     return image;
 }

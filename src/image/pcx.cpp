@@ -39,31 +39,26 @@ constexpr int kLargestSide = 65534;  // an even line of it still fits 16 bits
 
 }  // namespace
 
-std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+Result<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (bytes.size() < kHeaderSize || bytes[0] != kMaker || bytes[2] != kRle) {
-        error = {"", "not a PCX file (no 0x0A maker byte and RLE encoding in a 128-byte header)"};
-        return std::nullopt;
+        return Error{"", "not a PCX file (no 0x0A maker byte and RLE encoding in a 128-byte header)"};
     }
     if (bytes[3] != 8 || bytes[65] != 1) {
-        error = At(3, std::to_string(bytes[3]) + " bits per pixel in " + std::to_string(bytes[65]) +
+        return At(3, std::to_string(bytes[3]) + " bits per pixel in " + std::to_string(bytes[65]) +
                           " planes; only 8-bit, one-plane PCX is read");
-        return std::nullopt;
     }
     const std::int64_t width = std::int64_t{Le16(bytes, 8)} - Le16(bytes, 4) + 1;
     const std::int64_t height = std::int64_t{Le16(bytes, 10)} - Le16(bytes, 6) + 1;
-    if (!CheckSize(width, height, maxPixels, error)) {
-        error.where = "offset 4";
-        return std::nullopt;
+    if (Status size = CheckSize(width, height, maxPixels); !size) {
+        return At(4, std::move(size).error());
     }
     const std::size_t bytesPerLine = Le16(bytes, 66);
     if (bytesPerLine < static_cast<std::size_t>(width)) {
-        error = At(66, std::to_string(bytesPerLine) + " bytes per line for " + std::to_string(width) + " pixels");
-        return std::nullopt;
+        return At(66, std::to_string(bytesPerLine) + " bytes per line for " + std::to_string(width) + " pixels");
     }
     if (bytes.size() < kHeaderSize + kTrailerSize || bytes[bytes.size() - kTrailerSize] != kPaletteMarker) {
-        error = At(bytes.size() < kTrailerSize ? 0 : bytes.size() - kTrailerSize,
+        return At(bytes.size() < kTrailerSize ? 0 : bytes.size() - kTrailerSize,
                    "no 256-colour palette (0x0C and 768 bytes) at the end of the file");
-        return std::nullopt;
     }
     const std::size_t dataEnd = bytes.size() - kTrailerSize;
 
@@ -83,16 +78,14 @@ std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::ui
     std::size_t produced = 0;
     while (produced < total) {
         if (at >= dataEnd) {
-            error = At(at, "the image data ends after " + std::to_string(produced) + " of " + std::to_string(total) +
+            return At(at, "the image data ends after " + std::to_string(produced) + " of " + std::to_string(total) +
                                " bytes");
-            return std::nullopt;
         }
         std::size_t count = 1;
         std::uint8_t value = bytes[at++];
         if ((value & kRunFlag) == kRunFlag) {
             if (at >= dataEnd) {
-                error = At(at, "the image data ends inside a run");
-                return std::nullopt;
+                return At(at, "the image data ends inside a run");
             }
             count = value & kLongestRun;
             value = bytes[at++];
@@ -107,9 +100,9 @@ std::optional<IndexedImage> ReadPcx(std::span<const std::uint8_t> bytes, std::ui
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image, ImageError& error) {
-    if (!CheckWritable(image, kLargestSide, "pcx", error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WritePcx(const IndexedImage& image) {
+    if (Status writable = CheckWritable(image, kLargestSide, "pcx"); !writable) {
+        return std::move(writable).error();
     }
     const std::size_t w = static_cast<std::size_t>(image.width);
     const std::size_t bytesPerLine = (w + 1) & ~std::size_t{1};

@@ -20,6 +20,7 @@
 #include <new>
 
 #include "image/libpng_errors.hpp"
+#include "io/file_io.hpp"
 
 namespace paltab {
 namespace {
@@ -78,16 +79,22 @@ void OnRead(png_structp png, png_bytep out, png_size_t length) {
     }
 }
 
+Error OverLimit(std::uint64_t width, std::uint64_t height, std::uint64_t maxPixels) {
+    return Error{"",
+                 "the image is " + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels, more than the limit of " + std::to_string(maxPixels),
+                 ErrorKind::kTooLarge};
+}
+
 // Refuses, from the first kHeaderPrefixSize bytes alone, a file that is no
 // PNG or declares more than `maxPixels` pixels. A file without a proper
 // IHDR is left to libpng to report.
-bool CheckHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error) {
+Status CheckHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels) {
     if (prefix.size() < kSignatureSize || png_sig_cmp(prefix.data(), 0, kSignatureSize) != 0) {
-        error = "not a PNG file (no PNG signature)";
-        return false;
+        return Error{"", "not a PNG file (no PNG signature)"};
     }
     if (prefix.size() < kHeaderPrefixSize || std::memcmp(prefix.data() + kIhdrTypeOffset, "IHDR", 4) != 0) {
-        return true;
+        return {};
     }
     const auto big32 = [&](std::size_t at) {
         return std::uint32_t{prefix[at]} << 24 | std::uint32_t{prefix[at + 1]} << 16 |
@@ -95,11 +102,9 @@ bool CheckHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, 
     };
     const std::uint32_t width = big32(kIhdrWidthOffset), height = big32(kIhdrWidthOffset + 4);
     if (std::uint64_t{width} * height > maxPixels) {
-        error = "the image is " + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels, more than the limit of " + std::to_string(maxPixels);
-        return false;
+        return OverLimit(width, height, maxPixels);
     }
-    return true;
+    return {};
 }
 
 struct Header {
@@ -228,41 +233,35 @@ private:
     png_infop info_ = nullptr;
 };
 
-std::string Bad(const Session& session) {
-    return std::string("bad PNG: ") + session.message;
+Error Bad(const Session& session) {
+    return Error{"", std::string("bad PNG: ") + session.message};
 }
 
 // Decodes what `session` delivers; its first bytes have passed CheckHeader.
-std::optional<DecodedImage> Decode(Session& session, std::uint64_t maxPixels, std::string& error) {
+Result<DecodedImage> Decode(Session& session, std::uint64_t maxPixels) {
     ReadStructs structs(&session, maxPixels);
     if (structs.png() == nullptr || structs.info() == nullptr) {
-        error = "out of memory";
-        return std::nullopt;
+        return Error{"", "out of memory", ErrorKind::kTooLarge};
     }
     png_set_read_fn(structs.png(), &session, OnRead);
 
     Header header{};
     if (!ReadHeader(structs.png(), structs.info(), &header)) {
-        error = Bad(session);
-        return std::nullopt;
+        return Bad(session);
     }
     const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
     if (pixels > maxPixels) {
-        error = "the image is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-                " pixels, more than the limit of " + std::to_string(maxPixels);
-        return std::nullopt;
+        return OverLimit(header.width, header.height, maxPixels);
     }
     png_size_t rowBytes = 0;
     int channels = 0, bitDepth = 0;
     if (!SetUpTransforms(structs.png(), structs.info(), &header, &rowBytes, &channels, &bitDepth)) {
-        error = Bad(session);
-        return std::nullopt;
+        return Bad(session);
     }
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
     const std::size_t pixelBytes = indexed ? 1 : kRgbaChannels;
     if (channels != static_cast<int>(pixelBytes) || bitDepth != 8 || rowBytes != std::size_t{header.width} * pixelBytes) {
-        error = "bad PNG: cannot convert its pixels to 8-bit RGBA";
-        return std::nullopt;
+        return Error{"", "bad PNG: cannot convert its pixels to 8-bit RGBA"};
     }
 
     DecodedImage image;
@@ -275,17 +274,16 @@ std::optional<DecodedImage> Decode(Session& session, std::uint64_t maxPixels, st
         image.indices.resize(indexed ? static_cast<std::size_t>(pixels) : 0);
         rows.resize(header.height);
     } catch (const std::bad_alloc&) {
-        error = "out of memory for " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-                " pixels";
-        return std::nullopt;
+        return Error{"", "out of memory for " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                             " pixels",
+                     ErrorKind::kTooLarge};
     }
     std::uint8_t* const pixelsAt = indexed ? image.indices.data() : image.rgba.data();
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = pixelsAt + y * rowBytes;
     }
     if (!ReadRows(structs.png(), structs.info(), rows.data())) {
-        error = Bad(session);
-        return std::nullopt;
+        return Bad(session);
     }
     if (indexed) {
         // As libpng's own expansion draws them: an entry past the PLTE
@@ -330,43 +328,40 @@ Rgb8 DecodedImage::ColorAt(int x, int y) const {
     return {rgba[at], rgba[at + 1], rgba[at + 2]};
 }
 
-std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
-                                      std::string& error) {
-    if (!CheckHeader(bytes.first(std::min(bytes.size(), kHeaderPrefixSize)), maxPixels, error)) {
-        return std::nullopt;
+Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
+    if (Status header = CheckPngHeader(bytes, maxPixels); !header) {
+        return std::move(header).error();
     }
     Session session{{}, bytes.data(), bytes.size(), 0, nullptr};
-    return Decode(session, maxPixels, error);
+    return Decode(session, maxPixels);
 }
 
-bool CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error) {
-    return CheckHeader(prefix.first(std::min(prefix.size(), kHeaderPrefixSize)), maxPixels, error);
+Status CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels) {
+    return CheckHeader(prefix.first(std::min(prefix.size(), kHeaderPrefixSize)), maxPixels);
 }
 
-std::optional<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file,
-                                            std::uint64_t maxPixels, std::string& error) {
-    if (!CheckPngHeader(prefix, maxPixels, error)) {
-        return std::nullopt;
+Result<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file, std::uint64_t maxPixels) {
+    if (Status header = CheckPngHeader(prefix, maxPixels); !header) {
+        return std::move(header).error();
     }
     Session session{{}, prefix.data(), prefix.size(), 0, file};
-    return Decode(session, maxPixels, error);
+    return Decode(session, maxPixels);
 }
 
-std::optional<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels, std::string& error) {
+Result<DecodedImage> DecodePngFile(const std::string& path, std::uint64_t maxPixels) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        error = std::strerror(errno);
-        return std::nullopt;
+        return CannotRead(path, Error{"", std::strerror(errno), ErrorKind::kIo});
     }
     std::array<std::uint8_t, kHeaderPrefixSize> prefix{};
     const std::size_t got = std::fread(prefix.data(), 1, prefix.size(), file);
-    std::optional<DecodedImage> image;
-    if (std::ferror(file) != 0) {
-        error = std::strerror(errno);
-    } else {
-        image = DecodePngStream(std::span(prefix).first(got), file, maxPixels, error);
-    }
+    Result<DecodedImage> image = std::ferror(file) != 0
+                                     ? Result<DecodedImage>(Error{"", std::strerror(errno), ErrorKind::kIo})
+                                     : DecodePngStream(std::span(prefix).first(got), file, maxPixels);
     std::fclose(file);
+    if (!image) {
+        return CannotRead(path, std::move(image).error());
+    }
     return image;
 }
 

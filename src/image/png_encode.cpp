@@ -95,28 +95,23 @@ private:
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
-                                                          std::span<const std::uint8_t> indices,
-                                                          std::span<const Rgb8> palette,
-                                                          std::optional<int> transparentIndex, std::string& error) {
+Result<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                                                   std::span<const Rgb8> palette, std::optional<int> transparentIndex) {
     if (width <= 0 || height <= 0 ||
         indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
-        error = "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image";
-        return std::nullopt;
+        return Error{"",
+                     "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image"};
     }
     if (palette.empty() || palette.size() > kPaletteSize) {
-        error = "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size());
-        return std::nullopt;
+        return Error{"", "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size())};
     }
     if (transparentIndex && (*transparentIndex < 0 || static_cast<std::size_t>(*transparentIndex) >= palette.size())) {
-        error = "transparent index " + std::to_string(*transparentIndex) + " is not in the palette";
-        return std::nullopt;
+        return Error{"", "transparent index " + std::to_string(*transparentIndex) + " is not in the palette"};
     }
     if (const auto outside = std::find_if(indices.begin(), indices.end(),
                                           [&](std::uint8_t index) { return index >= palette.size(); });
         outside != indices.end()) {
-        error = "index " + std::to_string(*outside) + " is not in the palette";
-        return std::nullopt;
+        return Error{"", "index " + std::to_string(*outside) + " is not in the palette"};
     }
 
     Image image{};
@@ -139,8 +134,7 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
         rows.resize(static_cast<std::size_t>(height));
         bytes.reserve(indices.size() / 2 + 1024);
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
-        return std::nullopt;
+        return Error{"", "out of memory", ErrorKind::kOutput};
     }
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = const_cast<png_bytep>(indices.data() + y * static_cast<std::size_t>(width));
@@ -150,13 +144,11 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height,
     Output output{{}, &bytes};
     WriteStructs structs(&output);
     if (structs.png() == nullptr || structs.info() == nullptr) {
-        error = "out of memory";
-        return std::nullopt;
+        return Error{"", "out of memory", ErrorKind::kOutput};
     }
     png_set_write_fn(structs.png(), &output, OnWrite, OnFlush);
     if (!WriteAll(structs.png(), structs.info(), &image)) {
-        error = std::string("cannot encode the PNG: ") + output.message;
-        return std::nullopt;
+        return Error{"", std::string("cannot encode the PNG: ") + output.message, ErrorKind::kOutput};
     }
     return bytes;
 }

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "paltab/types.hpp"
 #include "paltab/image.hpp"
+#include "paltab/result.hpp"
+#include "paltab/types.hpp"
 
 namespace paltab {
 
@@ -24,18 +25,17 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
 
 // DecodeCommonPng where it applies, DecodePng otherwise: DecodePng's results
 // and messages, faster on the common files.
-std::optional<DecodedImage> DecodePngFast(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
-                                          std::string& error);
+Result<DecodedImage> DecodePngFast(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
-// DecodePng's first check, on a file's first bytes (24 are enough): false and
-// `error` set for a file without the PNG signature or one whose header
-// declares more than `maxPixels` pixels.
-bool CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels, std::string& error);
+// DecodePng's first check, on a file's first bytes (24 are enough): fails for
+// a file without the PNG signature (kBadInput) or one whose header declares
+// more than `maxPixels` pixels (kTooLarge).
+Status CheckPngHeader(std::span<const std::uint8_t> prefix, std::uint64_t maxPixels);
 
 // DecodePngFile's decoding of a file already opened: `prefix` is what was read
 // of it, `file` holds the rest, read only as libpng asks for it.
-std::optional<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file,
-                                            std::uint64_t maxPixels, std::string& error);
+// Its errors are the cause alone, for the caller to name the file.
+Result<DecodedImage> DecodePngStream(std::span<const std::uint8_t> prefix, std::FILE* file, std::uint64_t maxPixels);
 
 enum class RowFilters {
     kNone,      // every row unfiltered
@@ -59,11 +59,11 @@ struct IndexedPngSettings {
 // PLTE in order, tRNS up to a transparent index), compressed with libdeflate;
 // `offsets`, a sprite's, are written as a grAb chunk before IDAT, as Doom's
 // tools write it.
-std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height,
-                                                              std::span<const std::uint8_t> indices,
-                                                              std::span<const Rgb8> palette,
-                                                              std::optional<int> transparentIndex, std::string& error,
-                                                              const IndexedPngSettings& settings = {},
-                                                              std::optional<ImageOffsets> offsets = std::nullopt);
+// A compression level outside 1..12 fails with kBadSettings.
+Result<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height, std::span<const std::uint8_t> indices,
+                                                       std::span<const Rgb8> palette,
+                                                       std::optional<int> transparentIndex,
+                                                       const IndexedPngSettings& settings = {},
+                                                       std::optional<ImageOffsets> offsets = std::nullopt);
 
 }  // namespace paltab

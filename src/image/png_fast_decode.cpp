@@ -315,12 +315,11 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> bytes,
     return image;
 }
 
-std::optional<DecodedImage> DecodePngFast(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels,
-                                          std::string& error) {
+Result<DecodedImage> DecodePngFast(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (auto image = DecodeCommonPng(bytes, maxPixels)) {
-        return image;
+        return std::move(*image);
     }
-    return DecodePng(bytes, maxPixels, error);
+    return DecodePng(bytes, maxPixels);
 }
 
 }  // namespace paltab

@@ -116,24 +116,21 @@ struct CompressorDeleter {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height,
-                                                              std::span<const std::uint8_t> indices,
-                                                              std::span<const Rgb8> palette,
-                                                              std::optional<int> transparentIndex, std::string& error,
-                                                              const IndexedPngSettings& settings,
+Result<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height, std::span<const std::uint8_t> indices,
+                                                       std::span<const Rgb8> palette,
+                                                       std::optional<int> transparentIndex,
+                                                       const IndexedPngSettings& settings,
                                                               std::optional<ImageOffsets> offsets) {
     if (width <= 0 || height <= 0 ||
         indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
-        error = "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image";
-        return std::nullopt;
+        return Error{"",
+                     "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image"};
     }
     if (palette.empty() || palette.size() > kPaletteSize) {
-        error = "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size());
-        return std::nullopt;
+        return Error{"", "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size())};
     }
     if (transparentIndex && (*transparentIndex < 0 || static_cast<std::size_t>(*transparentIndex) >= palette.size())) {
-        error = "transparent index " + std::to_string(*transparentIndex) + " is not in the palette";
-        return std::nullopt;
+        return Error{"", "transparent index " + std::to_string(*transparentIndex) + " is not in the palette"};
     }
     if (palette.size() < kPaletteSize) {
         // The largest index is found fast; the message names the first
@@ -141,13 +138,12 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int hei
         if (*std::max_element(indices.begin(), indices.end()) >= palette.size()) {
             const auto outside = std::find_if(indices.begin(), indices.end(),
                                               [&](std::uint8_t index) { return index >= palette.size(); });
-            error = "index " + std::to_string(*outside) + " is not in the palette";
-            return std::nullopt;
+            return Error{"", "index " + std::to_string(*outside) + " is not in the palette"};
         }
     }
     if (settings.level < 1 || settings.level > 12) {
-        error = "compression level " + std::to_string(settings.level) + " is not 1 to 12";
-        return std::nullopt;
+        return Error{"", "compression level " + std::to_string(settings.level) + " is not 1 to 12",
+                     ErrorKind::kBadSettings};
     }
 
     const std::vector<std::uint8_t> filtered =
@@ -156,15 +152,13 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int hei
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(settings.level));
     if (!compressor) {
-        error = "out of memory";
-        return std::nullopt;
+        return Error{"", "out of memory", ErrorKind::kOutput};
     }
     std::vector<std::uint8_t> stream(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
     stream.resize(libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(), stream.data(),
                                            stream.size()));
     if (stream.empty()) {
-        error = "cannot encode the PNG: compression failed";
-        return std::nullopt;
+        return Error{"", "cannot encode the PNG: compression failed", ErrorKind::kOutput};
     }
 
     std::vector<std::uint8_t> out;

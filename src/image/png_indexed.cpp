@@ -7,16 +7,13 @@
 
 namespace paltab {
 
-std::optional<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
-    std::string cause;
-    std::optional<DecodedImage> decoded = DecodePngFast(bytes, maxPixels, cause);
+Result<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
+    Result<DecodedImage> decoded = DecodePngFast(bytes, maxPixels);
     if (!decoded) {
-        error = {"", cause};
-        return std::nullopt;
+        return std::move(decoded).error();
     }
     if (!decoded->indexed) {
-        error = {"", "the PNG is not indexed (no palette colour type)"};
-        return std::nullopt;
+        return Error{"", "the PNG is not indexed (no palette colour type)"};
     }
     IndexedImage image{decoded->width, decoded->height, std::move(decoded->indices), std::move(decoded->plte),
                        std::nullopt, decoded->offsets};
@@ -27,17 +24,12 @@ std::optional<IndexedImage> ReadPng(std::span<const std::uint8_t> bytes, std::ui
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> WritePng(const IndexedImage& image, ImageError& error) {
-    if (!CheckIndexedImage(image, error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WritePng(const IndexedImage& image) {
+    if (Status checked = CheckIndexedImage(image); !checked) {
+        return std::move(checked).error();
     }
-    std::string cause;
-    auto file = EncodeIndexedPngFast(image.width, image.height, image.indices, image.palette, image.transparentIndex,
-                                     cause, {}, image.offsets);
-    if (!file) {
-        error = {"", cause};
-    }
-    return file;
+    return EncodeIndexedPngFast(image.width, image.height, image.indices, image.palette, image.transparentIndex, {},
+                                image.offsets);
 }
 
 }  // namespace paltab

@@ -4,9 +4,9 @@
 
 namespace paltab {
 
-std::optional<std::vector<std::uint8_t>> WriteRaw(const IndexedImage& image, ImageError& error) {
-    if (!CheckIndexedImage(image, error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WriteRaw(const IndexedImage& image) {
+    if (Status checked = CheckIndexedImage(image); !checked) {
+        return std::move(checked).error();
     }
     return image.indices;
 }

@@ -42,42 +42,36 @@ constexpr std::uint8_t FiveToEight(unsigned v) {
 
 }  // namespace
 
-std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels, ImageError& error) {
+Result<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     if (bytes.size() < kHeaderSize) {
-        error = {"", "not a TGA file (shorter than its 18-byte header)"};
-        return std::nullopt;
+        return Error{"", "not a TGA file (shorter than its 18-byte header)"};
     }
     const std::uint8_t type = bytes[2];
     if (bytes[1] != 1 || (type != kColourMapped && type != kColourMappedRle) || bytes[16] != 8) {
-        error = At(1, "colour map type " + std::to_string(bytes[1]) + ", image type " + std::to_string(type) + ", " +
-                          std::to_string(bytes[16]) + " bits per pixel; only 8-bit colour-mapped TGA is read");
-        return std::nullopt;
+        return At(1, "colour map type " + std::to_string(bytes[1]) + ", image type " + std::to_string(type) + ", " +
+                         std::to_string(bytes[16]) + " bits per pixel; only 8-bit colour-mapped TGA is read");
     }
     const std::size_t first = Le16(bytes, 3);
     const std::size_t length = Le16(bytes, 5);
     const unsigned entryBits = bytes[7];
     if (entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32) {
-        error = At(7, std::to_string(entryBits) + " bits per colour map entry, not 15, 16, 24 or 32");
-        return std::nullopt;
+        return At(7, std::to_string(entryBits) + " bits per colour map entry, not 15, 16, 24 or 32");
     }
     const std::size_t entries = std::min(first + length, kPaletteSize);
     if (length == 0 || first >= kPaletteSize) {
-        error = At(3, "a colour map of entries " + std::to_string(first) + " to " + std::to_string(first + length) +
+        return At(3, "a colour map of entries " + std::to_string(first) + " to " + std::to_string(first + length) +
                           " gives 8-bit pixels no colour");
-        return std::nullopt;
     }
     const std::int64_t width = Le16(bytes, 12);
     const std::int64_t height = Le16(bytes, 14);
-    if (!CheckSize(width, height, maxPixels, error)) {
-        error.where = "offset 12";
-        return std::nullopt;
+    if (Status size = CheckSize(width, height, maxPixels); !size) {
+        return At(12, std::move(size).error());
     }
     const std::size_t entrySize = (entryBits + 7) / 8;
     const std::size_t mapOffset = kHeaderSize + bytes[0];
     const std::size_t dataOffset = mapOffset + length * entrySize;
     if (bytes.size() < dataOffset) {
-        error = At(bytes.size(), "the file ends inside its colour map");
-        return std::nullopt;
+        return At(bytes.size(), "the file ends inside its colour map");
     }
     IndexedImage image;
     image.width = static_cast<int>(width);
@@ -105,9 +99,10 @@ std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::ui
     const bool topToBottom = (bytes[17] & kTopToBottom) != 0;
     std::size_t at = dataOffset;
     std::size_t produced = 0;
+    Error fault;
     const auto put = [&](std::uint8_t index, std::size_t offset) {
         if (index < first || index >= first + length) {
-            error = At(offset, "pixel index " + std::to_string(index) + " lies outside the colour map's entries " +
+            fault = At(offset, "pixel index " + std::to_string(index) + " lies outside the colour map's entries " +
                                    std::to_string(first) + " to " + std::to_string(first + length - 1));
             return false;
         }
@@ -121,13 +116,12 @@ std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::ui
     };
     while (produced < total) {
         if (at >= bytes.size()) {
-            error = At(at, "the image data ends after " + std::to_string(produced) + " of " + std::to_string(total) +
+            return At(at, "the image data ends after " + std::to_string(produced) + " of " + std::to_string(total) +
                                " pixels");
-            return std::nullopt;
         }
         if (type == kColourMapped) {
             if (!put(bytes[at], at)) {
-                return std::nullopt;
+                return fault;
             }
             ++at;
             continue;
@@ -137,12 +131,11 @@ std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::ui
         const bool run = (packet & kRunPacket) != 0;
         const std::size_t needed = run ? 1 : count;
         if (bytes.size() - at < needed) {
-            error = At(bytes.size(), "the image data ends inside a packet");
-            return std::nullopt;
+            return At(bytes.size(), "the image data ends inside a packet");
         }
         for (std::size_t k = 0; k < count; ++k) {
             if (!put(bytes[run ? at : at + k], run ? at : at + k)) {
-                return std::nullopt;
+                return fault;
             }
         }
         at += needed;
@@ -150,9 +143,9 @@ std::optional<IndexedImage> ReadTga(std::span<const std::uint8_t> bytes, std::ui
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> WriteTga(const IndexedImage& image, ImageError& error) {
-    if (!CheckWritable(image, kLargestSide, "tga", error)) {
-        return std::nullopt;
+Result<std::vector<std::uint8_t>> WriteTga(const IndexedImage& image) {
+    if (Status writable = CheckWritable(image, kLargestSide, "tga"); !writable) {
+        return std::move(writable).error();
     }
     std::vector<std::uint8_t> out{0, 1, kColourMapped};
     PutLe16(out, 0);

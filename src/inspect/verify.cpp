@@ -12,38 +12,36 @@
 
 namespace paltab {
 
-std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options,
-                                                             std::string& error) {
+Result<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options) {
+    const auto failed = [&](const char* cause) { return CannotRead(path, Error{"", cause, ErrorKind::kIo}); };
     // Read through the stream, as the generator does, so that a file of any
     // size costs only the lines it uses.
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        error = CannotRead(path, std::strerror(errno));
-        return std::nullopt;
+        return failed(std::strerror(errno));
     }
     errno = 0;
     const PaletteReadResult read = ReadPaletteText(file);
     const int readErrno = errno;
     std::fclose(file);
     if (read.readFailed) {
-        error = CannotRead(path, readErrno != 0 ? std::strerror(readErrno) : "read error");
-        return std::nullopt;
+        return failed(readErrno != 0 ? std::strerror(readErrno) : "read error");
     }
     return GenerateColorTableFile(read.palette, options);
 }
 
-std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path,
-                                                             std::optional<PaletteFormat> forced,
-                                                             const PaletteReadOptions& readOptions,
-                                                             const GenerateOptions& options,
-                                                             std::vector<std::string>& warnings, std::string& error) {
+Result<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                                      const PaletteReadOptions& readOptions,
+                                                      const GenerateOptions& options,
+                                                      std::vector<std::string>& warnings) {
     if (!forced) {
         // What detection needs: a file larger than any palette but a PNG
         // can only be a palette text.
-        std::vector<std::uint8_t> bytes;
-        if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
-            return std::nullopt;
+        Result<std::vector<std::uint8_t>> read = ReadFileBytes(path, kMaxPaletteFileSize + 1);
+        if (!read) {
+            return read;
         }
+        const std::vector<std::uint8_t>& bytes = *read;
         PaletteFormat format = PaletteFormat::kText;
         if (bytes.size() <= kMaxPaletteFileSize) {
             format = DetectPaletteFormat(bytes, path).format;
@@ -52,12 +50,12 @@ std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& 
             format = PaletteFormat::kPng;
         }
         if (format == PaletteFormat::kText) {
-            return TablesOfPaletteFile(path, options, error);
+            return TablesOfPaletteFile(path, options);
         }
     }
-    const auto file = ReadPaletteFile(path, forced, readOptions, warnings, error);
+    const auto file = ReadPaletteFile(path, forced, readOptions, warnings);
     if (!file) {
-        return std::nullopt;
+        return file.error();
     }
     return GenerateColorTableFile(ToGeneratorPalette(file->palette.colors), options);
 }

@@ -12,27 +12,27 @@
 
 #include "paltab/color_tables.hpp"
 #include "paltab/palette_formats.hpp"
+#include "paltab/result.hpp"
 #include "paltab/table_reader.hpp"
 
 namespace paltab {
 
 // The file the generator would write for the palette text file at `path`,
-// built in memory with `options`. On failure returns nothing and sets `error`
+// built in memory with `options`. Fails with kIo, the Error naming the file
 // ("cannot read 'x': No such file or directory").
-std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options,
-                                                             std::string& error);
+Result<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, const GenerateOptions& options);
 
 // The same for a palette in any format. Without `forced`, a file detected as
 // text, or larger than a palette of any other format but png can be
 // (kMaxPaletteFileSize), is read as above, as the generator reads it, so that a table file
 // paltab made from it matches; any other format, or a forced one, goes
 // through the palette unit's strict reader (warnings appended to
-// `warnings`). N colours fill entries 0..N-1, the rest stay unused.
-std::optional<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path,
-                                                             std::optional<PaletteFormat> forced,
-                                                             const PaletteReadOptions& readOptions,
-                                                             const GenerateOptions& options,
-                                                             std::vector<std::string>& warnings, std::string& error);
+// `warnings`). N colours fill entries 0..N-1, the rest stay unused. Fails
+// as ReadPaletteFile does.
+Result<std::vector<std::uint8_t>> TablesOfPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                                      const PaletteReadOptions& readOptions,
+                                                      const GenerateOptions& options,
+                                                      std::vector<std::string>& warnings);
 
 struct ByteMismatch {
     std::size_t offset = 0;

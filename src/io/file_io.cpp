@@ -75,42 +75,50 @@ std::string CannotWrite(std::string_view path, std::string_view cause) {
     return Quoted("cannot write", path, cause);
 }
 
-bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error) {
+Error CannotRead(std::string_view path, Error error) {
+    error.file = "cannot read " + QuotedPath(path);
+    return error;
+}
+
+Error CannotWrite(std::string_view path, Error error) {
+    error.file = "cannot write " + QuotedPath(path);
+    return error;
+}
+
+Result<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t limit) {
+    const auto failed = [&](std::string cause, ErrorKind kind) {
+        return CannotRead(path, Error{"", std::move(cause), kind});
+    };
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
-        error = CannotRead(path, std::strerror(errno));
-        return false;
+        return failed(std::strerror(errno), ErrorKind::kIo);
     }
     // The buffer grows as the file turns out larger, so that a generous
     // limit costs nothing for a small file.
     constexpr std::size_t kFirstChunk = 64 * 1024;
+    std::vector<std::uint8_t> bytes;
     std::size_t filled = 0;
     const auto grow = [&](std::size_t size) {
         try {
             bytes.resize(size);
             return true;
         } catch (const std::bad_alloc&) {
-            error = CannotRead(path, "out of memory");
-            bytes = {};
             return false;
         }
     };
-    bytes.clear();
     if (!grow(std::min(limit, kFirstChunk))) {
-        return false;
+        return failed("out of memory", ErrorKind::kTooLarge);
     }
     while (filled < limit) {
         if (filled == bytes.size() && !grow(std::min(limit, 2 * bytes.size()))) {
-            return false;
+            return failed("out of memory", ErrorKind::kTooLarge);
         }
         const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            error = CannotRead(path, std::strerror(errno));
-            bytes.clear();
-            return false;
+            return failed(std::strerror(errno), ErrorKind::kIo);
         }
         if (got == 0) {
             break;
@@ -118,21 +126,20 @@ bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::
         filled += static_cast<std::size_t>(got);
     }
     bytes.resize(filled);
-    return true;
+    return bytes;
 }
 
-bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
+Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
     errno = 0;
     if (WriteOutputFile(path.c_str(), bytes) == OutputFileResult::kWritten) {
-        return true;
+        return {};
     }
-    error = CannotWrite(path, errno != 0 ? std::strerror(errno) : "cannot be written");
-    return false;
+    return CannotWrite(path, Error{"", errno != 0 ? std::strerror(errno) : "cannot be written", ErrorKind::kIo});
 }
 
-bool WriteFileText(const std::string& path, std::string_view text, std::string& error) {
+Status WriteFileText(const std::string& path, std::string_view text) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    return WriteFileBytes(path, std::span<const std::uint8_t>(data, text.size()), error);
+    return WriteFileBytes(path, std::span<const std::uint8_t>(data, text.size()));
 }
 
 }  // namespace paltab

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "paltab/result.hpp"
+
 namespace paltab {
 
 // A path as every message shows it: control characters (a newline, a tab,
@@ -20,17 +22,21 @@ std::string QuotedPath(std::string_view path);
 // "cannot read 'x': cause" and "cannot write 'x': cause".
 std::string CannotRead(std::string_view path, std::string_view cause);
 std::string CannotWrite(std::string_view path, std::string_view cause);
+// `error` as a file wrapper returns it: its `file` says "cannot read 'x'"
+// (or write), so that its Message() is the line above.
+Error CannotRead(std::string_view path, Error error);
+Error CannotWrite(std::string_view path, Error error);
 
-// Reads the file at `path`, at most `limit` bytes of it, into `bytes`. On
-// failure (out of memory included) returns false and sets `error` ("cannot
-// read 'x': Is a directory").
-bool ReadFileBytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads the file at `path`, at most `limit` bytes of it. Fails with kIo (the
+// system's cause: "cannot read 'x': Is a directory") or, out of memory, with
+// kTooLarge.
+Result<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t limit);
 
 // Writes `bytes` as the file at `path`, whole or not at all, as the generator
 // writes its table file (see WriteOutputFile): a failed write leaves the old
-// file (or none) and never a partly written one. On failure returns false and sets
-// `error` ("cannot write 'x': No space left on device").
-bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
-bool WriteFileText(const std::string& path, std::string_view text, std::string& error);
+// file (or none) and never a partly written one. Fails with kIo ("cannot
+// write 'x': No space left on device").
+Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+Status WriteFileText(const std::string& path, std::string_view text);
 
 }  // namespace paltab

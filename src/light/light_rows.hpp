@@ -12,8 +12,8 @@
 
 namespace paltab::light_rows {
 
-// The palette and the level count within bounds.
-bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std::string& error);
+// The palette (kBadInput) and the level count (kBadSettings) within bounds.
+Status CheckLight(std::span<const Rgb8> colors, const LightSettings& settings);
 
 // The light rows into `bytes` (levels * 256 of them).
 void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, const table_targets::TableSearch& search,

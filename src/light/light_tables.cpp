@@ -65,16 +65,17 @@ void FillLightRows(std::span<const Rgb8> colors, const LightSettings& settings, 
     }
 }
 
-bool CheckLight(std::span<const Rgb8> colors, const LightSettings& settings, std::string& error) {
-    if (!CheckColors(colors, error)) {
-        return false;
+Status CheckLight(std::span<const Rgb8> colors, const LightSettings& settings) {
+    if (Status checked = CheckColors(colors); !checked) {
+        return checked;
     }
     if (settings.levels < 1 || settings.levels > kMaxLightLevels) {
-        error = "the level count must be 1 to " + std::to_string(kMaxLightLevels) + ", not " +
-                std::to_string(settings.levels);
-        return false;
+        return Error{"",
+                     "the level count must be 1 to " + std::to_string(kMaxLightLevels) + ", not " +
+                         std::to_string(settings.levels),
+                     ErrorKind::kBadSettings};
     }
-    return true;
+    return {};
 }
 
 }  // namespace light_rows
@@ -84,15 +85,14 @@ using light_rows::FillLightRows;
 using table_targets::SearchOf;
 using table_targets::TableSearch;
 
-std::optional<LightTable> MakeLightTable(std::span<const Rgb8> colors, const LightSettings& settings,
-                                          std::string& error) {
-    if (!CheckLight(colors, settings, error)) {
-        return std::nullopt;
+Result<LightTable> MakeLightTable(std::span<const Rgb8> colors, const LightSettings& settings) {
+    if (Status checked = CheckLight(colors, settings); !checked) {
+        return std::move(checked).error();
     }
-    const std::optional<TableSearch> made = SearchOf(colors, settings.search, settings.fullbright,
-                                                      static_cast<std::size_t>(settings.levels) * kPaletteSize, error);
+    const std::size_t cells = static_cast<std::size_t>(settings.levels) * kPaletteSize;
+    const Result<TableSearch> made = SearchOf(colors, settings.search, settings.fullbright, cells);
     if (!made) {
-        return std::nullopt;
+        return made.error();
     }
     const TableSearch& search = *made;
     LightTable table;

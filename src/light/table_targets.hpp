@@ -43,12 +43,11 @@ inline MetricPoint LinearOf(Rgb8 c) {
     return {LinearFromSrgb(c.r), LinearFromSrgb(c.g), LinearFromSrgb(c.b)};
 }
 
-inline bool CheckColors(std::span<const Rgb8> colors, std::string& error) {
+inline Status CheckColors(std::span<const Rgb8> colors) {
     if (colors.empty() || colors.size() > kPaletteSize) {
-        error = "a palette needs 1 to 256 colours, not " + std::to_string(colors.size());
-        return false;
+        return Error{"", "a palette needs 1 to 256 colours, not " + std::to_string(colors.size())};
     }
-    return true;
+    return {};
 }
 
 // The search of a table's cells: a candidate grid built once for them, which
@@ -93,16 +92,16 @@ private:
 };
 
 // The search over the entries a table of `cells` cells may choose, besides
-// `excluded`: none when every entry is left out (`colors` holds 1..256
-// colours, checked before).
-inline std::optional<TableSearch> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
-                                           const ReservedEntries& excluded, std::size_t cells, std::string& error) {
+// `excluded`; kBadSettings when every entry is left out (`colors` holds
+// 1..256 colours, checked before).
+inline Result<TableSearch> SearchOf(std::span<const Rgb8> colors, const SearchSettings& settings,
+                                    const ReservedEntries& excluded, std::size_t cells) {
     MatchOptions options = settings.Match();
     options.reserved |= excluded;
-    std::optional<TableSearch> search(std::in_place, colors, options, cells);
-    if (search->Empty()) {
-        error = "no entry can be chosen: every colour of the palette is reserved or fullbright";
-        search.reset();
+    TableSearch search(colors, options, cells);
+    if (search.Empty()) {
+        return Error{"", "no entry can be chosen: every colour of the palette is reserved or fullbright",
+                     ErrorKind::kBadSettings};
     }
     return search;
 }

@@ -33,45 +33,64 @@ std::string CellText(const std::vector<std::uint8_t>& cell, std::span<const Rgb8
     return text;
 }
 
+// Bytes enough for the lump `info` describes.
+Status CheckSize(std::span<const std::uint8_t> bytes, const LumpInfo& info) {
+    const std::size_t size = lumps::LumpSize(info);
+    if (bytes.size() < size) {
+        return Error{"", std::to_string(bytes.size()) + " bytes is short of the " + std::to_string(size) + " of a " +
+                             std::string(LumpKindName(info.kind)) + " of " + std::to_string(info.rows) + " rows"};
+    }
+    return {};
+}
+
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
-                                                     const LumpSettings& settings, std::string& error) {
+Result<std::vector<std::uint8_t>> RebuildLump(const LumpInfo& info, std::span<const Rgb8> colors,
+                                              const LumpSettings& settings) {
+    using Bytes = Result<std::vector<std::uint8_t>>;
     LightSettings light = settings.light;
     light.levels = info.rows;
     switch (info.kind) {
         case LumpKind::kColormap: {
             light.levels = kDoomLightLevels;
-            auto table = MakeDoomColormap(colors, light, error);
-            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+            auto table = MakeDoomColormap(colors, light);
+            return table ? Bytes(std::move(table->bytes)) : Bytes(table.error());
         }
         case LumpKind::kTranmap: {
-            const auto table = MakeTranslucencyTable(colors, settings.blend, error);
-            return table ? std::optional(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
-                         : std::nullopt;
+            const auto table = MakeTranslucencyTable(colors, settings.blend);
+            return table ? Bytes(std::vector<std::uint8_t>(table->bytes.begin(), table->bytes.end()))
+                         : Bytes(table.error());
         }
         case LumpKind::kPlaypal:
             if (info.rows != kPlaypalPalettes) {
-                error = "a PLAYPAL of " + std::to_string(info.rows) + " palettes is not rebuilt; only one of 14";
-                return std::nullopt;
+                return Error{"",
+                             "a PLAYPAL of " + std::to_string(info.rows) + " palettes is not rebuilt; only one of 14",
+                             ErrorKind::kBadSettings};
             }
-            return MakePlaypal(colors, settings.tints, error);
+            return MakePlaypal(colors, settings.tints);
         case LumpKind::kBuildPalette: {
-            auto file = MakePaletteDat(colors, light, error);
-            return file ? std::optional(std::move(file->bytes)) : std::nullopt;
+            auto file = MakePaletteDat(colors, light);
+            return file ? Bytes(std::move(file->bytes)) : Bytes(file.error());
         }
         case LumpKind::kLightTable: {
-            auto table = MakeLightTable(colors, light, error);
-            return table ? std::optional(std::move(table->bytes)) : std::nullopt;
+            auto table = MakeLightTable(colors, light);
+            return table ? Bytes(std::move(table->bytes)) : Bytes(table.error());
         }
     }
-    return std::nullopt;
+    return Error{"", "unknown lump kind", ErrorKind::kBadSettings};
 }
 
-std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {
-    const bool playpal = info.kind == LumpKind::kPlaypal && palette >= 0 && palette < info.rows;
-    if ((!playpal && info.kind != LumpKind::kBuildPalette) || bytes.size() < lumps::LumpSize(info)) {
-        return {};
+Result<std::vector<Rgb8>> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo& info, int palette) {
+    const bool playpal = info.kind == LumpKind::kPlaypal;
+    if (!playpal && info.kind != LumpKind::kBuildPalette) {
+        return std::vector<Rgb8>{};
+    }
+    if (playpal && (palette < 0 || palette >= info.rows)) {
+        return Error{"", "palette " + std::to_string(palette) + " is not 0.." + std::to_string(info.rows - 1),
+                     ErrorKind::kBadSettings};
+    }
+    if (Status sized = CheckSize(bytes, info); !sized) {
+        return std::move(sized).error();
     }
     const std::size_t at = playpal ? static_cast<std::size_t>(palette) * kPlaypalPaletteSize : 0;
     const auto component = [&](std::size_t k) {
@@ -85,13 +104,14 @@ std::vector<Rgb8> LumpColors(std::span<const std::uint8_t> bytes, const LumpInfo
     return colors;
 }
 
-LumpComparison CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
-                           const LumpInfo& info, std::size_t firstCount) {
-    LumpComparison comparison;
-    const std::size_t size = lumps::LumpSize(info);
-    if (expected.size() < size || found.size() < size) {
-        return comparison;
+Result<LumpComparison> CompareLump(std::span<const std::uint8_t> expected, std::span<const std::uint8_t> found,
+                                   const LumpInfo& info, std::size_t firstCount) {
+    for (const std::span<const std::uint8_t> lump : {expected, found}) {
+        if (Status sized = CheckSize(lump, info); !sized) {
+            return std::move(sized).error();
+        }
     }
+    LumpComparison comparison;
     std::vector<RowDifferences> rows;
     for (const lumps::Section& section : lumps::SectionsOf(info)) {
         const auto cellBytes = static_cast<std::size_t>(section.cellBytes);

@@ -22,20 +22,19 @@ constexpr std::array<std::int64_t, 3> kLumaWeights{2126, 7152, 722};
 using light_rows::CheckLight;
 using light_rows::FillLightRows;
 
-std::optional<LightTable> MakeDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings,
-                                            std::string& error) {
-    if (!CheckLight(colors, settings, error)) {
-        return std::nullopt;
+Result<LightTable> MakeDoomColormap(std::span<const Rgb8> colors, const LightSettings& settings) {
+    if (Status checked = CheckLight(colors, settings); !checked) {
+        return std::move(checked).error();
     }
     if (settings.levels != kDoomLightLevels) {
-        error = "a Doom colormap has " + std::to_string(kDoomLightLevels) + " levels, not " +
-                std::to_string(settings.levels);
-        return std::nullopt;
+        return Error{"",
+                     "a Doom colormap has " + std::to_string(kDoomLightLevels) + " levels, not " +
+                         std::to_string(settings.levels),
+                     ErrorKind::kBadSettings};
     }
-    const std::optional<TableSearch> made =
-        SearchOf(colors, settings.search, settings.fullbright, kDoomColormapSize, error);
+    const Result<TableSearch> made = SearchOf(colors, settings.search, settings.fullbright, kDoomColormapSize);
     if (!made) {
-        return std::nullopt;
+        return made.error();
     }
     const TableSearch& search = *made;
     LightTable table;
@@ -62,17 +61,16 @@ std::optional<LightTable> MakeDoomColormap(std::span<const Rgb8> colors, const L
     return table;
 }
 
-std::optional<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings,
-                                              std::string& error) {
-    const auto light = MakeLightTable(colors, settings, error);
+Result<PaletteDat> MakePaletteDat(std::span<const Rgb8> colors, const LightSettings& settings) {
+    const auto light = MakeLightTable(colors, settings);
     if (!light) {
-        return std::nullopt;
+        return light.error();
     }
     TranslucencySettings blend{.mode = BlendMode::kAlpha, .alphaPercent = kPercent / 2, .search = settings.search};
     blend.search.reserved |= settings.fullbright;
-    const auto translucency = MakeTranslucencyTable(colors, blend, error);
+    const auto translucency = MakeTranslucencyTable(colors, blend);
     if (!translucency) {
-        return std::nullopt;
+        return translucency.error();
     }
     PaletteDat file;
     file.bytes.reserve(PaletteDatSize(settings.levels));

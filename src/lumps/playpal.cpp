@@ -66,18 +66,17 @@ PlaypalTints DefaultPlaypalTints() {
     return tints;
 }
 
-std::optional<std::vector<std::uint8_t>> MakePlaypal(std::span<const Rgb8> base, const PlaypalTints& tints,
-                                                     std::string& error) {
+Result<std::vector<std::uint8_t>> MakePlaypal(std::span<const Rgb8> base, const PlaypalTints& tints) {
     if (base.empty() || base.size() > kPaletteSize) {
-        error = "a PLAYPAL needs a base palette of 1..256 colours, not " + std::to_string(base.size());
-        return std::nullopt;
+        return Error{"", "a PLAYPAL needs a base palette of 1..256 colours, not " + std::to_string(base.size())};
     }
     for (std::size_t k = 1; k < tints.size(); ++k) {
         if (!Valid(tints[k].amount)) {
-            error = "palette " + std::to_string(k) + ": the tint's fraction " +
-                    std::to_string(tints[k].amount.numerator) + "/" + std::to_string(tints[k].amount.denominator) +
-                    " lies outside 0..1";
-            return std::nullopt;
+            return Error{"",
+                         "palette " + std::to_string(k) + ": the tint's fraction " +
+                             std::to_string(tints[k].amount.numerator) + "/" +
+                             std::to_string(tints[k].amount.denominator) + " lies outside 0..1",
+                         ErrorKind::kBadSettings};
         }
     }
     std::vector<std::uint8_t> bytes;
@@ -124,18 +123,17 @@ std::optional<Fraction> ParseFraction(std::string_view text) {
     return Valid(f) ? std::optional(f) : std::nullopt;
 }
 
-std::optional<TintOption> ParseTintOption(std::string_view text, std::string& error) {
+Result<TintOption> ParseTintOption(std::string_view text) {
+    const auto bad = [](std::string cause) { return Error{"", std::move(cause), ErrorKind::kBadSettings}; };
     const std::size_t first = text.find(':');
     const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
     if (second == std::string_view::npos) {
-        error = Quoted(text) + " is not K:R,G,B:F";
-        return std::nullopt;
+        return bad(Quoted(text) + " is not K:R,G,B:F");
     }
     TintOption option;
     const auto palette = ParseInt(text.substr(0, first), 1, kPlaypalPalettes - 1);
     if (!palette) {
-        error = Quoted(text.substr(0, first)) + " is not a palette 1..13";
-        return std::nullopt;
+        return bad(Quoted(text.substr(0, first)) + " is not a palette 1..13");
     }
     option.palette = *palette;
     std::string_view colour = text.substr(first + 1, second - first - 1);
@@ -144,17 +142,15 @@ std::optional<TintOption> ParseTintOption(std::string_view text, std::string& er
         const std::size_t comma = k < 2 ? colour.find(',') : colour.size();
         const auto value = comma == std::string_view::npos ? std::nullopt : ParseInt(colour.substr(0, comma), 0, 255);
         if (!value) {
-            error = Quoted(text.substr(first + 1, second - first - 1)) +
-                    " is not a colour R,G,B of three numbers 0..255";
-            return std::nullopt;
+            return bad(Quoted(text.substr(first + 1, second - first - 1)) +
+                       " is not a colour R,G,B of three numbers 0..255");
         }
         *components[k] = static_cast<std::uint8_t>(*value);
         colour = k < 2 ? colour.substr(comma + 1) : std::string_view{};
     }
     const auto amount = ParseFraction(text.substr(second + 1));
     if (!amount) {
-        error = Quoted(text.substr(second + 1)) + " is not a fraction 0..1 (0.125, 1/8)";
-        return std::nullopt;
+        return bad(Quoted(text.substr(second + 1)) + " is not a fraction 0..1 (0.125, 1/8)");
     }
     option.tint.amount = *amount;
     return option;

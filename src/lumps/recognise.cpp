@@ -60,8 +60,7 @@ std::string LumpKindList() {
     return NameList(kKinds);
 }
 
-std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as,
-                                      std::string& error) {
+Result<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::optional<LumpKind> as) {
     const std::size_t size = bytes.size();
     const bool lightSize = size > 0 && size % kRow == 0 && size / kRow <= kMaxLevels;
     if (!as) {
@@ -80,10 +79,10 @@ std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::
         if (lightSize) {
             return LumpInfo{LumpKind::kLightTable, static_cast<int>(size / kRow)};
         }
-        error = std::to_string(size) +
-                " bytes is the size of no lump paltool knows: a COLORMAP (8704), TRANMAP (65536), PLAYPAL (10752), "
-                "Build palette.dat (768 + 2 + levels x 256 + 65536) or light table (levels x 256)";
-        return std::nullopt;
+        return Error{"", std::to_string(size) +
+                             " bytes is the size of no lump paltool knows: a COLORMAP (8704), TRANMAP (65536), "
+                             "PLAYPAL (10752), Build palette.dat (768 + 2 + levels x 256 + 65536) or light table "
+                             "(levels x 256)"};
     }
     std::optional<LumpInfo> info;
     switch (*as) {
@@ -106,9 +105,9 @@ std::optional<LumpInfo> RecogniseLump(std::span<const std::uint8_t> bytes, std::
             break;
     }
     if (!info) {
-        error = SizeError(size, *as);
+        return Error{"", SizeError(size, *as)};
     }
-    return info;
+    return *info;
 }
 
 namespace lumps {

@@ -152,7 +152,7 @@ std::string BadItem(std::string_view item) {
 
 }  // namespace
 
-std::optional<ReservedEntries> ParseReservedList(std::string_view list, std::string& error) {
+Result<ReservedEntries> ParseReservedList(std::string_view list) {
     ReservedEntries reserved;
     while (!Trim(list).empty()) {
         const std::size_t comma = list.find(',');
@@ -162,8 +162,7 @@ std::optional<ReservedEntries> ParseReservedList(std::string_view list, std::str
         const auto first = ParseIndex(Trim(item.substr(0, dash)));
         const auto last = dash == std::string_view::npos ? first : ParseIndex(Trim(item.substr(dash + 1)));
         if (!first || !last || *last < *first) {
-            error = BadItem(item);
-            return std::nullopt;
+            return Error{"", BadItem(item), ErrorKind::kBadSettings};
         }
         for (int i = *first; i <= *last; ++i) {
             reserved.set(static_cast<std::size_t>(i));

@@ -266,27 +266,36 @@ void BuildCells(const Space& space, const MatchPalette& palette, int bits, std::
 
 }  // namespace
 
-std::optional<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options,
-                                                  std::string& error) {
+Status ExactColorMap::CheckBits(int bits) {
     if (bits < kMinBits || bits > kMaxBits) {
-        error = "the map has " + std::to_string(bits) + " bits per component; it takes " +
-                std::to_string(kMinBits) + " to " + std::to_string(kMaxBits);
-        return std::nullopt;
+        return Error{"",
+                     "the map has " + std::to_string(bits) + " bits per component; it takes " +
+                         std::to_string(kMinBits) + " to " + std::to_string(kMaxBits),
+                     ErrorKind::kBadSettings};
     }
-    const std::optional<MatchPalette> match = MatchPalette::Create(palette, options, error);
+    return {};
+}
+
+Result<ExactColorMap> ExactColorMap::Build(std::span<const Rgb8> palette, int bits, const MatchOptions& options) {
+    if (Status checked = CheckBits(bits); !checked) {
+        return std::move(checked).error();
+    }
+    const Result<MatchPalette> match = MatchPalette::Create(palette, options);
     if (!match) {
-        return std::nullopt;
+        return match.error();
     }
     try {
         return Build(*match, bits);
     } catch (const std::bad_alloc&) {
-        error = "out of memory for a map of " + std::to_string(CellCount(bits)) + " cells";
-        return std::nullopt;
+        return Error{"", "out of memory for a map of " + std::to_string(CellCount(bits)) + " cells",
+                     ErrorKind::kTooLarge};
     }
 }
 
-ExactColorMap ExactColorMap::Build(const MatchPalette& palette, int bits) {
-    bits = std::clamp(bits, kMinBits, kMaxBits);
+Result<ExactColorMap> ExactColorMap::Build(const MatchPalette& palette, int bits) {
+    if (Status checked = CheckBits(bits); !checked) {
+        return std::move(checked).error();
+    }
     std::vector<std::uint8_t> cells(CellCount(bits));
     if (palette.GetMetric() == Metric::kRgb) {
         BuildCells(RgbSpace{}, palette, bits, cells);

@@ -11,15 +11,12 @@
 
 namespace paltab {
 
-std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options,
-                                                 std::string& error) {
+Result<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, const MatchOptions& options) {
     if (palette.empty()) {
-        error = "the palette has no colours";
-        return std::nullopt;
+        return Error{"", "the palette has no colours"};
     }
     if (palette.size() > kPaletteSize) {
-        error = "the palette has " + std::to_string(palette.size()) + " colours, more than 256";
-        return std::nullopt;
+        return Error{"", "the palette has " + std::to_string(palette.size()) + " colours, more than 256"};
     }
     MatchPalette match;
     match.metric_ = options.metric;
@@ -33,8 +30,8 @@ std::optional<MatchPalette> MatchPalette::Create(std::span<const Rgb8> palette, 
         match.points_.push_back(ToMetricPoint(options.metric, palette[i]));
     }
     if (match.entries_.empty()) {
-        error = "every one of the palette's " + std::to_string(palette.size()) + " colours is reserved";
-        return std::nullopt;
+        return Error{"", "every one of the palette's " + std::to_string(palette.size()) + " colours is reserved",
+                     ErrorKind::kBadSettings};
     }
     return match;
 }

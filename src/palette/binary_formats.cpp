@@ -60,9 +60,8 @@ void PutBigEndian16(std::vector<std::uint8_t>& out, std::size_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
 }
 
-std::optional<PaletteData> Fail(PaletteError& error, std::size_t offset, std::string cause) {
-    error = {OffsetWhere(offset), std::move(cause)};
-    return std::nullopt;
+Error Fail(std::size_t offset, std::string cause) {
+    return {OffsetWhere(offset), std::move(cause)};
 }
 
 std::string ByteCount(std::size_t n) {
@@ -86,12 +85,12 @@ std::string Ignored(std::size_t extra, std::size_t count) {
 
 }  // namespace
 
-std::optional<PaletteData> ReadAct(Bytes bytes, Warnings& warnings, PaletteError& error) {
+Result<PaletteData> ReadAct(Bytes bytes, Warnings& warnings) {
     if (bytes.size() != kFullTableSize && bytes.size() != kActLongSize) {
         const std::size_t at = bytes.size() < kFullTableSize ? bytes.size()
                                : bytes.size() < kActLongSize ? kFullTableSize
                                                              : kActLongSize;
-        return Fail(error, at,
+        return Fail(at,
                     "an act file has 768 or 772 bytes, this one " + ByteCount(bytes.size()));
     }
     PaletteData palette;
@@ -99,13 +98,13 @@ std::optional<PaletteData> ReadAct(Bytes bytes, Warnings& warnings, PaletteError
     if (bytes.size() == kActLongSize) {
         count = BigEndian16(bytes, kActCountOffset);
         if (count == 0 || count > kPaletteSize) {
-            return Fail(error, kActCountOffset,
+            return Fail(kActCountOffset,
                         "colour count " + std::to_string(count) + " is not 1.." + std::to_string(kPaletteSize));
         }
         const std::uint16_t transparent = BigEndian16(bytes, kActTransparentOffset);
         if (transparent != kActNoTransparent) {
             if (transparent >= count) {
-                return Fail(error, kActTransparentOffset,
+                return Fail(kActTransparentOffset,
                             "transparent index " + std::to_string(transparent) + " is not among the " +
                                 std::to_string(count) + " colours");
             }
@@ -122,17 +121,17 @@ std::optional<PaletteData> ReadAct(Bytes bytes, Warnings& warnings, PaletteError
     return palette;
 }
 
-std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteError& error) {
+Result<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings) {
     if (bytes.size() < kRiffHeaderSize) {
-        return Fail(error, bytes.size(), "the file ends inside the RIFF header");
+        return Fail(bytes.size(), "the file ends inside the RIFF header");
     }
     const auto text = [&](std::size_t at) { return std::string_view(reinterpret_cast<const char*>(&bytes[at]), 4); };
     if (text(0) != "RIFF" || text(kRiffFormOffset) != "PAL ") {
-        return Fail(error, 0, "not a RIFF palette (expected \"RIFF\" and \"PAL \")");
+        return Fail(0, "not a RIFF palette (expected \"RIFF\" and \"PAL \")");
     }
     const std::uint64_t end = std::uint64_t{Little32(bytes, 4)} + kRiffFormOffset;
     if (end > bytes.size()) {
-        return Fail(error, bytes.size(),
+        return Fail(bytes.size(),
                     "the file is truncated: its RIFF header gives " + ByteCount(static_cast<std::size_t>(end)));
     }
     std::size_t at = kRiffHeaderSize;
@@ -140,7 +139,7 @@ std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteErro
         const std::uint64_t size = Little32(bytes, at + 4);
         const std::size_t body = at + kChunkHeaderSize;
         if (body + size > end) {
-            return Fail(error, at + 4, "chunk " + Shown(text(at)) + " of " +
+            return Fail(at + 4, "chunk " + Shown(text(at)) + " of " +
                                            ByteCount(static_cast<std::size_t>(size)) + " runs past the end");
         }
         if (text(at) != "data") {
@@ -148,20 +147,20 @@ std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteErro
             continue;
         }
         if (size < kRiffDataHeaderSize) {
-            return Fail(error, body, "the data chunk is too short for its version and count");
+            return Fail(body, "the data chunk is too short for its version and count");
         }
         const std::uint16_t version = Little16(bytes, body);
         if (version != kRiffVersion) {
-            return Fail(error, body, "palette version " + std::to_string(version) + ", expected 768 (0x0300)");
+            return Fail(body, "palette version " + std::to_string(version) + ", expected 768 (0x0300)");
         }
         const std::size_t count = Little16(bytes, body + 2);
         if (count == 0 || count > kPaletteSize) {
-            return Fail(error, body + 2,
+            return Fail(body + 2,
                         "colour count " + std::to_string(count) + " is not 1.." + std::to_string(kPaletteSize));
         }
         const std::size_t held = static_cast<std::size_t>(size - kRiffDataHeaderSize) / kRiffEntrySize;
         if (held < count) {
-            return Fail(error, static_cast<std::size_t>(body + size),
+            return Fail(static_cast<std::size_t>(body + size),
                         "the data chunk holds " + std::to_string(held) + " colours, its count says " +
                             std::to_string(count));
         }
@@ -170,19 +169,19 @@ std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteErro
         }
         return PaletteData{Triples(bytes, body + kRiffDataHeaderSize, count, kRiffEntrySize), {}, {}};
     }
-    return Fail(error, static_cast<std::size_t>(end), "no \"data\" chunk");
+    return Fail(static_cast<std::size_t>(end), "no \"data\" chunk");
 }
 
-std::optional<PaletteData> ReadRaw(Bytes bytes, bool sixBit, PaletteError& error) {
+Result<PaletteData> ReadRaw(Bytes bytes, bool sixBit) {
     if (bytes.empty()) {
-        return Fail(error, 0, "the file is empty");
+        return Fail(0, "the file is empty");
     }
     if (bytes.size() > kFullTableSize) {
-        return Fail(error, kFullTableSize,
+        return Fail(kFullTableSize,
                     "more than " + std::to_string(kPaletteSize) + " colours (" + ByteCount(bytes.size()) + ")");
     }
     if (bytes.size() % kRgbSize != 0) {
-        return Fail(error, bytes.size() - bytes.size() % kRgbSize,
+        return Fail(bytes.size() - bytes.size() % kRgbSize,
                     "the file ends inside a colour (" + ByteCount(bytes.size()) + ", not a multiple of 3)");
     }
     PaletteData palette;
@@ -190,7 +189,7 @@ std::optional<PaletteData> ReadRaw(Bytes bytes, bool sixBit, PaletteError& error
     if (sixBit) {
         const auto high = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > kSixBitMax; });
         if (high != bytes.end()) {
-            return Fail(error, static_cast<std::size_t>(high - bytes.begin()),
+            return Fail(static_cast<std::size_t>(high - bytes.begin()),
                         "value " + std::to_string(*high) + " is not a 6-bit component 0..63");
         }
         for (Rgb8& c : palette.colors) {
@@ -200,15 +199,15 @@ std::optional<PaletteData> ReadRaw(Bytes bytes, bool sixBit, PaletteError& error
     return palette;
 }
 
-std::optional<PaletteData> ReadPlaypal(Bytes bytes, int paletteIndex, PaletteError& error) {
+Result<PaletteData> ReadPlaypal(Bytes bytes, int paletteIndex) {
     if (bytes.empty() || bytes.size() % kPlaypalPaletteSize != 0) {
-        return Fail(error, bytes.size() - bytes.size() % kPlaypalPaletteSize,
+        return Fail(bytes.size() - bytes.size() % kPlaypalPaletteSize,
                     "a PLAYPAL lump is a whole number of 768-byte palettes, this one " + ByteCount(bytes.size()));
     }
     const std::size_t palettes = bytes.size() / kPlaypalPaletteSize;
     if (paletteIndex < 0 || static_cast<std::size_t>(paletteIndex) >= palettes) {
-        error = {"", "palette index " + std::to_string(paletteIndex) + " is not 0.." + std::to_string(palettes - 1)};
-        return std::nullopt;
+        return Error{"", "palette index " + std::to_string(paletteIndex) + " is not 0.." + std::to_string(palettes - 1),
+                     ErrorKind::kBadSettings};
     }
     return PaletteData{
         Triples(bytes, static_cast<std::size_t>(paletteIndex) * kPlaypalPaletteSize, kPaletteSize, kRgbSize), {}, {}};

@@ -114,11 +114,10 @@ bool LooksLikePaintNet(Bytes bytes) {
 }
 
 bool ReadsAs(Bytes bytes, PaletteFormat format) {
-    PaletteError ignored;
     switch (format) {
-        case PaletteFormat::kText: return palette_io::ReadText(bytes, ignored).has_value();
-        case PaletteFormat::kHex: return palette_io::ReadHex(bytes, ignored).has_value();
-        case PaletteFormat::kPaintNet: return palette_io::ReadPaintNet(bytes, ignored).has_value();
+        case PaletteFormat::kText: return palette_io::ReadText(bytes).ok();
+        case PaletteFormat::kHex: return palette_io::ReadHex(bytes).ok();
+        case PaletteFormat::kPaintNet: return palette_io::ReadPaintNet(bytes).ok();
         default: return false;
     }
 }
@@ -167,8 +166,7 @@ DetectedFormat DetectPaletteFormat(std::span<const std::uint8_t> bytes, std::str
     const std::string extension = Extension(pathOrName);
     if (palette_io::HasUtf16Mark(bytes)) {
         // UTF-16 text is text of some format, never binary triples.
-        PaletteError ignored;
-        if (const auto utf8 = palette_io::Utf16ToUtf8(bytes, ignored)) {
+        if (const auto utf8 = palette_io::Utf16ToUtf8(bytes)) {
             return {TextFormatByContent(*utf8).value_or(TextFormatByName(*utf8, extension))};
         }
         if (BeginsAsUtf16Text(bytes)) {

@@ -76,48 +76,44 @@ std::optional<PaletteFormat> FindFormat(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, PaletteFormat format,
-                                       const PaletteReadOptions& options, std::vector<std::string>& warnings,
-                                       PaletteError& error) {
+Result<PaletteData> ReadPalette(std::span<const std::uint8_t> bytes, PaletteFormat format,
+                                const PaletteReadOptions& options, std::vector<std::string>& warnings) {
     using namespace palette_io;
     if (IsTextFormat(format) && HasUtf16Mark(bytes)) {
-        const auto utf8 = Utf16ToUtf8(bytes, error);
-        return utf8 ? ReadPalette(*utf8, format, options, warnings, error) : std::nullopt;
+        const auto utf8 = Utf16ToUtf8(bytes);
+        return utf8 ? ReadPalette(*utf8, format, options, warnings) : utf8.error();
     }
     switch (format) {
-        case PaletteFormat::kText: return ReadText(bytes, error);
-        case PaletteFormat::kGpl: return ReadGpl(bytes, error);
-        case PaletteFormat::kJasc: return ReadJasc(bytes, error);
-        case PaletteFormat::kAct: return ReadAct(bytes, warnings, error);
-        case PaletteFormat::kRiff: return ReadRiff(bytes, warnings, error);
-        case PaletteFormat::kRaw: return ReadRaw(bytes, false, error);
-        case PaletteFormat::kVga: return ReadRaw(bytes, true, error);
-        case PaletteFormat::kPlaypal: return ReadPlaypal(bytes, options.paletteIndex, error);
-        case PaletteFormat::kHex: return ReadHex(bytes, error);
-        case PaletteFormat::kPaintNet: return ReadPaintNet(bytes, error);
-        case PaletteFormat::kPng: return ReadPngPalette(bytes, options.maxPngPixels, warnings, error);
+        case PaletteFormat::kText: return ReadText(bytes);
+        case PaletteFormat::kGpl: return ReadGpl(bytes);
+        case PaletteFormat::kJasc: return ReadJasc(bytes);
+        case PaletteFormat::kAct: return ReadAct(bytes, warnings);
+        case PaletteFormat::kRiff: return ReadRiff(bytes, warnings);
+        case PaletteFormat::kRaw: return ReadRaw(bytes, false);
+        case PaletteFormat::kVga: return ReadRaw(bytes, true);
+        case PaletteFormat::kPlaypal: return ReadPlaypal(bytes, options.paletteIndex);
+        case PaletteFormat::kHex: return ReadHex(bytes);
+        case PaletteFormat::kPaintNet: return ReadPaintNet(bytes);
+        case PaletteFormat::kPng: return ReadPngPalette(bytes, options.maxPngPixels, warnings);
     }
-    error = {"", "unknown format"};
-    return std::nullopt;
+    return Error{"", "unknown format", ErrorKind::kBadSettings};
 }
 
-std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
-                                                      std::vector<std::string>& warnings, PaletteError& error) {
+Result<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette, PaletteFormat format,
+                                               std::vector<std::string>& warnings) {
     using namespace palette_io;
     const FormatInfo& info = InfoOf(format);
     if (!info.writes) {
-        error = {"", "the " + std::string(info.name) + " format is read only"};
-        return std::nullopt;
+        return Error{"", "the " + std::string(info.name) + " format is read only", ErrorKind::kBadSettings};
     }
     if (palette.colors.empty() || palette.colors.size() > kPaletteSize) {
-        error = {"", "a palette holds 1 to " + std::to_string(kPaletteSize) + " colours, not " +
-                         std::to_string(palette.colors.size())};
-        return std::nullopt;
+        return Error{"", "a palette holds 1 to " + std::to_string(kPaletteSize) + " colours, not " +
+                             std::to_string(palette.colors.size())};
     }
     if (palette.transparentIndex &&
         (*palette.transparentIndex < 0 || static_cast<std::size_t>(*palette.transparentIndex) >= palette.colors.size())) {
-        error = {"", "transparent index " + std::to_string(*palette.transparentIndex) + " is not among the colours"};
-        return std::nullopt;
+        return Error{"",
+                     "transparent index " + std::to_string(*palette.transparentIndex) + " is not among the colours"};
     }
     if (palette.transparentIndex && format != PaletteFormat::kAct && format != PaletteFormat::kPng) {
         warnings.push_back("the " + std::string(info.name) + " format has no transparent index; index " +
@@ -143,53 +139,51 @@ std::optional<std::vector<std::uint8_t>> WritePalette(const PaletteData& palette
         case PaletteFormat::kVga: return WriteRaw(palette, true);
         case PaletteFormat::kHex: return WriteHex(palette);
         case PaletteFormat::kPaintNet: return WritePaintNet(palette);
-        case PaletteFormat::kPng: return WritePngPalette(palette, error);
+        case PaletteFormat::kPng: return WritePngPalette(palette);
         case PaletteFormat::kPlaypal: break;
     }
-    error = {"", "unknown format"};
-    return std::nullopt;
+    return Error{"", "unknown format", ErrorKind::kBadSettings};
 }
 
 namespace {
 
-std::string TooLarge(const std::string& path, PaletteFormat format) {
-    return CannotRead(path, "larger than " + std::to_string(kMaxPaletteFileSize >> 20) + " MiB, too large for a" +
-                                (format == PaletteFormat::kAct ? "n " : " ") + std::string(InfoOf(format).name) +
-                                " palette");
+Error TooLarge(const std::string& path, std::string_view what) {
+    return CannotRead(path, Error{"",
+                                  "larger than " + std::to_string(kMaxPaletteFileSize >> 20) +
+                                      " MiB, too large for " + std::string(what),
+                                  ErrorKind::kTooLarge});
+}
+
+std::string PaletteOfFormat(PaletteFormat format) {
+    return std::string(format == PaletteFormat::kAct ? "an " : "a ") + std::string(InfoOf(format).name) + " palette";
 }
 
 }  // namespace
 
-bool ReadPaletteFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+Result<std::vector<std::uint8_t>> ReadPaletteFileBytes(const std::string& path) {
     // One byte more than allowed tells a file at the limit from a larger one.
-    if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
-        return false;
+    Result<std::vector<std::uint8_t>> bytes = ReadFileBytes(path, kMaxPaletteFileSize + 1);
+    if (bytes && bytes->size() > kMaxPaletteFileSize) {
+        return TooLarge(path, "a palette");
     }
-    if (bytes.size() > kMaxPaletteFileSize) {
-        error = CannotRead(path, "larger than " + std::to_string(kMaxPaletteFileSize >> 20) +
-                                     " MiB, too large for a palette");
-        bytes.clear();
-        return false;
-    }
-    return true;
+    return bytes;
 }
 
-std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
-                                           const PaletteReadOptions& options, std::vector<std::string>& warnings,
-                                           std::string& error) try {
+Result<PaletteFile> ReadPaletteFile(const std::string& path, std::optional<PaletteFormat> forced,
+                                    const PaletteReadOptions& options, std::vector<std::string>& warnings) try {
     // No more than any palette but a PNG can take; a PNG is decoded from the
     // file as it is read instead.
-    std::vector<std::uint8_t> bytes;
-    if (!ReadFileBytes(path, kMaxPaletteFileSize + 1, bytes, error)) {
-        return std::nullopt;
+    Result<std::vector<std::uint8_t>> read = ReadFileBytes(path, kMaxPaletteFileSize + 1);
+    if (!read) {
+        return std::move(read).error();
     }
+    std::vector<std::uint8_t> bytes = std::move(read).value();
     PaletteFormat format = PaletteFormat::kPng;
     std::vector<std::string> found;
-    PaletteError cause;
-    std::optional<PaletteData> palette;
+    Result<PaletteData> palette = Error{};
     if (forced ? *forced == PaletteFormat::kPng : IsPng(bytes)) {
         bytes = {};
-        palette = palette_io::ReadPngPaletteFile(path, options.maxPngPixels, found, cause);
+        palette = palette_io::ReadPngPaletteFile(path, options.maxPngPixels, found);
     } else {
         if (forced) {
             format = *forced;
@@ -204,22 +198,19 @@ std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::optiona
             format = PaletteFormat::kText;
         }
         if (bytes.size() > kMaxPaletteFileSize) {
-            error = TooLarge(path, format);
-            return std::nullopt;
+            return TooLarge(path, PaletteOfFormat(format));
         }
-        palette = ReadPalette(bytes, format, options, found, cause);
+        palette = ReadPalette(bytes, format, options, found);
     }
     if (!palette) {
-        error = CannotRead(path, cause.Message());
-        return std::nullopt;
+        return CannotRead(path, std::move(palette).error());
     }
     for (const std::string& warning : found) {
         warnings.push_back(QuotedPath(path) + ": " + warning);
     }
-    return PaletteFile{std::move(*palette), format};
+    return PaletteFile{std::move(palette).value(), format};
 } catch (const std::bad_alloc&) {
-    error = CannotRead(path, "out of memory");
-    return std::nullopt;
+    return CannotRead(path, Error{"", "out of memory", ErrorKind::kTooLarge});
 }
 
 std::optional<std::string> GeneratorReadsDifferently(std::span<const std::uint8_t> bytes,
@@ -251,19 +242,17 @@ std::optional<std::string> GeneratorReadsDifferently(std::span<const std::uint8_
     return std::nullopt;
 }
 
-bool WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
-                      std::vector<std::string>& warnings, std::string& error) {
-    PaletteError cause;
+Status WritePaletteFile(const std::string& path, const PaletteData& palette, PaletteFormat format,
+                        std::vector<std::string>& warnings) {
     std::vector<std::string> found;
-    const std::optional<std::vector<std::uint8_t>> bytes = WritePalette(palette, format, found, cause);
+    const Result<std::vector<std::uint8_t>> bytes = WritePalette(palette, format, found);
     if (!bytes) {
-        error = CannotWrite(path, cause.Message());
-        return false;
+        return CannotWrite(path, bytes.error());
     }
     for (const std::string& warning : found) {
         warnings.push_back(QuotedPath(path) + ": " + warning);
     }
-    return WriteFileBytes(path, *bytes, error);
+    return WriteFileBytes(path, *bytes);
 }
 
 std::vector<std::string> DuplicateColorWarnings(std::span<const Rgb8> colors) {

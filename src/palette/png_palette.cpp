@@ -16,14 +16,10 @@ constexpr int kSwatchPixels = 16;
 
 constexpr std::uint8_t kOpaque = 255;
 
-std::uint32_t Packed(Rgb8 c) {
-    return std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
-}
-
 // The distinct colours of a truecolour or grey image in the order they
 // first appear, row by row. Fully transparent pixels show no colour and are
 // left out.
-std::optional<PaletteData> DistinctColors(const DecodedImage& image, Warnings& warnings, PaletteError& error) {
+Result<PaletteData> DistinctColors(const DecodedImage& image, Warnings& warnings) {
     std::vector<std::uint64_t> seen((std::size_t{1} << 24) / 64, 0);
     PaletteData palette;
     std::size_t transparent = 0;
@@ -43,10 +39,9 @@ std::optional<PaletteData> DistinctColors(const DecodedImage& image, Warnings& w
                 continue;
             }
             if (palette.colors.size() == kPaletteSize) {
-                error = {"", "more than " + std::to_string(kPaletteSize) + " distinct colours (the " +
-                                 std::to_string(kPaletteSize + 1) + "th at x " + std::to_string(x) + ", y " +
-                                 std::to_string(y) + ")"};
-                return std::nullopt;
+                return Error{"", "more than " + std::to_string(kPaletteSize) + " distinct colours (the " +
+                                     std::to_string(kPaletteSize + 1) + "th at x " + std::to_string(x) + ", y " +
+                                     std::to_string(y) + ")"};
             }
             word |= bit;
             palette.colors.push_back(color);
@@ -59,56 +54,40 @@ std::optional<PaletteData> DistinctColors(const DecodedImage& image, Warnings& w
 }
 
 // The palette of a decoded image, or its failure.
-std::optional<PaletteData> PaletteOf(const std::optional<DecodedImage>& image, const std::string& cause,
-                                     Warnings& warnings, PaletteError& error) {
+Result<PaletteData> PaletteOf(const Result<DecodedImage>& image, Warnings& warnings) {
     if (!image) {
-        error = {"", cause};
-        return std::nullopt;
+        return image.error();
     }
-    std::optional<PaletteData> palette;
-    if (image->indexed) {
-        palette = PaletteData{image->plte, {}, {}};
-        // One fully transparent entry is the palette's transparent index;
-        // any other alpha has no place in a palette.
-        const auto& alpha = image->plteAlpha;
-        const auto clear = std::find(alpha.begin(), alpha.end(), 0);
-        if (clear != alpha.end()) {
-            palette->transparentIndex = static_cast<int>(clear - alpha.begin());
-        }
-        const auto partial = std::count_if(alpha.begin(), alpha.end(), [](std::uint8_t a) { return a != kOpaque; });
-        if (partial > (clear != alpha.end() ? 1 : 0)) {
-            warnings.push_back("the transparency of palette entries other than one fully transparent entry is ignored");
-        }
-    } else {
-        palette = DistinctColors(*image, warnings, error);
-        if (!palette) {
-            return std::nullopt;
-        }
+    if (!image->indexed) {
+        Result<PaletteData> distinct = DistinctColors(*image, warnings);
+        return distinct ? Finished(std::move(distinct).value()) : distinct;
     }
-    if (palette->colors.empty()) {
-        error = {"", "no colours"};
-        return std::nullopt;
+    PaletteData palette{image->plte, {}, {}};
+    // One fully transparent entry is the palette's transparent index; any
+    // other alpha has no place in a palette.
+    const auto& alpha = image->plteAlpha;
+    const auto clear = std::find(alpha.begin(), alpha.end(), 0);
+    if (clear != alpha.end()) {
+        palette.transparentIndex = static_cast<int>(clear - alpha.begin());
     }
-    return palette;
+    const auto partial = std::count_if(alpha.begin(), alpha.end(), [](std::uint8_t a) { return a != kOpaque; });
+    if (partial > (clear != alpha.end() ? 1 : 0)) {
+        warnings.push_back("the transparency of palette entries other than one fully transparent entry is ignored");
+    }
+    return Finished(std::move(palette));
 }
 
 }  // namespace
 
-std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings,
-                                          PaletteError& error) {
-    std::string cause;
-    const std::optional<DecodedImage> image = DecodePng(bytes, maxPixels, cause);
-    return PaletteOf(image, cause, warnings, error);
+Result<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings) {
+    return PaletteOf(DecodePng(bytes, maxPixels), warnings);
 }
 
-std::optional<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings,
-                                              PaletteError& error) {
-    std::string cause;
-    const std::optional<DecodedImage> image = DecodePngFile(path, maxPixels, cause);
-    return PaletteOf(image, cause, warnings, error);
+Result<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings) {
+    return PaletteOf(DecodePngFile(path, maxPixels), warnings);
 }
 
-std::optional<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette, PaletteError& error) {
+Result<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette) {
     const int count = static_cast<int>(palette.colors.size());
     const int columns = std::min(count, kSwatchesPerRow);
     const int rows = (count + kSwatchesPerRow - 1) / kSwatchesPerRow;
@@ -122,12 +101,7 @@ std::optional<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& pale
                 entry < count ? static_cast<std::uint8_t>(entry) : filler;
         }
     }
-    std::string cause;
-    auto bytes = EncodeIndexedPng(width, height, indices, palette.colors, palette.transparentIndex, cause);
-    if (!bytes) {
-        error = {"", cause};
-    }
-    return bytes;
+    return EncodeIndexedPng(width, height, indices, palette.colors, palette.transparentIndex);
 }
 
 }  // namespace paltab::palette_io

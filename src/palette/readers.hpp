@@ -41,9 +41,9 @@ private:
 // Whether `bytes` begins with a UTF-16 byte order mark (FF FE or FE FF).
 bool HasUtf16Mark(Bytes bytes);
 // Text saved as UTF-16 with its byte order mark, as UTF-8 without the mark.
-// Fails, setting `error`, on an odd length, a lone surrogate, or a control
+// Fails at the offset of an odd length, a lone surrogate, or a control
 // character other than white space (such bytes are no text).
-std::optional<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes, PaletteError& error);
+Result<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes);
 
 // White space within a line (text_lines.cpp, like the rest of this block).
 bool IsBlank(char c);
@@ -64,12 +64,26 @@ bool IsTextFormat(PaletteFormat format);
 std::string LineWhere(int number);
 std::string OffsetWhere(std::size_t offset);
 
-// Text formats (text_formats.cpp).
-std::optional<PaletteData> ReadText(Bytes bytes, PaletteError& error);
-std::optional<PaletteData> ReadGpl(Bytes bytes, PaletteError& error);
-std::optional<PaletteData> ReadJasc(Bytes bytes, PaletteError& error);
-std::optional<PaletteData> ReadHex(Bytes bytes, PaletteError& error);
-std::optional<PaletteData> ReadPaintNet(Bytes bytes, PaletteError& error);
+// What the text formats' readers and writers share (text_lines.cpp).
+// A fault of the file at 1-based `line`.
+Error AtLine(int line, std::string cause);
+// Adds one colour; fails on the one past kPaletteSize.
+Status AddColor(PaletteData& palette, Rgb8 color, int line);
+// `palette`, or "no colours" when it has none.
+Result<PaletteData> Finished(PaletteData palette);
+void Append(std::vector<std::uint8_t>& bytes, std::string_view text);
+// 0xRRGGBB.
+std::uint32_t Packed(Rgb8 c);
+// The low `digits` hexadecimal digits of `value`, most significant first.
+std::string HexDigits(std::uint32_t value, int digits, bool upper);
+
+// Text formats: decimal_formats.cpp (text, gpl, jasc) and hex_formats.cpp
+// (hex, paintnet).
+Result<PaletteData> ReadText(Bytes bytes);
+Result<PaletteData> ReadGpl(Bytes bytes);
+Result<PaletteData> ReadJasc(Bytes bytes);
+Result<PaletteData> ReadHex(Bytes bytes);
+Result<PaletteData> ReadPaintNet(Bytes bytes);
 std::vector<std::uint8_t> WriteText(const PaletteData& palette);
 std::vector<std::uint8_t> WriteGpl(const PaletteData& palette);
 std::vector<std::uint8_t> WriteJasc(const PaletteData& palette);
@@ -77,20 +91,18 @@ std::vector<std::uint8_t> WriteHex(const PaletteData& palette);
 std::vector<std::uint8_t> WritePaintNet(const PaletteData& palette);
 
 // Binary formats (binary_formats.cpp).
-std::optional<PaletteData> ReadAct(Bytes bytes, Warnings& warnings, PaletteError& error);
-std::optional<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings, PaletteError& error);
-std::optional<PaletteData> ReadRaw(Bytes bytes, bool sixBit, PaletteError& error);
-std::optional<PaletteData> ReadPlaypal(Bytes bytes, int paletteIndex, PaletteError& error);
+Result<PaletteData> ReadAct(Bytes bytes, Warnings& warnings);
+Result<PaletteData> ReadRiff(Bytes bytes, Warnings& warnings);
+Result<PaletteData> ReadRaw(Bytes bytes, bool sixBit);
+Result<PaletteData> ReadPlaypal(Bytes bytes, int paletteIndex);
 std::vector<std::uint8_t> WriteAct(const PaletteData& palette);
 std::vector<std::uint8_t> WriteRiff(const PaletteData& palette);
 std::vector<std::uint8_t> WriteRaw(const PaletteData& palette, bool sixBit);
 
 // PNG (png_palette.cpp). The file form decodes as it reads, never holding
 // the file whole.
-std::optional<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings,
-                                          PaletteError& error);
-std::optional<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings,
-                                              PaletteError& error);
-std::optional<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette, PaletteError& error);
+Result<PaletteData> ReadPngPalette(Bytes bytes, std::uint64_t maxPixels, Warnings& warnings);
+Result<PaletteData> ReadPngPaletteFile(const std::string& path, std::uint64_t maxPixels, Warnings& warnings);
+Result<std::vector<std::uint8_t>> WritePngPalette(const PaletteData& palette);
 
 }  // namespace paltab::palette_io

@@ -1,5 +1,6 @@
 // Text as the text palette formats see it: numbered lines, UTF-16 turned
-// into UTF-8, trimming, and bad text quoted for a message on one line.
+// into UTF-8, trimming, bad text quoted for a message on one line, and what
+// their readers and writers share.
 #include <string>
 
 #include "palette/readers.hpp"
@@ -43,15 +44,14 @@ bool HasUtf16Mark(Bytes bytes) {
     return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
 }
 
-std::optional<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes, PaletteError& error) {
+Result<std::vector<std::uint8_t>> Utf16ToUtf8(Bytes bytes) {
     const bool little = bytes[0] == 0xFF;
     const auto unit = [&](std::size_t at) {
         return little ? static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8)
                       : static_cast<std::uint32_t>(bytes[at] << 8 | bytes[at + 1]);
     };
     const auto fail = [&](std::size_t at, std::string_view what) {
-        error = {OffsetWhere(at), "not UTF-16 text: " + std::string(what)};
-        return std::nullopt;
+        return Error{OffsetWhere(at), "not UTF-16 text: " + std::string(what)};
     };
     if (bytes.size() % 2 != 0) {
         return fail(bytes.size() - 1, "an odd number of bytes");
@@ -120,6 +120,42 @@ std::string Shown(std::string_view text) {
         shown += "...";
     }
     return shown + "\"";
+}
+
+Error AtLine(int line, std::string cause) {
+    return {LineWhere(line), std::move(cause)};
+}
+
+Status AddColor(PaletteData& palette, Rgb8 color, int line) {
+    if (palette.colors.size() == kPaletteSize) {
+        return AtLine(line, "more than " + std::to_string(kPaletteSize) + " colours");
+    }
+    palette.colors.push_back(color);
+    return {};
+}
+
+Result<PaletteData> Finished(PaletteData palette) {
+    if (palette.colors.empty()) {
+        return Error{"", "no colours"};
+    }
+    return palette;
+}
+
+void Append(std::vector<std::uint8_t>& bytes, std::string_view text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+std::uint32_t Packed(Rgb8 c) {
+    return std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+}
+
+std::string HexDigits(std::uint32_t value, int digits, bool upper) {
+    const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+        text[static_cast<std::size_t>(i)] = table[value & 15];
+    }
+    return text;
 }
 
 }  // namespace paltab::palette_io

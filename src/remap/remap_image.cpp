@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "image/png_fast.hpp"
+#include "io/file_io.hpp"
 
 namespace paltab {
 namespace {
@@ -70,11 +71,10 @@ DecodedImage FromIndexed(IndexedImage&& indexed) {
 
 // The image in `bytes` of `format`, any but PNG.
 Result<DecodedImage> DecodeOther(std::span<const std::uint8_t> bytes, ImageFormat format, std::uint64_t maxPixels) {
-    ImageError error;
     if (format == ImageFormat::kJpeg) {
-        auto rgba = ReadJpeg(bytes, maxPixels, error);
+        auto rgba = ReadJpeg(bytes, maxPixels);
         if (!rgba) {
-            return Error{"", error.Message()};
+            return std::move(rgba).error();
         }
         DecodedImage image;
         image.width = rgba->width;
@@ -82,23 +82,15 @@ Result<DecodedImage> DecodeOther(std::span<const std::uint8_t> bytes, ImageForma
         image.rgba = std::move(rgba->rgba);
         return image;
     }
-    auto indexed = ReadIndexedImage(bytes, format, maxPixels, error);
+    auto indexed = ReadIndexedImage(bytes, format, maxPixels);
     if (!indexed) {
-        return Error{"", error.Message()};
+        return std::move(indexed).error();
     }
     return FromIndexed(std::move(*indexed));
 }
 
 Result<DecodedImage> Decode(std::span<const std::uint8_t> bytes, ImageFormat format, std::uint64_t maxPixels) {
-    if (format != ImageFormat::kPng) {
-        return DecodeOther(bytes, format, maxPixels);
-    }
-    std::string error;
-    std::optional<DecodedImage> image = DecodePngFast(bytes, maxPixels, error);
-    if (!image) {
-        return Error{"", error};
-    }
-    return std::move(*image);
+    return format == ImageFormat::kPng ? DecodePngFast(bytes, maxPixels) : DecodeOther(bytes, format, maxPixels);
 }
 
 // Whether an indexed image's indices may be kept: every entry both palettes
@@ -110,28 +102,25 @@ bool KeepsIndices(const DecodedImage& image, std::span<const Rgb8> palette) {
            *std::max_element(image.indices.begin(), image.indices.end()) < shared;
 }
 
-// The bytes of `output` for the remapped image.
+// The bytes of `output` for the remapped image; every failure is the
+// output's (kOutput).
 Result<std::vector<std::uint8_t>> Encode(RemappedImage& out, const RemapTarget& target, const ImageRemapOptions& options) {
+    const auto outputError = [](Error error) {
+        error.kind = ErrorKind::kOutput;
+        return error;
+    };
     const std::optional<int> transparent =
         options.transparentIndex ? std::optional<int>(*options.transparentIndex) : std::nullopt;
     if (options.output == ImageFormat::kPng) {
-        std::string error;
-        auto png = EncodeIndexedPngFast(out.width, out.height, out.indices, target.palette, transparent, error,
+        auto png = EncodeIndexedPngFast(out.width, out.height, out.indices, target.palette, transparent,
                                         kRemapPngSettings, out.offsets);
-        if (!png) {
-            return Error{"", error, ErrorKind::kOutput};
-        }
-        return std::move(*png);
+        return png ? std::move(png) : outputError(std::move(png).error());
     }
     // The writers take an IndexedImage: the indices are lent to it.
     IndexedImage image{out.width, out.height, std::move(out.indices), target.palette, transparent, out.offsets};
-    ImageError error;
-    auto file = WriteIndexedImage(image, options.output, error);
+    auto file = WriteIndexedImage(image, options.output);
     out.indices = std::move(image.indices);
-    if (!file) {
-        return Error{"", error.Message(), ErrorKind::kOutput};
-    }
-    return std::move(*file);
+    return file ? std::move(file) : outputError(std::move(file).error());
 }
 
 struct FileCloser {
@@ -165,13 +154,13 @@ Result<std::vector<std::uint8_t>> ReadRest(std::FILE* file, std::vector<std::uin
 }  // namespace
 
 Result<RemapTarget> RemapTargetOfPalette(std::span<const Rgb8> colors, const MatchOptions& options) {
-    std::string error;
+    Result<MatchPalette> search = MatchPalette::Create(colors, options);
+    if (!search) {
+        return std::move(search).error();
+    }
     RemapTarget target;
     target.palette.assign(colors.begin(), colors.end());
-    target.search = MatchPalette::Create(colors, options, error);
-    if (!target.search) {
-        return Error{"", error, ErrorKind::kBadSettings};
-    }
+    target.search = std::move(search).value();
     return target;
 }
 
@@ -213,7 +202,7 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
         DitherLookup lookup{EntryFinder::FromMap(target.map, target.mapBits), false};
         if (target.search) {
             if (ExactMapPays(pixels, *target.search)) {
-                exact = ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
+                exact = *ExactColorMap::Build(*target.search, ExactColorMap::kMaxBits);
                 lookup.find = EntryFinder::FromMap(exact->Cells(), ExactColorMap::kMaxBits);
             } else {
                 lookup.find = EntryFinder::FromSearch(*target.search);
@@ -238,8 +227,12 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
         }
     }
     if (options.measureQuality) {
-        out.quality = MeasureDitherQuality(image.width, image.height, image.rgba, target.palette, out.indices,
-                                           options.transparentIndex);
+        Result<DitherQuality> quality = MeasureDitherQuality(image.width, image.height, image.rgba, target.palette,
+                                                             out.indices, options.transparentIndex);
+        if (!quality) {
+            return std::move(quality).error();
+        }
+        out.quality = *quality;
     }
     image = {};
     auto file = Encode(out, target, options);
@@ -268,16 +261,19 @@ Result<RemappedImage> RemapImage(std::vector<std::uint8_t> file, const RemapTarg
     return RemapDecodedImage(std::move(*image), target, options);
 }
 
-Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
-                                     const ImageRemapOptions& options) {
+namespace {
+
+// RemapImageFile's work; its errors are the causes alone.
+Result<RemappedImage> RemapOpenedFile(const std::string& path, const RemapTarget& target,
+                                      const ImageRemapOptions& options) {
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        return Error{"", std::strerror(errno)};
+        return Error{"", std::strerror(errno), ErrorKind::kIo};
     }
     std::vector<std::uint8_t> bytes(kDetectBytes);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
     if (std::ferror(file.get()) != 0) {
-        return Error{"", std::strerror(errno)};
+        return Error{"", std::strerror(errno), ErrorKind::kIo};
     }
     std::optional<ImageFormat> hint = options.input;
     if (!hint && ImageFormatOfName(path) == ImageFormat::kTga) {
@@ -291,17 +287,16 @@ Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget&
     struct stat info {};
     const bool regular = fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode);
     const bool overLimit = regular && static_cast<std::uint64_t>(info.st_size) > fileLimit;
-    std::string error;
     if (*format == ImageFormat::kPng) {
-        if (!CheckPngHeader(bytes, options.maxPixels, error)) {
-            return Error{"", error};
+        if (Status header = CheckPngHeader(bytes, options.maxPixels); !header) {
+            return std::move(header).error();
         }
         // Held whole for the fast decoder only when it fits the limit; a
         // larger file, or a pipe, costs libpng no more than its pixels.
         if (!regular || overLimit) {
-            std::optional<DecodedImage> image = DecodePngStream(bytes, file.get(), options.maxPixels, error);
+            Result<DecodedImage> image = DecodePngStream(bytes, file.get(), options.maxPixels);
             if (!image) {
-                return Error{"", error};
+                return std::move(image).error();
             }
             return RemapDecodedImage(std::move(*image), target, options);
         }
@@ -324,6 +319,17 @@ Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget&
     }
     *whole = {};
     return RemapDecodedImage(std::move(*image), target, options);
+}
+
+}  // namespace
+
+Result<RemappedImage> RemapImageFile(const std::string& path, const RemapTarget& target,
+                                     const ImageRemapOptions& options) {
+    Result<RemappedImage> image = RemapOpenedFile(path, target, options);
+    if (!image && image.error().kind != ErrorKind::kOutput) {
+        return CannotRead(path, std::move(image).error());
+    }
+    return image;
 }
 
 }  // namespace paltab

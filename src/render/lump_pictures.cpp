@@ -61,7 +61,8 @@ RgbImage Playpal(Bytes bytes, const LumpInfo& info) {
     const int down = (info.rows + kPlaypalsAcross - 1) / kPlaypalsAcross;
     RgbImage image(across * side + (across - 1) * kPlaneGap, down * side + (down - 1) * kPlaneGap, kBackground);
     for (int p = 0; p < info.rows; ++p) {
-        const std::vector<Rgb8> colors = LumpColors(bytes, info, p);
+        // Every palette exists: `info` is the lump's.
+        const std::vector<Rgb8> colors = LumpColors(bytes, info, p).value_or(std::vector<Rgb8>(kEntries));
         const int x0 = p % kPlaypalsAcross * (side + kPlaneGap);
         const int y0 = p / kPlaypalsAcross * (side + kPlaneGap);
         for (int e = 0; e < kEntries; ++e) {
@@ -120,7 +121,7 @@ std::vector<NamedPicture> RenderLump(std::span<const std::uint8_t> bytes, const 
                                 Playpal(bytes, info)});
             break;
         case LumpKind::kBuildPalette: {
-            const std::vector<Rgb8> own = LumpColors(bytes, info);
+            const std::vector<Rgb8> own = LumpColors(bytes, info).value_or(std::vector<Rgb8>(kPaletteSize));
             const std::span<const Rgb8> drawn = colors.empty() ? std::span<const Rgb8>(own) : colors;
             const std::size_t light = kPaletteDatHeaderSize;
             const std::size_t lightSize = static_cast<std::size_t>(info.rows) * kPaletteSize;

@@ -71,10 +71,10 @@ std::string IndexPage(std::string_view heading, const std::vector<NamedPicture>&
 
 // Makes `directory` unless it exists already (`made` says whether it was
 // made); anything else at that path is an error.
-bool MakeDirectory(const std::string& directory, bool& made, std::string& error) {
+Status MakeDirectory(const std::string& directory, bool& made) {
     made = ::mkdir(directory.c_str(), 0777) == 0;
     if (made) {
-        return true;
+        return {};
     }
     int cause = errno;
     if (cause == EEXIST) {
@@ -86,9 +86,9 @@ bool MakeDirectory(const std::string& directory, bool& made, std::string& error)
         }
     }
     if (cause != 0) {
-        error = CannotWrite(directory, std::strerror(cause));
+        return CannotWrite(directory, Error{"", std::strerror(cause), ErrorKind::kIo});
     }
-    return cause == 0;
+    return {};
 }
 
 // Writes every file of `files` (name, bytes) into `directory`, all or none:
@@ -97,32 +97,28 @@ bool MakeDirectory(const std::string& directory, bool& made, std::string& error)
 // full disk) leaves the previous files as they were; a rename within one
 // file system needs no space. The error names the file as the caller knows
 // it.
-bool WriteFileGroup(const std::string& directory,
-                    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files,
-                    std::string& error) {
+Status WriteFileGroup(const std::string& directory,
+                      const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files) {
     std::string staging = directory + "/.render.XXXXXX";
     if (::mkdtemp(staging.data()) == nullptr) {
-        error = CannotWrite(directory, std::strerror(errno));
-        return false;
+        return CannotWrite(directory, Error{"", std::strerror(errno), ErrorKind::kIo});
     }
     std::size_t staged = 0;
-    bool ok = true;
-    for (; ok && staged < files.size(); ++staged) {
+    Status status;
+    for (; status && staged < files.size(); ++staged) {
         const std::string path = staging + "/" + files[staged].first;
-        if (!WriteFileBytes(path, files[staged].second, error)) {
-            // The cause, after the staged name.
-            error = CannotWrite(directory + "/" + files[staged].first,
-                                std::string_view(error).substr(std::min(error.size(), CannotWrite(path, "").size())));
-            ok = false;
+        status = WriteFileBytes(path, files[staged].second);
+        if (!status) {
+            // Named as the caller knows the file, not by its staged name.
+            status = CannotWrite(directory + "/" + files[staged].first, std::move(status).error());
             ::unlink(path.c_str());
         }
     }
     std::size_t moved = 0;
-    for (; ok && moved < staged; ++moved) {
+    for (; status && moved < staged; ++moved) {
         const std::string& name = files[moved].first;
         if (::rename((staging + "/" + name).c_str(), (directory + "/" + name).c_str()) != 0) {
-            error = CannotWrite(directory + "/" + name, std::strerror(errno));
-            ok = false;
+            status = CannotWrite(directory + "/" + name, Error{"", std::strerror(errno), ErrorKind::kIo});
             break;
         }
     }
@@ -130,7 +126,7 @@ bool WriteFileGroup(const std::string& directory,
         ::unlink((staging + "/" + files[i].first).c_str());
     }
     ::rmdir(staging.c_str());
-    if (ok) {
+    if (status) {
         // Makes the renames durable; the files are complete either way.
         const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
@@ -138,7 +134,7 @@ bool WriteFileGroup(const std::string& directory,
             ::close(fd);
         }
     }
-    return ok;
+    return status;
 }
 
 }  // namespace
@@ -202,7 +198,7 @@ std::optional<RgbImage> RenderPairTable(const ColorTableView& view, TableSection
     return image;
 }
 
-std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::string& error) {
+Result<std::vector<std::uint8_t>> EncodePng(const RgbImage& image) {
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
@@ -211,23 +207,24 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::s
     png.format = PNG_FORMAT_RGB;
     // The first call measures, the second writes.
     png_alloc_size_t size = 0;
-    if (png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr) == 0) {
-        error = png.message;
+    const auto failed = [&] {
+        Error error{"", png.message, ErrorKind::kOutput};
         png_image_free(&png);
-        return std::nullopt;
+        return error;
+    };
+    if (png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr) == 0) {
+        return failed();
     }
     std::vector<std::uint8_t> bytes(size);
     if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.pixels.data(), 0, nullptr) == 0) {
-        error = png.message;
-        png_image_free(&png);
-        return std::nullopt;
+        return failed();
     }
     bytes.resize(size);
     return bytes;
 }
 
-bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
-                   std::vector<std::string>& written, std::string& error) {
+Status WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
+                     std::vector<std::string>& written) {
     std::vector<NamedPicture> pictures;
     pictures.push_back({"palette.png",
                         "the 256 palette entries, index 0 at the top left, 16 to a row; unused entries are "
@@ -247,37 +244,35 @@ bool WritePreviews(const ColorTableView& view, std::string_view tablesName, cons
         pictures.push_back({"mul.png", "the multiplicative blend table: row a, column b, the entry for a × b.",
                             *RenderPairTable(view, TableSection::kMultiplicative)});
     }
-    return WritePictures(pictures, "Tables of " + std::string(tablesName), directory, written, error);
+    return WritePictures(pictures, "Tables of " + std::string(tablesName), directory, written);
 }
 
-bool WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
-                   std::vector<std::string>& written, std::string& error) {
+Status WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
+                     std::vector<std::string>& written) {
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
     for (const NamedPicture& picture : pictures) {
-        std::string cause;
-        auto png = EncodePng(picture.image, cause);
+        auto png = EncodePng(picture.image);
         if (!png) {
-            error = CannotWrite(directory + "/" + picture.file, cause);
-            return false;
+            return CannotWrite(directory + "/" + picture.file, std::move(png).error());
         }
         files.emplace_back(picture.file, std::move(*png));
     }
     const std::string page = IndexPage(heading, pictures);
     files.emplace_back("index.html", std::vector<std::uint8_t>(page.begin(), page.end()));
     bool made = false;
-    if (!MakeDirectory(directory, made, error)) {
-        return false;
+    if (Status status = MakeDirectory(directory, made); !status) {
+        return status;
     }
-    if (!WriteFileGroup(directory, files, error)) {
+    if (Status status = WriteFileGroup(directory, files); !status) {
         if (made) {
             ::rmdir(directory.c_str());
         }
-        return false;
+        return status;
     }
     for (const auto& file : files) {
         written.push_back(directory + "/" + file.first);
     }
-    return true;
+    return {};
 }
 
 }  // namespace paltab

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "paltab/result.hpp"
 #include "paltab/table_reader.hpp"
 
 namespace paltab {
@@ -55,9 +56,8 @@ RgbImage RenderMap(const ColorTableView& view);
 // kShade, kAdditive or kMultiplicative; nothing without the extension.
 std::optional<RgbImage> RenderPairTable(const ColorTableView& view, TableSection table);
 
-// The PNG file of `image`. On failure returns nothing and sets `error` to
-// libpng's reason.
-std::optional<std::vector<std::uint8_t>> EncodePng(const RgbImage& image, std::string& error);
+// The PNG file of `image`. Fails with kOutput and libpng's reason.
+Result<std::vector<std::uint8_t>> EncodePng(const RgbImage& image);
 
 // A picture to write: its file name and what the index page says of it.
 struct NamedPicture {
@@ -69,15 +69,15 @@ struct NamedPicture {
 // Writes `pictures` as PNG files and an index.html that shows them with
 // their captions under `heading` into `directory`, creating it when it does
 // not exist (its parent must). All or none: a failure leaves the directory as
-// it was (and removes it when it was made here). On failure returns false
-// and sets `error` to one line naming the file.
-bool WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
-                   std::vector<std::string>& written, std::string& error);
+// it was (and removes it when it was made here). Fails with an Error that
+// names the file ("cannot write 'out/map.png': ...").
+Status WritePictures(const std::vector<NamedPicture>& pictures, std::string_view heading, const std::string& directory,
+                     std::vector<std::string>& written);
 
 // Writes every image and an index.html that shows them with captions into
 // `directory`, creating it when it does not exist (its parent must).
 // `tablesName` is shown in the page. As WritePictures.
-bool WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
-                   std::vector<std::string>& written, std::string& error);
+Status WritePreviews(const ColorTableView& view, std::string_view tablesName, const std::string& directory,
+                     std::vector<std::string>& written);
 
 }  // namespace paltab

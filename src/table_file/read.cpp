@@ -13,8 +13,8 @@ std::string ExpectedSizes() {
     return "a table file is " + std::to_string(kPlainFileSize) + " or " + std::to_string(kExtendedFileSize) + " bytes";
 }
 
-TableFileCheck Fault(TableFileFault fault, std::size_t offset, const std::string& what) {
-    return {fault, offset, "offset " + std::to_string(offset) + ": " + what};
+TableFileCheck Fault(TableFileFault fault, std::size_t offset, std::string what) {
+    return {fault, offset, std::move(what)};
 }
 
 // The tag bytes as text, with anything unprintable as \xNN.
@@ -86,14 +86,18 @@ TableFileCheck CheckColorTableFile(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
-std::optional<ColorTableView> ColorTableView::Parse(std::span<const std::uint8_t> bytes, TableFileCheck* check) {
-    TableFileCheck result = CheckColorTableFile(bytes);
-    const bool ok = result.ok();
-    if (check != nullptr) {
-        *check = std::move(result);
-    }
-    if (!ok) {
-        return std::nullopt;
+Error TableFileCheck::AsError() const {
+    return {"offset " + std::to_string(offset), cause};
+}
+
+std::string TableFileCheck::Message() const {
+    return ok() ? std::string() : AsError().Message();
+}
+
+Result<ColorTableView> ColorTableView::Parse(std::span<const std::uint8_t> bytes) {
+    const TableFileCheck check = CheckColorTableFile(bytes);
+    if (!check.ok()) {
+        return check.AsError();
     }
     return ColorTableView(bytes);
 }
@@ -148,19 +152,17 @@ std::optional<std::uint8_t> ColorTableView::Multiplicative(std::uint8_t a, std::
     return PairTable(TableSection::kMultiplicative, a, b);
 }
 
-std::optional<ColorTableFile> ColorTableFile::Load(const std::string& path, std::string& error) {
-    std::vector<std::uint8_t> bytes;
+Result<ColorTableFile> ColorTableFile::Load(const std::string& path) {
     // One byte more than the largest file is enough to tell that it is too long.
-    if (!ReadFileBytes(path, kExtendedFileSize + 1, bytes, error)) {
-        return std::nullopt;
+    Result<std::vector<std::uint8_t>> bytes = ReadFileBytes(path, kExtendedFileSize + 1);
+    if (!bytes) {
+        return std::move(bytes).error();
     }
-    TableFileCheck check;
-    const auto view = ColorTableView::Parse(bytes, &check);
+    const Result<ColorTableView> view = ColorTableView::Parse(*bytes);
     if (!view) {
-        error = CannotRead(path, check.message);
-        return std::nullopt;
+        return CannotRead(path, view.error());
     }
-    return ColorTableFile(std::move(bytes), *view);
+    return ColorTableFile(std::move(bytes).value(), *view);
 }
 
 }  // namespace paltab

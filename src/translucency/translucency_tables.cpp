@@ -94,18 +94,17 @@ std::string BlendModeList() {
     return NameList(kBlendModeNames);
 }
 
-std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors,
-                                                       const TranslucencySettings& settings, std::string& error) {
-    if (!CheckColors(colors, error)) {
-        return std::nullopt;
+Result<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> colors, const TranslucencySettings& settings) {
+    if (Status checked = CheckColors(colors); !checked) {
+        return std::move(checked).error();
     }
     if (settings.alphaPercent < 0 || settings.alphaPercent > kPercent) {
-        error = "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent);
-        return std::nullopt;
+        return Error{"", "alpha must be 0 to 100 percent, not " + std::to_string(settings.alphaPercent),
+                     ErrorKind::kBadSettings};
     }
-    const std::optional<TableSearch> made = SearchOf(colors, settings.search, {}, kPairTableSize, error);
+    const Result<TableSearch> made = SearchOf(colors, settings.search, {}, kPairTableSize);
     if (!made) {
-        return std::nullopt;
+        return made.error();
     }
     const TableSearch& search = *made;
     const BlendMode mode = settings.mode;
@@ -116,7 +115,7 @@ std::optional<TranslucencyTable> MakeTranslucencyTable(std::span<const Rgb8> col
     for (const Rgb8 c : colors) {
         linear.push_back(settings.search.linearMix ? LinearOf(c) : MetricPoint{});
     }
-    auto table = std::make_optional<TranslucencyTable>();
+    Result<TranslucencyTable> table = TranslucencyTable{};
     FitAccumulator stats;
     const std::size_t count = colors.size();
     // By rgb, a row's targets are searched together.

@@ -59,10 +59,11 @@ int Run(std::span<const char* const> args) {
     WarnAll(DuplicateColorWarnings(palette.palette.colors), quiet);
     // A palette text is meant for paltab too: say where paltab would take
     // other colours from the same file without anything to see in an editor.
-    std::vector<std::uint8_t> bytes;
-    std::string unread;
-    if (palette.format == PaletteFormat::kText && ReadPaletteFileBytes(files[0], bytes, unread)) {
-        if (const auto differs = GeneratorReadsDifferently(bytes, palette.palette.colors)) {
+    // (The file was read once already: failing now, it gets no warning.)
+    if (palette.format == PaletteFormat::kText) {
+        const auto bytes = ReadPaletteFileBytes(files[0]);
+        const auto differs = bytes ? GeneratorReadsDifferently(*bytes, palette.palette.colors) : std::nullopt;
+        if (differs) {
             WarnAll({"'" + files[0] + "': " + *differs}, quiet);
         }
     }

@@ -28,18 +28,18 @@ int Report(const CommandError& error) {
     return error.status;
 }
 
-void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes) {
-    std::string error;
-    if (!WriteFileBytes(path, bytes, error)) {
-        ThrowFailure(error);
+void OrFail(const Status& status) {
+    if (!status) {
+        ThrowFailure(status.error().Message());
     }
 }
 
+void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes) {
+    OrFail(WriteFileBytes(path, bytes));
+}
+
 void WriteOrFail(const std::string& path, std::string_view text) {
-    std::string error;
-    if (!WriteFileText(path, text, error)) {
-        ThrowFailure(error);
-    }
+    OrFail(WriteFileText(path, text));
 }
 
 void Warn(std::string_view what) {

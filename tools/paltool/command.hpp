@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "io/file_io.hpp"
+#include "paltab/result.hpp"
 
 namespace paltab::paltool {
 
@@ -41,6 +42,16 @@ struct CommandError {
 [[noreturn]] void ThrowFailure(std::string_view what);
 // Prints `error` as main does; returns its status.
 int Report(const CommandError& error);
+
+// The value of `result`; its error's Message() thrown as a failure.
+template <class T>
+T ValueOrFail(Result<T> result) {
+    if (!result) {
+        ThrowFailure(result.error().Message());
+    }
+    return std::move(result).value();
+}
+void OrFail(const Status& status);
 
 // WriteFileBytes and WriteFileText, their error thrown as a failure.
 void WriteOrFail(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -64,10 +64,7 @@ int Run(std::span<const char* const> args) {
     }
     const PaletteFile palette = RequirePaletteArgument("convert", files[0], from, paletteIndex, quiet);
     std::vector<std::string> warnings;
-    std::string error;
-    if (!WritePaletteFile(files[1], palette.palette, *to, warnings, error)) {
-        ThrowFailure(error);
-    }
+    OrFail(WritePaletteFile(files[1], palette.palette, *to, warnings));
     if (palAsJasc) {
         warnings.push_back(QuotedPath(files[1]) + " is written as jasc (JASC-PAL text), the most common .pal; "
                            "--to riff, raw or vga writes another");

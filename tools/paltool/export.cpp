@@ -38,17 +38,13 @@ int Run(std::span<const char* const> args) {
     if (!IsCIdentifier(*name)) {
         ThrowUsageError("export", "--name '" + *name + "' is not a C identifier");
     }
-    std::string error;
-    const auto file = ColorTableFile::Load(files[0], error);
-    if (!file) {
-        ThrowFailure(error);
-    }
+    const auto file = ValueOrFail(ColorTableFile::Load(files[0]));
     std::string made = "paltool export";
     for (const char* arg : args) {
         made += ' ';
         made += arg;
     }
-    WriteOrFail(*header, MakeCHeader(file->View(), *name, made));
+    WriteOrFail(*header, MakeCHeader(file.View(), *name, made));
     if (!quiet) {
         Print("wrote " + ShownPath(*header) + "\n");
     }

@@ -48,12 +48,8 @@ int Run(std::span<const char* const> args) {
         Print(ShownPath(files[0]) + ": " + DescribeLump(lump->bytes, lump->info));
         return kSuccess;
     }
-    std::string error;
-    const auto file = ColorTableFile::Load(files[0], error);
-    if (!file) {
-        ThrowFailure(error);
-    }
-    Print(FormatSummary(files[0], file->View(), SummarizeColorTableFile(file->View())));
+    const auto file = ValueOrFail(ColorTableFile::Load(files[0]));
+    Print(FormatSummary(files[0], file.View(), SummarizeColorTableFile(file.View())));
     return kSuccess;
 }
 

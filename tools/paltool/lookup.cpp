@@ -70,12 +70,8 @@ int Run(std::span<const char* const> args) {
     if (colors.empty() && pairs.empty()) {
         ThrowUsageError("lookup", "nothing to look up");
     }
-    std::string error;
-    const auto file = ColorTableFile::Load(positional[0], error);
-    if (!file) {
-        ThrowFailure(error);
-    }
-    const ColorTableView& view = file->View();
+    const auto file = ValueOrFail(ColorTableFile::Load(positional[0]));
+    const ColorTableView& view = file.View();
     if (!pairs.empty() && !view.HasExtension()) {
         ThrowFailure(QuotedPath(positional[0]) + " has no extension tables (it was written without -n)");
     }

@@ -45,11 +45,7 @@ std::optional<LumpFile> RequireLumpArgument(std::string_view command, const std:
     }
     // One byte more than a table file, the largest file read here, tells a
     // file too large for any.
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    if (!ReadFileBytes(path, kExtendedFileSize + 1, bytes, error)) {
-        ThrowFailure(error);
-    }
+    std::vector<std::uint8_t> bytes = ValueOrFail(ReadFileBytes(path, kExtendedFileSize + 1));
     // A damaged table file whose size happens to be a light table's stays a
     // table file by its name.
     if (!as && (bytes.size() == kPlainFileSize || bytes.size() == kExtendedFileSize || FileExtension(path) == ".tab")) {
@@ -59,12 +55,12 @@ std::optional<LumpFile> RequireLumpArgument(std::string_view command, const std:
         ThrowFailure(CannotRead(path, "more than " + std::to_string(kExtendedFileSize) +
                                             " bytes, larger than any lump (--as " + *asName + ")"));
     }
-    const auto info = RecogniseLump(bytes, as, error);
+    const auto info = RecogniseLump(bytes, as);
     if (!info) {
         if (!as) {
             return std::nullopt;
         }
-        ThrowFailure(CannotRead(path, error + " (--as " + *asName + ")"));
+        ThrowFailure(CannotRead(path, info.error().Message() + " (--as " + *asName + ")"));
     }
     return LumpFile{std::move(bytes), *info};
 }
@@ -104,11 +100,10 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
         settings.blend = RequireTranslucencySettings("verify", options.alpha, options.mode);
         settings.blend.search = settings.light.search;
     }
-    std::string error;
     for (const std::string& text : options.tints) {
-        const auto tint = ParseTintOption(text, error);
+        const auto tint = ParseTintOption(text);
         if (!tint) {
-            ThrowUsageError("verify", "--tint: " + error);
+            ThrowUsageError("verify", "--tint: " + tint.error().Message());
         }
         settings.tints[static_cast<std::size_t>(tint->palette)] = tint->tint;
     }
@@ -118,16 +113,16 @@ int VerifyLump(const std::string& path, const LumpFile& lump, const std::optiona
         colors = RequirePaletteArgument("verify", *palette, forced, paletteIndex, quiet).palette.colors;
         source = QuotedPath(*palette);
     } else if (kind == LumpKind::kPlaypal) {
-        colors = LumpColors(lump.bytes, lump.info);
+        colors = ValueOrFail(LumpColors(lump.bytes, lump.info));
         source = "its palette 0";
     } else {
         ThrowUsageError("verify", "a " + title + " is rebuilt from a palette: give --palette PALETTE");
     }
-    const auto rebuilt = RebuildLump(lump.info, colors, settings, error);
+    const auto rebuilt = RebuildLump(lump.info, colors, settings);
     if (!rebuilt) {
-        ThrowFailure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + error);
+        ThrowFailure((palette ? QuotedPath(*palette) : QuotedPath(path)) + ": " + rebuilt.error().Message());
     }
-    const LumpComparison comparison = CompareLump(*rebuilt, lump.bytes, lump.info, shown);
+    const LumpComparison comparison = ValueOrFail(CompareLump(*rebuilt, lump.bytes, lump.info, shown));
     if (!quiet) {
         const std::string against = "the " + title + " rebuilt from " + source;
         Print(comparison.differing == 0

@@ -74,7 +74,7 @@ int Run(std::span<const char* const> args) {
     const PaletteFile read = RequirePalette("map", files[0], paletteOptions, quiet);
     const std::vector<Rgb8>& colors = read.palette.colors;
     const MatchPalette palette = RequireMatchPalette(files[0], colors, match);
-    const ExactColorMap map = ExactColorMap::Build(palette, *bits);
+    const ExactColorMap map = ValueOrFail(ExactColorMap::Build(palette, *bits));
 
     if (headerName) {
         const std::string description = MapHeaderDescription(map, colors.size(), match.metric, *headerName);

@@ -14,10 +14,9 @@ MatchOptions RequireMatchOptions(std::string_view command, const std::optional<s
         options.metric = *parsed;
     }
     if (reserve) {
-        std::string error;
-        const std::optional<ReservedEntries> parsed = ParseReservedList(*reserve, error);
+        const Result<ReservedEntries> parsed = ParseReservedList(*reserve);
         if (!parsed) {
-            ThrowUsageError(command, "--reserve: " + error);
+            ThrowUsageError(command, "--reserve: " + parsed.error().Message());
         }
         options.reserved = *parsed;
     }
@@ -25,10 +24,9 @@ MatchOptions RequireMatchOptions(std::string_view command, const std::optional<s
 }
 
 MatchPalette RequireMatchPalette(const std::string& path, std::span<const Rgb8> palette, const MatchOptions& options) {
-    std::string cause;
-    std::optional<MatchPalette> match = MatchPalette::Create(palette, options, cause);
+    Result<MatchPalette> match = MatchPalette::Create(palette, options);
     if (!match) {
-        ThrowFailure("cannot use " + QuotedPath(path) + ": " + cause);
+        ThrowFailure("cannot use " + QuotedPath(path) + ": " + match.error().Message());
     }
     return std::move(*match);
 }

@@ -25,18 +25,14 @@ PaletteFile RequirePaletteArgument(std::string_view command, const std::string& 
         ThrowUsageError(command, "--palette-index applies to playpal palettes only");
     }
     std::vector<std::string> warnings;
-    std::string error;
-    std::optional<PaletteFile> file =
-        ReadPaletteFile(path, forced, {.paletteIndex = paletteIndex.value_or(0)}, warnings, error);
-    if (!file) {
-        ThrowFailure(error);
-    }
-    if (paletteIndex && file->format != PaletteFormat::kPlaypal) {
+    PaletteFile file =
+        ValueOrFail(ReadPaletteFile(path, forced, {.paletteIndex = paletteIndex.value_or(0)}, warnings));
+    if (paletteIndex && file.format != PaletteFormat::kPlaypal) {
         ThrowUsageError(command, "--palette-index applies to playpal palettes only, and " + QuotedPath(path) +
-                                     " reads as " + std::string(InfoOf(file->format).name));
+                                     " reads as " + std::string(InfoOf(file.format).name));
     }
     WarnAll(warnings, quiet);
-    return std::move(*file);
+    return file;
 }
 
 void AddPaletteOptions(CLI::App& cli, PaletteOptions& options) {

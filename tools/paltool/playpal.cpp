@@ -56,19 +56,18 @@ int Run(std::span<const char* const> args) {
         ThrowUsageError("playpal", "expected one BASE palette file and -o OUT");
     }
     PlaypalTints tints = DefaultPlaypalTints();
-    std::string error;
     for (const std::string& text : tintTexts) {
-        const auto option = ParseTintOption(text, error);
+        const auto option = ParseTintOption(text);
         if (!option) {
-            ThrowUsageError("playpal", "--tint: " + error);
+            ThrowUsageError("playpal", "--tint: " + option.error().Message());
         }
         tints[static_cast<std::size_t>(option->palette)] = option->tint;
     }
     const PaletteFile read = RequirePalette("playpal", files[0], paletteOptions, quiet);
     const std::vector<Rgb8>& colors = read.palette.colors;
-    const auto bytes = MakePlaypal(colors, tints, error);
+    const auto bytes = MakePlaypal(colors, tints);
     if (!bytes) {
-        ThrowFailure("'" + files[0] + "': " + error);
+        ThrowFailure("'" + files[0] + "': " + bytes.error().Message());
     }
     WriteOrFail(*output, *bytes);
     if (!quiet) {

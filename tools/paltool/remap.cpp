@@ -179,8 +179,8 @@ int Run(std::span<const char* const> args) {
     // The format and a PNG's declared size are checked from the first bytes.
     const auto image = RemapImageFile(files[0], target, settings);
     if (!image) {
-        const std::string cause = image.error().Message();
-        ThrowFailure(image.error().kind == ErrorKind::kOutput ? CannotWrite(*out, cause) : CannotRead(files[0], cause));
+        const Error& error = image.error();
+        ThrowFailure(error.kind == ErrorKind::kOutput ? CannotWrite(*out, error).Message() : error.Message());
     }
     const RemapMessages messages{target, settings, tablesPath, quiet};
     std::fputs(RemapWarnings(messages, files[0], *image).c_str(), stderr);

@@ -54,15 +54,14 @@ FileRun RemapOneFile(const std::string& input, const std::string& output, const 
         }
         auto image = RemapImageFile(input, remap.target, remap.settings);
         if (!image) {
-            const std::string cause = image.error().Message();
-            fail(image.error().kind == ErrorKind::kOutput ? CannotWrite(output, cause) : CannotRead(input, cause));
+            const Error& error = image.error();
+            fail(error.kind == ErrorKind::kOutput ? CannotWrite(output, error).Message() : error.Message());
             return run;
         }
         const RemapMessages messages{remap.target, remap.settings, remap.tablesPath, remap.quiet};
         run.err += RemapWarnings(messages, input, *image);
-        std::string error;
-        if (!WriteFileBytes(output, image->file, error)) {
-            fail(error);
+        if (const Status written = WriteFileBytes(output, image->file); !written) {
+            fail(written.error().Message());
             return run;
         }
         run.outcome.status = FileStatus::kConverted;

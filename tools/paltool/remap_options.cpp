@@ -118,12 +118,8 @@ RemapTarget RequirePaletteTarget(std::string_view command, const std::string& pa
 }
 
 RemapTarget RequireTablesTarget(const std::string& path) {
-    std::string error;
-    const auto file = ColorTableFile::Load(path, error);
-    if (!file) {
-        ThrowFailure(error);
-    }
-    return RemapTargetOfTables(file->View());
+    const auto file = ValueOrFail(ColorTableFile::Load(path));
+    return RemapTargetOfTables(file.View());
 }
 
 }  // namespace paltab::paltool

@@ -88,26 +88,18 @@ int Run(std::span<const char* const> args) {
                                       " needs --palette");
     }
     const std::optional<LumpFile> lump = RequireLumpArgument("render", files[0], asName);
-    std::string error;
     std::vector<std::string> written;
     if (lump) {
         const std::vector<Rgb8> colors = LumpPalette(*lump, palette, paletteOptions, quiet);
         const auto pictures = RenderLump(lump->bytes, lump->info, colors);
         const std::string heading = std::string(LumpTitle(lump->info.kind)) + " " + files[0];
-        if (!WritePictures(pictures, heading, *directory, written, error)) {
-            ThrowFailure(error);
-        }
+        OrFail(WritePictures(pictures, heading, *directory, written));
     } else {
         if (palette) {
             ThrowUsageError("render", "a table file carries its palette; --palette is for lumps");
         }
-        const auto tables = ColorTableFile::Load(files[0], error);
-        if (!tables) {
-            ThrowFailure(error);
-        }
-        if (!WritePreviews(tables->View(), files[0], *directory, written, error)) {
-            ThrowFailure(error);
-        }
+        const auto tables = ValueOrFail(ColorTableFile::Load(files[0]));
+        OrFail(WritePreviews(tables.View(), files[0], *directory, written));
     }
     if (!quiet) {
         for (const std::string& path : written) {

@@ -69,10 +69,9 @@ void ApplyLightOptions(std::string_view command, const std::optional<std::string
         settings.fog = *color;
     }
     if (fullbright) {
-        std::string error;
-        const auto entries = ParseReservedList(*fullbright, error);
+        const auto entries = ParseReservedList(*fullbright);
         if (!entries) {
-            ThrowUsageError(command, "--fullbright: " + error);
+            ThrowUsageError(command, "--fullbright: " + entries.error().Message());
         }
         settings.fullbright = *entries;
     }

@@ -9,12 +9,21 @@ namespace paltab::paltool {
 namespace {
 
 std::vector<std::uint8_t> PictureOrFail(const RgbImage& picture, const std::string& output) {
-    std::string error;
-    auto png = EncodePng(picture, error);
+    auto png = EncodePng(picture);
     if (!png) {
-        ThrowFailure(CannotWrite(output, error));
+        ThrowFailure(CannotWrite(output, std::move(png).error()).Message());
     }
     return std::move(*png);
+}
+
+// The table of `made`, or its error thrown as a failure of the palette at
+// `palettePath`.
+template <class Table>
+Table TableOrFail(Result<Table> made, const std::string& palettePath) {
+    if (!made) {
+        ThrowFailure(QuotedPath(palettePath) + ": " + made.error().Message());
+    }
+    return std::move(made).value();
 }
 
 }  // namespace
@@ -24,39 +33,32 @@ TableOutput LightTableOutput(std::span<const Rgb8> colors, const LightSettings& 
                              const std::string& commandLine) {
     TableOutput result;
     result.what = "light table of " + std::to_string(settings.levels) + " levels";
-    std::string error;
     if (layout == LightLayout::kDoomColormap || layout == LightLayout::kBuildPalette) {
         const bool doom = layout == LightLayout::kDoomColormap;
         if (doom) {
-            if (const auto colormap = MakeDoomColormap(colors, settings, error)) {
-                result.bytes = colormap->bytes;
-                result.stats = colormap->stats;
-            }
-        } else if (const auto file = MakePaletteDat(colors, settings, error)) {
-            result.bytes = file->bytes;
-            result.stats = file->stats;
-        }
-        if (result.bytes.empty()) {
-            ThrowFailure(QuotedPath(palettePath) + ": " + error);
+            const LightTable colormap = TableOrFail(MakeDoomColormap(colors, settings), palettePath);
+            result.bytes = colormap.bytes;
+            result.stats = colormap.stats;
+        } else {
+            const PaletteDat file = TableOrFail(MakePaletteDat(colors, settings), palettePath);
+            result.bytes = file.bytes;
+            result.stats = file.stats;
         }
         result.what = doom ? "Doom colormap"
                            : "Build palette.dat with " + result.what + " and a 50 % translucency table";
         return result;
     }
-    const auto table = MakeLightTable(colors, settings, error);
-    if (!table) {
-        ThrowFailure(QuotedPath(palettePath) + ": " + error);
-    }
-    result.stats = table->stats;
+    const LightTable table = TableOrFail(MakeLightTable(colors, settings), palettePath);
+    result.stats = table.stats;
     if (layout == LightLayout::kPng) {
-        result.bytes = PictureOrFail(RenderLightTable(colors, *table), output);
+        result.bytes = PictureOrFail(RenderLightTable(colors, table), output);
         result.what += " (picture)";
     } else if (layout == LightLayout::kCHeader) {
         const std::string fog = std::to_string(settings.fog.r) + " " + std::to_string(settings.fog.g) + " " +
                                 std::to_string(settings.fog.b);
-        result.text = LightTableCHeader(*table, CNameFromPath(output), result.what + " towards " + fog, commandLine);
+        result.text = LightTableCHeader(table, CNameFromPath(output), result.what + " towards " + fog, commandLine);
     } else {
-        result.bytes = table->bytes;
+        result.bytes = table.bytes;
     }
     return result;
 }
@@ -64,10 +66,9 @@ TableOutput LightTableOutput(std::span<const Rgb8> colors, const LightSettings& 
 TableOutput TranslucencyTableOutput(std::span<const Rgb8> colors, const TranslucencySettings& settings,
                                     BlendLayout layout, const std::string& palettePath, const std::string& output,
                                     const std::string& commandLine) {
-    std::string error;
-    const auto table = MakeTranslucencyTable(colors, settings, error);
+    const auto table = MakeTranslucencyTable(colors, settings);
     if (!table) {
-        ThrowFailure(QuotedPath(palettePath) + ": " + error);
+        ThrowFailure(QuotedPath(palettePath) + ": " + table.error().Message());
     }
     TableOutput result;
     result.stats = table->stats;

@@ -111,12 +111,8 @@ int Run(std::span<const char* const> args) {
         return VerifyLump(files[0], *lumpFile, palette, lumpOptions, forced, paletteIndex, kMismatchesShown, quiet);
     }
     const std::string& tablesPath = files[0];
-    std::string error;
-    const auto file = ColorTableFile::Load(tablesPath, error);
-    if (!file) {
-        ThrowFailure(error);
-    }
-    const ColorTableView& view = file->View();
+    const auto file = ValueOrFail(ColorTableFile::Load(tablesPath));
+    const ColorTableView& view = file.View();
     if (!palette) {
         if (quiet) {
             return kSuccess;
@@ -126,14 +122,11 @@ int Run(std::span<const char* const> args) {
         return kSuccess;
     }
     std::vector<std::string> warnings;
-    const auto expected =
+    const auto expected = ValueOrFail(
         TablesOfPaletteFile(*palette, forced, {.paletteIndex = paletteIndex.value_or(0)},
-                            {.weightedDistance = weighted, .writeExtension = view.HasExtension()}, warnings, error);
-    if (!expected) {
-        ThrowFailure(error);
-    }
+                            {.weightedDistance = weighted, .writeExtension = view.HasExtension()}, warnings));
     WarnAll(warnings, quiet);
-    const TableComparison comparison = CompareTableFiles(*expected, view.Bytes(), kMismatchesShown);
+    const TableComparison comparison = CompareTableFiles(expected, view.Bytes(), kMismatchesShown);
     if (!quiet) {
         Print(FormatComparison(tablesPath, *palette, comparison));
     }
