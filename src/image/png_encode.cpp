@@ -4,6 +4,7 @@
 // libpng reports errors by longjmp: the one call that may fail runs in a
 // small function that holds only plain data, so the jump never skips a
 // destructor.
+#include "image/png_fast.hpp"
 #include "paltab/image.hpp"
 
 #include <png.h>
@@ -95,8 +96,8 @@ private:
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
-                                                   std::span<const Rgb8> palette, std::optional<int> transparentIndex) {
+Status CheckIndexedPngArguments(int width, int height, std::span<const std::uint8_t> indices,
+                                std::span<const Rgb8> palette, std::optional<int> transparentIndex) {
     if (width <= 0 || height <= 0 ||
         indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         return Error{"",
@@ -108,10 +109,20 @@ Result<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height, std::s
     if (transparentIndex && (*transparentIndex < 0 || static_cast<std::size_t>(*transparentIndex) >= palette.size())) {
         return Error{"", "transparent index " + std::to_string(*transparentIndex) + " is not in the palette"};
     }
-    if (const auto outside = std::find_if(indices.begin(), indices.end(),
+    // The largest index is found fast; the message names the first outside
+    // the palette.
+    if (palette.size() < kPaletteSize && *std::max_element(indices.begin(), indices.end()) >= palette.size()) {
+        const auto outside = std::find_if(indices.begin(), indices.end(),
                                           [&](std::uint8_t index) { return index >= palette.size(); });
-        outside != indices.end()) {
         return Error{"", "index " + std::to_string(*outside) + " is not in the palette"};
+    }
+    return {};
+}
+
+Result<std::vector<std::uint8_t>> EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                                                   std::span<const Rgb8> palette, std::optional<int> transparentIndex) {
+    if (Status checked = CheckIndexedPngArguments(width, height, indices, palette, transparentIndex); !checked) {
+        return std::move(checked).error();
     }
 
     Image image{};

@@ -55,6 +55,12 @@ struct IndexedPngSettings {
     unsigned threads = 0;
 };
 
+// What both indexed PNG encoders refuse, with their messages: sides below 1,
+// indices that do not fill the image, a palette of no or over 256 colours, a
+// transparent index or a pixel's index outside it.
+Status CheckIndexedPngArguments(int width, int height, std::span<const std::uint8_t> indices,
+                                std::span<const Rgb8> palette, std::optional<int> transparentIndex);
+
 // EncodeIndexedPng's file format, checks and messages (8 bits per pixel,
 // PLTE in order, tRNS up to a transparent index), compressed with libdeflate;
 // `offsets`, a sprite's, are written as a grAb chunk before IDAT, as Doom's

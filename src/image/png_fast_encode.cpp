@@ -121,25 +121,8 @@ Result<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height, st
                                                        std::optional<int> transparentIndex,
                                                        const IndexedPngSettings& settings,
                                                               std::optional<ImageOffsets> offsets) {
-    if (width <= 0 || height <= 0 ||
-        indices.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
-        return Error{"",
-                     "the indices do not fill a " + std::to_string(width) + " x " + std::to_string(height) + " image"};
-    }
-    if (palette.empty() || palette.size() > kPaletteSize) {
-        return Error{"", "an indexed PNG holds 1 to 256 colours, not " + std::to_string(palette.size())};
-    }
-    if (transparentIndex && (*transparentIndex < 0 || static_cast<std::size_t>(*transparentIndex) >= palette.size())) {
-        return Error{"", "transparent index " + std::to_string(*transparentIndex) + " is not in the palette"};
-    }
-    if (palette.size() < kPaletteSize) {
-        // The largest index is found fast; the message names the first
-        // outside the palette.
-        if (*std::max_element(indices.begin(), indices.end()) >= palette.size()) {
-            const auto outside = std::find_if(indices.begin(), indices.end(),
-                                              [&](std::uint8_t index) { return index >= palette.size(); });
-            return Error{"", "index " + std::to_string(*outside) + " is not in the palette"};
-        }
+    if (Status checked = CheckIndexedPngArguments(width, height, indices, palette, transparentIndex); !checked) {
+        return std::move(checked).error();
     }
     if (settings.level < 1 || settings.level > 12) {
         return Error{"", "compression level " + std::to_string(settings.level) + " is not 1 to 12",
@@ -161,9 +144,8 @@ Result<std::vector<std::uint8_t>> EncodeIndexedPngFast(int width, int height, st
         return Error{"", "cannot encode the PNG: compression failed", ErrorKind::kOutput};
     }
 
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
     out.reserve(stream.size() + stream.size() / kIdatChunk * 12 + 2048);
-    out.insert(out.end(), kSignature.begin(), kSignature.end());
     std::vector<std::uint8_t> ihdr;
     PutBe32(ihdr, static_cast<std::uint32_t>(width));
     PutBe32(ihdr, static_cast<std::uint32_t>(height));

@@ -61,40 +61,29 @@ Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
-    std::vector<std::string> files;
-    std::optional<std::string> output, alpha, modeName, layoutName;
-    SearchOptions search;
-    bool quiet = false;
-    cli.add_option("PALETTE", files);
-    cli.add_option("-o", output);
+    TableCommandOptions options;
+    std::optional<std::string> alpha, modeName, layoutName;
+    AddTableCommandOptions(cli, options);
     cli.add_option("--alpha", alpha);
     cli.add_option("--mode", modeName);
     cli.add_option("--layout", layoutName);
-    AddSearchOptions(cli, search);
-    PaletteOptions paletteOptions;
-    AddPaletteOptions(cli, paletteOptions);
-    cli.add_flag("--quiet", quiet);
     if (!ParseCommandLine(cli, kBlendCommand, args)) {
         return kSuccess;
     }
-    if (files.size() != 1 || !output) {
-        ThrowUsageError("blend", "expected one PALETTE file and -o OUT");
-    }
+    RequireOnePaletteAndOutput("blend", options);
     TranslucencySettings settings = RequireTranslucencySettings("blend", alpha, modeName);
     const auto layout = ParseBlendLayout(layoutName.value_or("raw"));
     if (!layout) {
         ThrowUsageError("blend", "--layout '" + *layoutName + "' is not raw, png or c-header");
     }
-    settings.search = RequireSearchSettings("blend", search);
+    settings.search = RequireSearchSettings("blend", options.search);
 
-    const PaletteFile read = RequirePalette("blend", files[0], paletteOptions, quiet);
-    const TableOutput table =
-        TranslucencyTableOutput(read.palette.colors, settings, *layout, files[0], *output, CommandLine("blend", args));
-    WriteTableOutput(*output, table);
-    if (!quiet) {
-        Print("wrote " + ShownPath(*output) + ": blend table, " + table.what + ", " + std::to_string(table.Size()) +
-              " bytes; " + DistanceSummary(table.stats, settings.search.metric) + "\n");
-    }
+    const std::string& palettePath = options.files[0];
+    const PaletteFile read = RequirePalette("blend", palettePath, options.palette, options.quiet);
+    WriteTableAndReport(options,
+                        TranslucencyTableOutput(read.palette.colors, settings, *layout, palettePath, *options.output,
+                                                CommandLine("blend", args)),
+                        "blend table, ", settings.search.metric);
     return kSuccess;
 }
 

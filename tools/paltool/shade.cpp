@@ -65,27 +65,18 @@ Exit status: 0 written, 1 failure (nothing written), 2 usage error.
 
 int Run(std::span<const char* const> args) {
     CLI::App cli;
-    std::vector<std::string> files;
-    std::optional<std::string> output, fog, fullbright, layoutName, levelsText;
+    TableCommandOptions options;
+    std::optional<std::string> fog, fullbright, layoutName, levelsText;
     std::optional<int> levels;
-    SearchOptions search;
-    bool quiet = false;
-    cli.add_option("PALETTE", files);
-    cli.add_option("-o", output);
+    AddTableCommandOptions(cli, options);
     cli.add_option("--levels", levelsText);
     cli.add_option("--fog", fog);
     cli.add_option("--fullbright", fullbright);
     cli.add_option("--layout", layoutName);
-    AddSearchOptions(cli, search);
-    PaletteOptions paletteOptions;
-    AddPaletteOptions(cli, paletteOptions);
-    cli.add_flag("--quiet", quiet);
     if (!ParseCommandLine(cli, kShadeCommand, args)) {
         return kSuccess;
     }
-    if (files.size() != 1 || !output) {
-        ThrowUsageError("shade", "expected one PALETTE file and -o OUT");
-    }
+    RequireOnePaletteAndOutput("shade", options);
     if (levelsText) {
         int value = 0;
         const std::string& t = *levelsText;
@@ -111,17 +102,15 @@ int Run(std::span<const char* const> args) {
     }
     LightSettings settings;
     settings.levels = *levels;
-    settings.search = RequireSearchSettings("shade", search);
+    settings.search = RequireSearchSettings("shade", options.search);
     ApplyLightOptions("shade", fog, fullbright, settings);
 
-    const PaletteFile read = RequirePalette("shade", files[0], paletteOptions, quiet);
-    const TableOutput table =
-        LightTableOutput(read.palette.colors, settings, *layout, files[0], *output, CommandLine("shade", args));
-    WriteTableOutput(*output, table);
-    if (!quiet) {
-        Print("wrote " + ShownPath(*output) + ": " + table.what + ", " + std::to_string(table.Size()) + " bytes; " +
-              DistanceSummary(table.stats, settings.search.metric) + "\n");
-    }
+    const std::string& palettePath = options.files[0];
+    const PaletteFile read = RequirePalette("shade", palettePath, options.palette, options.quiet);
+    WriteTableAndReport(options,
+                        LightTableOutput(read.palette.colors, settings, *layout, palettePath, *options.output,
+                                         CommandLine("shade", args)),
+                        "", settings.search.metric);
     return kSuccess;
 }
 

@@ -50,6 +50,29 @@ void AddSearchOptions(CLI::App& cli, SearchOptions& options) {
     cli.add_flag("--linear", options.linear);
 }
 
+void AddTableCommandOptions(CLI::App& cli, TableCommandOptions& options) {
+    cli.add_option("PALETTE", options.files);
+    cli.add_option("-o", options.output);
+    AddSearchOptions(cli, options.search);
+    AddPaletteOptions(cli, options.palette);
+    cli.add_flag("--quiet", options.quiet);
+}
+
+void RequireOnePaletteAndOutput(std::string_view command, const TableCommandOptions& options) {
+    if (options.files.size() != 1 || !options.output) {
+        ThrowUsageError(command, "expected one PALETTE file and -o OUT");
+    }
+}
+
+void WriteTableAndReport(const TableCommandOptions& options, const TableOutput& table, std::string_view label,
+                         Metric metric) {
+    WriteTableOutput(*options.output, table);
+    if (!options.quiet) {
+        Print("wrote " + ShownPath(*options.output) + ": " + std::string(label) + table.what + ", " +
+              std::to_string(table.Size()) + " bytes; " + DistanceSummary(table.stats, metric) + "\n");
+    }
+}
+
 SearchSettings RequireSearchSettings(std::string_view command, const SearchOptions& options) {
     const MatchOptions match = RequireMatchOptions(command, options.metric, options.reserve);
     SearchSettings settings;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "command.hpp"
+#include "palette_options.hpp"
+#include "table_output.hpp"
 #include "paltab/palette_formats.hpp"
 #include "paltab/light_tables.hpp"
 #include "paltab/table_search.hpp"
@@ -24,6 +26,26 @@ struct SearchOptions {
 };
 
 void AddSearchOptions(CLI::App& cli, SearchOptions& options);
+
+// What `shade` and `blend` both take: one PALETTE, -o OUT, the search and
+// palette options and --quiet.
+struct TableCommandOptions {
+    std::vector<std::string> files;
+    std::optional<std::string> output;
+    SearchOptions search;
+    PaletteOptions palette;
+    bool quiet = false;
+};
+
+void AddTableCommandOptions(CLI::App& cli, TableCommandOptions& options);
+
+// One PALETTE and -o OUT, or a usage error, thrown.
+void RequireOnePaletteAndOutput(std::string_view command, const TableCommandOptions& options);
+
+// Writes `table` to -o whole (or throws the failure) and, unless --quiet,
+// prints "wrote OUT: <label><what>, N bytes; <distance summary>".
+void WriteTableAndReport(const TableCommandOptions& options, const TableOutput& table, std::string_view label,
+                         Metric metric);
 
 // The settings the options ask for: the metric is `linear` with --linear
 // unless --metric says otherwise. A bad value is a usage error, thrown.
