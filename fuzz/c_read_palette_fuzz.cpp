@@ -8,15 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_checks.hpp"
 #include "paltab/paltab.h"
 
 namespace {
 
 constexpr std::array<const char*, 7> kNames{nullptr, "x.pal", "x.act", "x.hex", "x.txt", "PLAYPAL", "x.gpl"};
 
+constexpr const char* kTarget = "c read_palette";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "c read_palette: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 }  // namespace

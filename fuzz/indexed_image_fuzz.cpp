@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz_checks.hpp"
 #include "paltab/image_formats.hpp"
 
 namespace {
@@ -16,9 +17,10 @@ constexpr paltab::ImageFormat kFormats[] = {paltab::ImageFormat::kBmp, paltab::I
 // Small enough that a header declaring a large image is refused quickly.
 constexpr std::uint64_t kMaxPixels = 1u << 16;
 
+constexpr const char* kTarget = "indexed image";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "indexed image: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 }  // namespace
@@ -32,9 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ImageFormat writer = kFormats[data[0] / 4 % 4];
     const auto image = ReadIndexedImage(std::span(data + 1, size - 1), reader, kMaxPixels);
     if (!image) {
-        if (image.error().cause.empty() || image.error().Message().find('\n') != std::string::npos) {
-            Fail("an error without a one-line cause");
-        }
+        fuzz_checks::RequireOneLineCause(kTarget, image.error());
         return 0;
     }
     if (const Status checked = CheckIndexedImage(*image); !checked) {

@@ -5,15 +5,17 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz_checks.hpp"
 #include "paltab/image_formats.hpp"
 
 namespace {
 
 constexpr std::uint64_t kMaxPixels = 1u << 16;
 
+constexpr const char* kTarget = "jpeg";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "jpeg: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 }  // namespace
@@ -22,9 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace paltab;
     const auto image = ReadJpeg(std::span(data, size), kMaxPixels);
     if (!image) {
-        if (image.error().cause.empty() || image.error().Message().find('\n') != std::string::npos) {
-            Fail("an error without a one-line cause");
-        }
+        fuzz_checks::RequireOneLineCause(kTarget, image.error());
         return 0;
     }
     const std::uint64_t pixels = std::uint64_t(image->width) * std::uint64_t(image->height);

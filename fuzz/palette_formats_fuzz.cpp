@@ -12,15 +12,17 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_checks.hpp"
 #include "paltab/palette_formats.hpp"
 
 namespace {
 
 constexpr std::array<std::string_view, 6> kNames{"x.pal", "x.act", "x.hex", "x.txt", "PLAYPAL", "x.gpl"};
 
+constexpr const char* kTarget = "palette formats";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "palette formats: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 }  // namespace
@@ -43,9 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> warnings;
     const auto palette = ReadPalette(bytes, format, options, warnings);
     if (!palette) {
-        if (palette.error().cause.empty() || palette.error().Message().find('\n') != std::string::npos) {
-            Fail("an error without a one-line cause");
-        }
+        fuzz_checks::RequireOneLineCause(kTarget, palette.error());
         return 0;
     }
     if (palette->colors.empty() || palette->colors.size() > kPaletteSize) {

@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include "image/png_fast.hpp"
+#include "fuzz_checks.hpp"
 #include "paltab/image.hpp"
 
 namespace {
@@ -26,9 +27,10 @@ using namespace paltab;
 // Small images only: a PNG declaring more is refused before decoding.
 constexpr std::uint64_t kMaxPixels = 1u << 14;
 
+constexpr const char* kTarget = "png_fast";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "png_fast: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 bool Same(const DecodedImage& a, const DecodedImage& b) {

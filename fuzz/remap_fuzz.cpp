@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_checks.hpp"
 #include "paltab/image.hpp"
 #include "paltab/image_formats.hpp"
 #include "paltab/remap_image.hpp"
@@ -27,9 +28,10 @@ namespace {
 // Small images only: a PNG declaring more is refused before decoding.
 constexpr std::uint64_t kMaxPixels = 1u << 14;
 
+constexpr const char* kTarget = "remap";
+
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "remap: %s\n", what);
-    std::abort();
+    fuzz_checks::Fail(kTarget, what);
 }
 
 constexpr paltab::ImageFormat kOutputs[] = {paltab::ImageFormat::kPng, paltab::ImageFormat::kBmp,
