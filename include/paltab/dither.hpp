@@ -144,12 +144,14 @@ double AdaptiveSpread(std::span<const Rgb8> palette, DitherSpace space);
 // component (in Oklab, to lightness) and look up the result, clamped and
 // rounded; in sRGB the offset is truncated toward zero to whole units.
 //
-// Returns an empty vector when `rgba` does not hold width x height pixels,
-// strength is outside 0..kMaxStrength or the spread is negative or not a
-// number. Output is deterministic.
-std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
-                                       std::span<const Rgb8> palette, const DitherLookup& lookup,
-                                       std::optional<std::uint8_t> transparentIndex, const DitherOptions& options);
+// Fails with kBadInput when `rgba` does not hold width x height pixels (or
+// a side is below 1), and with kBadSettings when strength is outside
+// 0..kMaxStrength or the spread is negative or not a finite number. Output
+// is deterministic.
+Result<std::vector<std::uint8_t>> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
+                                               std::span<const Rgb8> palette, const DitherLookup& lookup,
+                                               std::optional<std::uint8_t> transparentIndex,
+                                               const DitherOptions& options);
 
 // How far the indices' colours lie from the source, over the pixels that
 // are opaque (all of them without a transparent index), in 8-bit sRGB units:
