@@ -270,8 +270,8 @@ TEST(Dither, PatternsMatchThePlainStatement) {
     };
     const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
     const std::vector<std::pair<DitherMethod, std::vector<std::uint16_t>>> patterns{
-        {DitherMethod::kOrdered, BayerPattern(8)}, {DitherMethod::kBayer2, BayerPattern(2)},
-        {DitherMethod::kBayer4, BayerPattern(4)},  {DitherMethod::kBayer16, BayerPattern(16)},
+        {DitherMethod::kOrdered, *BayerPattern(8)}, {DitherMethod::kBayer2, *BayerPattern(2)},
+        {DitherMethod::kBayer4, *BayerPattern(4)},  {DitherMethod::kBayer16, *BayerPattern(16)},
         {DitherMethod::kBlueNoise, noise}};
     for (const Image& image : {NoisyImage(37, 9, 1, true), NoisyImage(120, 80, 2, false)}) {
         for (const auto& [method, pattern] : patterns) {
@@ -342,10 +342,10 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
 TEST(Dither, PatternsHoldEachThresholdOnce) {
     const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
     for (const auto& [side, pattern] :
-         std::vector<std::pair<int, std::vector<std::uint16_t>>>{{2, BayerPattern(2)},
-                                                                 {4, BayerPattern(4)},
-                                                                 {8, BayerPattern(8)},
-                                                                 {16, BayerPattern(16)},
+         std::vector<std::pair<int, std::vector<std::uint16_t>>>{{2, *BayerPattern(2)},
+                                                                 {4, *BayerPattern(4)},
+                                                                 {8, *BayerPattern(8)},
+                                                                 {16, *BayerPattern(16)},
                                                                  {kBlueNoiseSide, noise}}) {
         ASSERT_EQ(pattern.size(), static_cast<std::size_t>(side * side));
         std::vector<int> seen(pattern.size());
@@ -356,11 +356,14 @@ TEST(Dither, PatternsHoldEachThresholdOnce) {
         EXPECT_EQ(seen, std::vector<int>(pattern.size(), 1)) << side;
     }
     // The classic 8 x 8 matrix, whose first rows are these.
-    const std::vector<std::uint16_t> bayer8 = BayerPattern(8);
+    const std::vector<std::uint16_t> bayer8 = *BayerPattern(8);
     EXPECT_EQ(std::vector<std::uint16_t>(bayer8.begin(), bayer8.begin() + 16),
               (std::vector<std::uint16_t>{0, 32, 8, 40, 2, 34, 10, 42, 48, 16, 56, 24, 50, 18, 58, 26}));
-    EXPECT_TRUE(BayerPattern(3).empty());
-    EXPECT_TRUE(BayerPattern(32).empty());
+    for (const int side : {3, 32, 0, -2}) {
+        const auto none = BayerPattern(side);
+        ASSERT_FALSE(none) << side;
+        EXPECT_EQ(none.error().kind, ErrorKind::kBadSettings) << side;
+    }
 }
 
 // The share of a pattern's energy (the mean removed) at spatial frequencies

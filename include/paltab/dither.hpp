@@ -116,11 +116,12 @@ struct DiffusionKernel {
 std::optional<DiffusionKernel> KernelOf(DitherMethod method);
 
 // Threshold patterns, row by row: side x side values, each of 0..side^2 - 1
-// once. The Bayer pattern of side 2, 4, 8 or 16 (empty for other sides), and
-// the 64 x 64 blue-noise pattern, made by void-and-cluster with a Gaussian of
-// sigma 1.5 on the torus from a fixed seed, once per process.
+// once. The Bayer pattern of side 2, 4, 8 or 16 (failing with kBadSettings
+// for other sides), and the 64 x 64 blue-noise pattern, made by
+// void-and-cluster with a Gaussian of sigma 1.5 on the torus from a fixed
+// seed, once per process.
 inline constexpr int kBlueNoiseSide = 64;
-std::vector<std::uint16_t> BayerPattern(int side);
+Result<std::vector<std::uint16_t>> BayerPattern(int side);
 std::span<const std::uint16_t> BlueNoisePattern();
 
 // The default spread of ordered patterns: the median, over the palette's
