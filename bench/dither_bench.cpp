@@ -113,7 +113,7 @@ double MeanShift(const std::array<double, 3>& mean) {
 
 double UnditheredShift(const Target& target) {
     const std::vector<std::uint8_t>& rgba = Photo();
-    const auto indices = DitherPixels(kSide, kSide, rgba, target.palette,
+    const auto indices = *DitherPixels(kSide, kSide, rgba, target.palette,
                                       {EntryFinder::FromMap(target.map->Cells(), target.map->Bits()), true}, {}, {});
     return MeanShift(MeanColor(rgba, indices, target.palette));
 }
@@ -128,7 +128,7 @@ void BM_Dither(benchmark::State& state) {
     options.method = method;
     std::vector<std::uint8_t> indices;
     for (auto _ : state) {
-        indices = DitherPixels(kSide, kSide, rgba, target.palette, lookup, {}, options);
+        indices = *DitherPixels(kSide, kSide, rgba, target.palette, lookup, {}, options);
         benchmark::DoNotOptimize(indices.data());
     }
     state.SetLabel(std::string(DitherMethodName(method)) + (pico8 ? ", PICO-8" : ", 256 colours"));

@@ -28,7 +28,7 @@ const MatchPalette& Match(const std::vector<Rgb8>& palette) {
 
 std::vector<std::uint8_t> RemapExactly(const DecodedImage& image, const std::vector<Rgb8>& palette) {
     const ExactColorMap map = *ExactColorMap::Build(Match(palette), ExactColorMap::kMaxBits);
-    return RemapPixels(image.width, image.height, image.rgba, palette,
+    return *RemapPixels(image.width, image.height, image.rgba, palette,
                        EntryFinder::FromMap(map.Cells(), map.Bits()), {});
 }
 

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         map = *ExactColorMap::Build(*match, ExactColorMap::kMaxBits);
         find = EntryFinder::FromMap(map->Cells(), ExactColorMap::kMaxBits);
     }
-    const std::vector<std::uint8_t> indices = RemapPixels(image->width, image->height, image->rgba, colors, find, {});
+    const std::vector<std::uint8_t> indices = *RemapPixels(image->width, image->height, image->rgba, colors, find, {});
     const Clock::time_point remapped = Clock::now();
     const auto png = libpng ? EncodeIndexedPng(image->width, image->height, indices, colors, std::nullopt)
                             : EncodeIndexedPngFast(image->width, image->height, indices, colors, std::nullopt,

@@ -57,7 +57,7 @@ struct MappedPhoto {
     ExactColorMap map = *ExactColorMap::Build(match, ExactColorMap::kMaxBits);
 
     std::vector<std::uint8_t> Remap(const RemapOptions& options) const {
-        return RemapPixels(image.width, image.height, image.rgba, palette,
+        return *RemapPixels(image.width, image.height, image.rgba, palette,
                            EntryFinder::FromMap(map.Cells(), map.Bits()), options);
     }
 };

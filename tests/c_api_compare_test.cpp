@@ -137,7 +137,7 @@ TEST(CApiCompare, RemapEqualsTheCppLibrarysWithTheTransparentIndexReserved) {
             if (transparent >= 0) {
                 remap.transparentIndex = static_cast<std::uint8_t>(transparent);
             }
-            EXPECT_EQ(indices, RemapPixels(kWidth, kHeight, rgba, colors, EntryFinder::FromSearch(*match), remap))
+            EXPECT_EQ(indices, *RemapPixels(kWidth, kHeight, rgba, colors, EntryFinder::FromSearch(*match), remap))
                 << "dither " << dither.c << ", transparent " << transparent;
         }
     }
@@ -188,7 +188,7 @@ TEST(CApiCompare, RemapExEqualsDitherPixels) {
                     ASSERT_EQ(paltab_remap_ex(both.c, rgba.data(), kWidth, kHeight, 0, &c, indices.data(), &quality),
                               PALTAB_OK);
                     const Bytes expected =
-                        DitherPixels(kWidth, kHeight, rgba, colors, lookup, transparentIndex, cpp);
+                        *DitherPixels(kWidth, kHeight, rgba, colors, lookup, transparentIndex, cpp);
                     const auto figures =
                         MeasureDitherQuality(kWidth, kHeight, rgba, colors, expected, transparentIndex);
                     ASSERT_TRUE(figures);

@@ -162,7 +162,7 @@ TEST(Dither, DiffusionMatchesThePlainStatement) {
                      {std::optional<std::uint8_t>{}, std::optional<std::uint8_t>{2}}) {
                     const DitherOptions options = Options(published.method, DitherSpace::kSrgb, serpentine, strength);
                     EXPECT_EQ(
-                        DitherPixels(image.width, image.height, image.rgba, palette, lookup, transparent, options),
+                        *DitherPixels(image.width, image.height, image.rgba, palette, lookup, transparent, options),
                         PlainDiffusion(image, palette, *match, transparent, options))
                         << DitherMethodName(published.method) << " serpentine " << serpentine << " strength "
                         << strength;
@@ -192,8 +192,8 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
                                                               : Metric::kOklab;
         const auto match = MatchPalette::Create(cube, {metric, {}});
         const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
-        const auto plain = DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, {});
-        const auto plainNoisy = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, {});
+        const auto plain = *DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, {});
+        const auto plainNoisy = *DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, {});
         for (std::size_t i = 0; i < plain.size(); ++i) {
             ASSERT_EQ(cube[plain[i]], (Rgb8{image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2]}));
         }
@@ -208,14 +208,14 @@ TEST(Dither, PaletteColoursStayInEveryMode) {
                                                   space == DitherSpace::kOklab ? std::optional(12.0) : std::nullopt);
             const std::string what =
                 std::string(DitherMethodName(method)) + " in " + std::string(DitherSpaceName(space));
-            EXPECT_EQ(DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, options), plain) << what;
-            const auto once = DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options);
-            EXPECT_EQ(DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options), once) << what;
+            EXPECT_EQ(*DitherPixels(image.width, image.height, image.rgba, cube, lookup, {}, options), plain) << what;
+            const auto once = *DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options);
+            EXPECT_EQ(*DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, options), once) << what;
             if (method != DitherMethod::kNone) {
                 EXPECT_NE(once, plainNoisy) << what << " does not dither";
             }
             EXPECT_EQ(
-                DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, Options(method, space, false, 0)),
+                *DitherPixels(noisy.width, noisy.height, noisy.rgba, cube, lookup, {}, Options(method, space, false, 0)),
                 plainNoisy)
                 << what;
         }
@@ -243,10 +243,10 @@ TEST(Dither, BoxesAndMapReadsChangeNothing) {
     for (const DitherMethod method : AllMethods()) {
         for (const DitherSpace space : {DitherSpace::kSrgb, DitherSpace::kLinear, DitherSpace::kOklab}) {
             const DitherOptions dither = Options(method, space);
-            const auto plain = DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, dither);
+            const auto plain = *DitherPixels(128, 128, image.rgba, palette, {find, false}, 3, dither);
             const std::string what = std::string(DitherMethodName(method)) + " in " + std::string(DitherSpaceName(space));
-            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, dither), plain) << what;
-            EXPECT_EQ(DitherPixels(128, 128, image.rgba, palette, {read, true}, 3, dither), plain) << what;
+            EXPECT_EQ(*DitherPixels(128, 128, image.rgba, palette, {find, true}, 3, dither), plain) << what;
+            EXPECT_EQ(*DitherPixels(128, 128, image.rgba, palette, {read, true}, 3, dither), plain) << what;
         }
     }
 }
@@ -270,8 +270,8 @@ TEST(Dither, PatternsMatchThePlainStatement) {
     };
     const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
     const std::vector<std::pair<DitherMethod, std::vector<std::uint16_t>>> patterns{
-        {DitherMethod::kOrdered, BayerPattern(8)}, {DitherMethod::kBayer2, BayerPattern(2)},
-        {DitherMethod::kBayer4, BayerPattern(4)},  {DitherMethod::kBayer16, BayerPattern(16)},
+        {DitherMethod::kOrdered, *BayerPattern(8)}, {DitherMethod::kBayer2, *BayerPattern(2)},
+        {DitherMethod::kBayer4, *BayerPattern(4)},  {DitherMethod::kBayer16, *BayerPattern(16)},
         {DitherMethod::kBlueNoise, noise}};
     for (const Image& image : {NoisyImage(37, 9, 1, true), NoisyImage(120, 80, 2, false)}) {
         for (const auto& [method, pattern] : patterns) {
@@ -282,7 +282,7 @@ TEST(Dither, PatternsMatchThePlainStatement) {
                     const double levels = static_cast<double>(pattern.size());
                     const double unit = space == DitherSpace::kSrgb ? 1.0 : 1.0 / 255;
                     const double full = (method == DitherMethod::kOrdered ? kOrderedSpread : *spread) * 0.7 * unit;
-                    const auto got = DitherPixels(image.width, image.height, image.rgba, palette, lookup, 2, options);
+                    const auto got = *DitherPixels(image.width, image.height, image.rgba, palette, lookup, 2, options);
                     ASSERT_EQ(got.size(), image.rgba.size() / 4);
                     for (int y = 0; y < image.height; ++y) {
                         for (int x = 0; x < image.width; ++x) {
@@ -329,8 +329,8 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
         if (!IsPositional(method)) {
             continue;
         }
-        const auto a = DitherPixels(40, 30, before.rgba, palette, lookup, {}, Options(method));
-        const auto b = DitherPixels(40, 30, after.rgba, palette, lookup, {}, Options(method));
+        const auto a = *DitherPixels(40, 30, before.rgba, palette, lookup, {}, Options(method));
+        const auto b = *DitherPixels(40, 30, after.rgba, palette, lookup, {}, Options(method));
         for (std::size_t i = 0; i < a.size(); ++i) {
             if (before.rgba[i * 4] == after.rgba[i * 4]) {
                 ASSERT_EQ(a[i], b[i]) << DitherMethodName(method) << " pixel " << i;
@@ -342,10 +342,10 @@ TEST(Dither, PositionalModesChangeOnlyWhereTheImageChanges) {
 TEST(Dither, PatternsHoldEachThresholdOnce) {
     const std::vector<std::uint16_t> noise(BlueNoisePattern().begin(), BlueNoisePattern().end());
     for (const auto& [side, pattern] :
-         std::vector<std::pair<int, std::vector<std::uint16_t>>>{{2, BayerPattern(2)},
-                                                                 {4, BayerPattern(4)},
-                                                                 {8, BayerPattern(8)},
-                                                                 {16, BayerPattern(16)},
+         std::vector<std::pair<int, std::vector<std::uint16_t>>>{{2, *BayerPattern(2)},
+                                                                 {4, *BayerPattern(4)},
+                                                                 {8, *BayerPattern(8)},
+                                                                 {16, *BayerPattern(16)},
                                                                  {kBlueNoiseSide, noise}}) {
         ASSERT_EQ(pattern.size(), static_cast<std::size_t>(side * side));
         std::vector<int> seen(pattern.size());
@@ -356,11 +356,14 @@ TEST(Dither, PatternsHoldEachThresholdOnce) {
         EXPECT_EQ(seen, std::vector<int>(pattern.size(), 1)) << side;
     }
     // The classic 8 x 8 matrix, whose first rows are these.
-    const std::vector<std::uint16_t> bayer8 = BayerPattern(8);
+    const std::vector<std::uint16_t> bayer8 = *BayerPattern(8);
     EXPECT_EQ(std::vector<std::uint16_t>(bayer8.begin(), bayer8.begin() + 16),
               (std::vector<std::uint16_t>{0, 32, 8, 40, 2, 34, 10, 42, 48, 16, 56, 24, 50, 18, 58, 26}));
-    EXPECT_TRUE(BayerPattern(3).empty());
-    EXPECT_TRUE(BayerPattern(32).empty());
+    for (const int side : {3, 32, 0, -2}) {
+        const auto none = BayerPattern(side);
+        ASSERT_FALSE(none) << side;
+        EXPECT_EQ(none.error().kind, ErrorKind::kBadSettings) << side;
+    }
 }
 
 // The share of a pattern's energy (the mean removed) at spatial frequencies
@@ -489,15 +492,32 @@ TEST(Dither, NamesAndBadArguments) {
     const auto match = MatchPalette::Create(palette, {});
     const auto lookup = DitherLookup{EntryFinder::FromSearch(*match), true};
     const std::vector<std::uint8_t> rgba(4 * 6, 100);
-    EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis)).size(), 6u);
-    for (const DitherOptions& bad : {Options(DitherMethod::kJarvis, DitherSpace::kSrgb, false, 101),
-                                     Options(DitherMethod::kNone, DitherSpace::kSrgb, false, -1),
-                                     Options(DitherMethod::kBayer4, DitherSpace::kSrgb, false, 100, -1.0),
-                                     Options(DitherMethod::kBlueNoise, DitherSpace::kSrgb, false, 100, std::nan(""))}) {
-        EXPECT_TRUE(DitherPixels(3, 2, rgba, palette, lookup, {}, bad).empty());
+    EXPECT_EQ(DitherPixels(3, 2, rgba, palette, lookup, {}, Options(DitherMethod::kJarvis))->size(), 6u);
+    struct Bad {
+        int width, height;
+        DitherOptions options;
+        ErrorKind kind;
+        std::string_view named;  // in the cause
+    };
+    const DitherOptions jarvis = Options(DitherMethod::kJarvis);
+    for (const Bad& bad : {
+             Bad{3, 2, Options(DitherMethod::kJarvis, DitherSpace::kSrgb, false, 101), ErrorKind::kBadSettings,
+                 "strength 101"},
+             Bad{3, 2, Options(DitherMethod::kNone, DitherSpace::kSrgb, false, -1), ErrorKind::kBadSettings,
+                 "strength -1"},
+             Bad{3, 2, Options(DitherMethod::kBayer4, DitherSpace::kSrgb, false, 100, -1.0), ErrorKind::kBadSettings,
+                 "spread -1"},
+             Bad{3, 2, Options(DitherMethod::kBlueNoise, DitherSpace::kSrgb, false, 100, std::nan("")),
+                 ErrorKind::kBadSettings, "not a finite number"},
+             Bad{2, 2, jarvis, ErrorKind::kBadInput, "24 bytes, not the 16 of 2 x 2 pixels"},
+             Bad{0, 6, jarvis, ErrorKind::kBadInput, "0 x 6 pixels"},
+             Bad{-3, -2, jarvis, ErrorKind::kBadInput, "-3 x -2 pixels"},
+         }) {
+        const auto got = DitherPixels(bad.width, bad.height, rgba, palette, lookup, {}, bad.options);
+        ASSERT_FALSE(got) << bad.named;
+        EXPECT_EQ(got.error().kind, bad.kind) << bad.named;
+        EXPECT_NE(got.error().cause.find(bad.named), std::string::npos) << got.error().cause;
     }
-    EXPECT_TRUE(DitherPixels(2, 2, rgba, palette, lookup, {}, {}).empty());
-    EXPECT_TRUE(DitherPixels(0, 6, rgba, palette, lookup, {}, {}).empty());
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(RemapPixels, ExactByMapAndBySearch) {
         ASSERT_TRUE(match) << match.error().Message();
         const ExactColorMap map = *ExactColorMap::Build(*match, 8);
         for (const EntryFinder& find : {EntryFinder::FromSearch(*match), EntryFinder::FromMap(map.Cells(), 8)}) {
-            const auto indices = RemapPixels(image.width, image.height, image.rgba, palette, find,
+            const auto indices = *RemapPixels(image.width, image.height, image.rgba, palette, find,
                                              {.dither = Dither::kNone, .transparentIndex = 0});
             ASSERT_EQ(indices.size(), image.rgba.size() / 4);
             for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -100,7 +100,9 @@ TEST(RemapPixels, ExactByMapAndBySearch) {
             }
         }
     }
-    EXPECT_TRUE(RemapPixels(3, 3, std::vector<std::uint8_t>(35), palette, EntryFinder{}, {}).empty());
+    const auto tooShort = RemapPixels(3, 3, std::vector<std::uint8_t>(35), palette, EntryFinder{}, {});
+    ASSERT_FALSE(tooShort);
+    EXPECT_EQ(tooShort.error().kind, ErrorKind::kBadInput);
 }
 
 // An image of palette colours has no error to spread: every dithering gives
@@ -116,12 +118,12 @@ TEST(RemapPixels, PaletteColoursDitherToThemselves) {
     image.rgba = RandomRgbaOf(corners, image.width * image.height, 2);
     const auto match = MatchPalette::Create(corners, {});
     const auto find = EntryFinder::FromSearch(*match);
-    const auto plain = RemapPixels(image.width, image.height, image.rgba, corners, find, {});
+    const auto plain = *RemapPixels(image.width, image.height, image.rgba, corners, find, {});
     for (std::size_t i = 0; i < plain.size(); ++i) {
         ASSERT_EQ(corners[plain[i]], PixelColor(image, i));
     }
     for (const Dither dither : {Dither::kOrdered, Dither::kFloydSteinberg}) {
-        EXPECT_EQ(RemapPixels(image.width, image.height, image.rgba, corners, find, WithDither(dither)), plain)
+        EXPECT_EQ(*RemapPixels(image.width, image.height, image.rgba, corners, find, WithDither(dither)), plain)
             << DitherName(dither);
     }
 }
@@ -133,7 +135,7 @@ TEST(RemapPixels, DitheringSpreadsTheError) {
     const std::vector<Rgb8> palette = RandomPalette(16);
     const auto match = MatchPalette::Create(palette, {});
     const auto find = EntryFinder::FromSearch(*match);
-    const auto plain = RemapPixels(image.width, image.height, image.rgba, palette, find, {});
+    const auto plain = *RemapPixels(image.width, image.height, image.rgba, palette, find, {});
     const auto meanError = [&](const std::vector<std::uint8_t>& indices) {
         std::array<double, 3> sum{};
         for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -145,7 +147,7 @@ TEST(RemapPixels, DitheringSpreadsTheError) {
         return std::hypot(sum[0], sum[1], sum[2]) / static_cast<double>(indices.size());
     };
     for (const Dither dither : {Dither::kOrdered, Dither::kFloydSteinberg}) {
-        const auto dithered = RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither));
+        const auto dithered = *RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither));
         std::size_t changed = 0;
         for (std::size_t i = 0; i < dithered.size(); ++i) {
             ASSERT_LT(dithered[i], palette.size());
@@ -154,7 +156,7 @@ TEST(RemapPixels, DitheringSpreadsTheError) {
         EXPECT_GT(changed, plain.size() / 20) << DitherName(dither);
         EXPECT_LT(meanError(dithered), meanError(plain) / 2) << DitherName(dither);
         // Deterministic.
-        EXPECT_EQ(RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither)), dithered);
+        EXPECT_EQ(*RemapPixels(image.width, image.height, image.rgba, palette, find, WithDither(dither)), dithered);
     }
 }
 
@@ -173,9 +175,9 @@ TEST(RemapPixels, TransparentPixelsKeepOutOfTheDiffusion) {
         const auto row = image.rgba.begin() + (y * image.width + 16) * 4;
         cut.rgba.insert(cut.rgba.end(), row, row + cut.width * 4);
     }
-    const auto whole = RemapPixels(image.width, image.height, image.rgba, palette, find,
+    const auto whole = *RemapPixels(image.width, image.height, image.rgba, palette, find,
                                    {.dither = Dither::kFloydSteinberg, .transparentIndex = 15});
-    const auto alone = RemapPixels(cut.width, cut.height, cut.rgba, palette, find, WithDither(Dither::kFloydSteinberg));
+    const auto alone = *RemapPixels(cut.width, cut.height, cut.rgba, palette, find, WithDither(Dither::kFloydSteinberg));
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             const std::uint8_t got = whole[static_cast<std::size_t>(y * image.width + x)];
@@ -632,7 +634,7 @@ TEST_F(RemapCommand, DitherOptionsAndReport) {
     options.serpentine = true;
     options.strength = 80;
     options.space = DitherSpace::kLinear;
-    const auto expected = DitherPixels(image.width, image.height, image.rgba, palette,
+    const auto expected = *DitherPixels(image.width, image.height, image.rgba, palette,
                                        {EntryFinder::FromSearch(*match), true}, {}, options);
     const DecodedImage out = Decoded(scratch_ / "out.png");
     ASSERT_EQ(out.rgba.size(), image.rgba.size());

@@ -116,11 +116,12 @@ struct DiffusionKernel {
 std::optional<DiffusionKernel> KernelOf(DitherMethod method);
 
 // Threshold patterns, row by row: side x side values, each of 0..side^2 - 1
-// once. The Bayer pattern of side 2, 4, 8 or 16 (empty for other sides), and
-// the 64 x 64 blue-noise pattern, made by void-and-cluster with a Gaussian of
-// sigma 1.5 on the torus from a fixed seed, once per process.
+// once. The Bayer pattern of side 2, 4, 8 or 16 (failing with kBadSettings
+// for other sides), and the 64 x 64 blue-noise pattern, made by
+// void-and-cluster with a Gaussian of sigma 1.5 on the torus from a fixed
+// seed, once per process.
 inline constexpr int kBlueNoiseSide = 64;
-std::vector<std::uint16_t> BayerPattern(int side);
+Result<std::vector<std::uint16_t>> BayerPattern(int side);
 std::span<const std::uint16_t> BlueNoisePattern();
 
 // The default spread of ordered patterns: the median, over the palette's
@@ -144,12 +145,14 @@ double AdaptiveSpread(std::span<const Rgb8> palette, DitherSpace space);
 // component (in Oklab, to lightness) and look up the result, clamped and
 // rounded; in sRGB the offset is truncated toward zero to whole units.
 //
-// Returns an empty vector when `rgba` does not hold width x height pixels,
-// strength is outside 0..kMaxStrength or the spread is negative or not a
-// number. Output is deterministic.
-std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
-                                       std::span<const Rgb8> palette, const DitherLookup& lookup,
-                                       std::optional<std::uint8_t> transparentIndex, const DitherOptions& options);
+// Fails with kBadInput when `rgba` does not hold width x height pixels (or
+// a side is below 1), and with kBadSettings when strength is outside
+// 0..kMaxStrength or the spread is negative or not a finite number. Output
+// is deterministic.
+Result<std::vector<std::uint8_t>> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
+                                               std::span<const Rgb8> palette, const DitherLookup& lookup,
+                                               std::optional<std::uint8_t> transparentIndex,
+                                               const DitherOptions& options);
 
 // How far the indices' colours lie from the source, over the pixels that
 // are opaque (all of them without a transparent index), in 8-bit sRGB units:

@@ -10,6 +10,7 @@
 
 #include "paltab/dither.hpp"
 #include "paltab/exact_map.hpp"
+#include "paltab/result.hpp"
 #include "paltab/types.hpp"
 
 namespace paltab {
@@ -39,10 +40,11 @@ struct RemapOptions {
 // clamped colour minus the chosen entry's colour. A transparent pixel neither
 // takes nor passes on any error. Both ditherings are deterministic.
 //
-// Returns an empty vector when `rgba` does not hold width x height pixels;
-// throws std::bad_alloc when the indices' memory cannot be had.
-std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
-                                      std::span<const Rgb8> palette, const EntryFinder& find,
-                                      const RemapOptions& options);
+// Fails with kBadInput when `rgba` does not hold width x height pixels (or
+// a side is below 1); throws std::bad_alloc when the indices' memory cannot
+// be had.
+Result<std::vector<std::uint8_t>> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
+                                              std::span<const Rgb8> palette, const EntryFinder& find,
+                                              const RemapOptions& options);
 
 }  // namespace paltab

@@ -116,12 +116,12 @@ paltab_status Remap(const paltab_palette* palette, const uint8_t* rgba, int widt
         if (transparent_index >= 0) {
             transparent = static_cast<std::uint8_t>(transparent_index);
         }
-        const std::vector<std::uint8_t> result =
-            paltab::DitherPixels(width, height, pixels, palette->colors,
-                                 {find, palette->metric == paltab::Metric::kRgb}, transparent, dither);
-        if (result.size() != w * h) {
+        const auto dithered = paltab::DitherPixels(width, height, pixels, palette->colors,
+                                                   {find, palette->metric == paltab::Metric::kRgb}, transparent, dither);
+        if (!dithered) {
             return PALTAB_ERROR_INTERNAL;
         }
+        const std::vector<std::uint8_t>& result = *dithered;
         if (quality != nullptr) {
             const auto figures =
                 paltab::MeasureDitherQuality(width, height, pixels, palette->colors, result, transparent);

@@ -2,6 +2,8 @@
 // arguments and hands the image to the method's unit.
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "dither/space.hpp"
 
@@ -83,17 +85,31 @@ std::optional<DitherSpace> ParseDitherSpace(std::string_view name) {
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
-                                       std::span<const Rgb8> palette, const DitherLookup& lookup,
-                                       std::optional<std::uint8_t> transparentIndex, const DitherOptions& options) {
+Result<std::vector<std::uint8_t>> DitherPixels(int width, int height, std::span<const std::uint8_t> rgba,
+                                               std::span<const Rgb8> palette, const DitherLookup& lookup,
+                                               std::optional<std::uint8_t> transparentIndex,
+                                               const DitherOptions& options) {
     constexpr std::size_t kChannels = dither::Pixels::kChannels;
-    if (width <= 0 || height <= 0 ||
-        rgba.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * kChannels) {
-        return {};
+    const auto size = [&] { return std::to_string(width) + " x " + std::to_string(height) + " pixels"; };
+    if (width <= 0 || height <= 0) {
+        return Error{"", "the image is " + size() + ": each side must be 1 or more"};
     }
-    if (options.strength < 0 || options.strength > kMaxStrength ||
-        (options.spread && !(*options.spread >= 0 && std::isfinite(*options.spread)))) {
-        return {};
+    const std::size_t expected = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * kChannels;
+    if (rgba.size() != expected) {
+        return Error{"", "the pixels take " + std::to_string(rgba.size()) + " bytes, not the " +
+                             std::to_string(expected) + " of " + size() + " at " + std::to_string(kChannels) +
+                             " bytes each"};
+    }
+    if (options.strength < 0 || options.strength > kMaxStrength) {
+        return Error{"",
+                     "strength " + std::to_string(options.strength) + " is outside 0.." + std::to_string(kMaxStrength),
+                     ErrorKind::kBadSettings};
+    }
+    if (options.spread && !(*options.spread >= 0 && std::isfinite(*options.spread))) {
+        std::array<char, 32> spread{};
+        std::snprintf(spread.data(), spread.size(), "%g", *options.spread);
+        return Error{"", "spread " + std::string(spread.data()) + " is not a finite number 0 or more",
+                     ErrorKind::kBadSettings};
     }
     std::vector<std::uint8_t> indices(rgba.size() / kChannels);
     const dither::Pixels pixels{width, height, rgba, transparentIndex};

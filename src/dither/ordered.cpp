@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "dither/space.hpp"
 
@@ -141,7 +142,7 @@ Pattern PatternOf(DitherMethod method) {
         default:
             break;
     }
-    Pattern pattern{BayerPattern(side), {}, side};
+    Pattern pattern{*BayerPattern(side), {}, side};
     pattern.values = pattern.owned;
     return pattern;
 }
@@ -306,9 +307,10 @@ void OrderedDither(const Pixels& pixels, std::span<const Rgb8>, Lookup& lookup, 
 
 namespace paltab {
 
-std::vector<std::uint16_t> BayerPattern(int side) {
+Result<std::vector<std::uint16_t>> BayerPattern(int side) {
     if (side != 2 && side != 4 && side != 8 && side != 16) {
-        return {};
+        return Error{"", "a Bayer pattern's side is 2, 4, 8 or 16, not " + std::to_string(side),
+                     ErrorKind::kBadSettings};
     }
     // M(2n)[y][x] = n^2 * M(2)[y % 2][x % 2] + M(n)[y / 2][x / 2]: neighbours
     // differ most, and each quarter of the levels fills a grid of its own.

@@ -237,7 +237,7 @@ private:
 // level of the pattern.
 template <bool kAnyTransparent, class Find>
 void MixPixels(const Pixels& pixels, const Mixer& mixer, Find& find, std::span<std::uint8_t> indices) {
-    const std::vector<std::uint16_t> pattern = BayerPattern(kPatternSide);
+    const std::vector<std::uint16_t> pattern = *BayerPattern(kPatternSide);
     int bitsEach = kMinCacheBitsEach;
     while (bitsEach < kMaxCacheBitsEach && (std::size_t{2} << (3 * (bitsEach + 1))) <= indices.size()) {
         ++bitsEach;

@@ -25,9 +25,9 @@ std::optional<Dither> ParseDither(std::string_view name) {
     return ValueIn(kDitherNames, name);
 }
 
-std::vector<std::uint8_t> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
-                                      std::span<const Rgb8> palette, const EntryFinder& find,
-                                      const RemapOptions& options) {
+Result<std::vector<std::uint8_t>> RemapPixels(int width, int height, std::span<const std::uint8_t> rgba,
+                                              std::span<const Rgb8> palette, const EntryFinder& find,
+                                              const RemapOptions& options) {
     DitherOptions dither;
     dither.method = options.dither == Dither::kOrdered          ? DitherMethod::kOrdered
                     : options.dither == Dither::kFloydSteinberg ? DitherMethod::kFloydSteinberg

@@ -209,11 +209,12 @@ Result<RemappedImage> RemapDecodedImage(DecodedImage image, const RemapTarget& t
             }
             lookup.byRgbDistance = target.search->GetMetric() == Metric::kRgb;
         }
-        out.indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
-                                   options.transparentIndex, options.dither);
-        if (out.indices.size() != pixels) {
-            return Error{"", "the dithering settings are out of range", ErrorKind::kBadSettings};
+        auto indices = DitherPixels(image.width, image.height, image.rgba, target.palette, lookup,
+                                    options.transparentIndex, options.dither);
+        if (!indices) {
+            return std::move(indices).error();
         }
+        out.indices = std::move(indices).value();
     }
     for (std::size_t i = 0; i < pixels; ++i) {
         const bool opaque = image.rgba[i * 4 + 3] >= kOpaqueAlpha;
