@@ -52,12 +52,12 @@ std::uint8_t Product255(unsigned a, unsigned b) {
     return static_cast<std::uint8_t>((a * b + 127) / 255);
 }
 
-// Everything between setjmp and the end lives in `info`, `image` and the
-// managers, all outside this frame, so nothing here is left stale by a longjmp.
-bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_mgr& progress, Bytes bytes,
-            std::uint64_t maxPixels, RgbaImage& image, Error& error) {
+// The steps that call into libjpeg, each under its own setjmp: false when
+// libjpeg gave up, with its message in the manager. Their frames hold no C++
+// object, so a longjmp leaves nothing stale or undestroyed; what they change
+// lives in `info` and the caller's buffers.
+bool ReadHeader(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_mgr& progress, Bytes bytes) {
     if (setjmp(manager.jump) != 0) {
-        error = {"", std::string("bad JPEG: ") + manager.message};
         return false;
     }
     jpeg_create_decompress(&info);
@@ -65,35 +65,67 @@ bool Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_m
     info.progress = &progress;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
-    if (Status size = CheckSize(info.image_width, info.image_height, maxPixels); !size) {
-        error = std::move(size).error();
+    return true;
+}
+
+bool StartDecompress(jpeg_decompress_struct& info, ErrorManager& manager, J_COLOR_SPACE space) {
+    if (setjmp(manager.jump) != 0) {
         return false;
     }
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    info.out_color_space = space;
     jpeg_start_decompress(&info);
-    image.width = static_cast<int>(info.output_width);
-    image.height = static_cast<int>(info.output_height);
-    const std::size_t w = info.output_width;
-    image.rgba.resize(w * info.output_height * 4);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.rgba.data() + std::size_t{info.output_scanline} * w * 4;
-        jpeg_read_scanlines(&info, &row, 1);
+    return true;
+}
+
+bool ReadRows(jpeg_decompress_struct& info, ErrorManager& manager, std::uint8_t* pixels) {
+    if (setjmp(manager.jump) != 0) {
+        return false;
     }
-    if (cmyk) {
-        // Adobe's files hold inverted ink (255: none); others plain ink.
-        const bool inverted = info.saw_Adobe_marker;
-        for (std::size_t k = 0; k < image.rgba.size(); k += 4) {
-            std::uint8_t* p = image.rgba.data() + k;
-            const unsigned black = inverted ? p[3] : 255u - p[3];
-            for (int c = 0; c < 3; ++c) {
-                p[c] = Product255(inverted ? p[c] : 255u - p[c], black);
-            }
-            p[3] = 255;
-        }
+    const std::size_t rowBytes = std::size_t{info.output_width} * 4;
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels + std::size_t{info.output_scanline} * rowBytes;
+        jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
     return true;
+}
+
+// Adobe's CMYK files hold inverted ink (255: none); others plain ink.
+void InkToRgb(std::vector<std::uint8_t>& rgba, bool inverted) {
+    for (std::size_t k = 0; k < rgba.size(); k += 4) {
+        std::uint8_t* p = rgba.data() + k;
+        const unsigned black = inverted ? p[3] : 255u - p[3];
+        for (int c = 0; c < 3; ++c) {
+            p[c] = Product255(inverted ? p[c] : 255u - p[c], black);
+        }
+        p[3] = 255;
+    }
+}
+
+Result<RgbaImage> Decode(jpeg_decompress_struct& info, ErrorManager& manager, jpeg_progress_mgr& progress,
+                         Bytes bytes, std::uint64_t maxPixels) {
+    const auto failed = [&] { return Error{"", std::string("bad JPEG: ") + manager.message}; };
+    if (!ReadHeader(info, manager, progress, bytes)) {
+        return failed();
+    }
+    if (Status size = CheckSize(info.image_width, info.image_height, maxPixels); !size) {
+        return std::move(size).error();
+    }
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    if (!StartDecompress(info, manager, cmyk ? JCS_CMYK : JCS_EXT_RGBA)) {
+        return failed();
+    }
+    RgbaImage image;
+    image.width = static_cast<int>(info.output_width);
+    image.height = static_cast<int>(info.output_height);
+    image.rgba.resize(std::size_t{info.output_width} * info.output_height * 4);
+    if (!ReadRows(info, manager, image.rgba.data())) {
+        return failed();
+    }
+    if (cmyk) {
+        InkToRgb(image.rgba, info.saw_Adobe_marker != 0);
+    }
+    return image;
 }
 
 }  // namespace
@@ -109,13 +141,8 @@ Result<RgbaImage> ReadJpeg(std::span<const std::uint8_t> bytes, std::uint64_t ma
     manager.base.emit_message = OnMessage;
     jpeg_progress_mgr progress{};
     progress.progress_monitor = OnProgress;
-    RgbaImage image;
-    Error error;
-    const bool decoded = Decode(info, manager, progress, bytes, maxPixels, image, error);
+    Result<RgbaImage> image = Decode(info, manager, progress, bytes, maxPixels);
     jpeg_destroy_decompress(&info);
-    if (!decoded) {
-        return error;
-    }
     return image;
 }
 
