@@ -169,7 +169,9 @@ private:
 struct MapRead {
     const std::uint8_t* cells;
 
-    static std::size_t CellOf(Rgb8 c) { return std::size_t{c.r} << 16 | std::size_t{c.g} << 8 | std::size_t{c.b}; }
+    static constexpr CellGeometry kGeometry{8};
+
+    static std::size_t CellOf(Rgb8 c) { return kGeometry.CellOf(c); }
     std::uint8_t operator()(Rgb8 c) const { return cells[CellOf(c)]; }
 };
 
